@@ -1,0 +1,49 @@
+#include "ErrorReport.h"
+
+#include "platform/Failure.h"
+
+#include <utility>
+
+namespace tagsifter {
+
+ErrorReport::ErrorReport(MessageBoxService& messages, QString location)
+    : m_messages(messages), m_location(std::move(location))
+{
+}
+
+QString ErrorReport::formLocation(const QString& procedure)
+{
+    return QStringLiteral("Tagsift2021/08/31.Form1.") + procedure;
+}
+
+QString ErrorReport::supportAddress()
+{
+    return QStringLiteral("support@brimvale.example");
+}
+
+QString ErrorReport::text(const QString& description, const QString& location, int line)
+{
+    return description + QLatin1String("\r\n") + QLatin1String("in ") + location
+           + QLatin1Char(' ') + QLatin1String("at line ") + QString::number(line)
+           + QLatin1String("\r\r") + QLatin1String("Please email screenshot of this message to ")
+           + supportAddress();
+}
+
+void ErrorReport::report(int number, std::exception_ptr failure)
+{
+    QString description;
+    try {
+        std::rethrow_exception(std::move(failure));
+    } catch (const Failure& known) {
+        description = known.description();
+    } catch (const std::exception& other) {
+        description = QString::fromLocal8Bit(other.what());
+    } catch (...) {
+        description = QStringLiteral("Unexpected failure");
+    }
+    ++m_reports;
+    m_messages.show(text(description, m_location, number), MessageFlags::Exclamation,
+                    QStringLiteral("Application Error"));
+}
+
+} // namespace tagsifter

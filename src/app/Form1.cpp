@@ -1,0 +1,372 @@
+#include "Form1.h"
+
+#include "AppTitle.h"
+#include "ErrorReport.h"
+#include "filelist/FileAdder.h"
+#include "filelist/FileDrop.h"
+#include "filelist/FileListEditor.h"
+#include "filelist/Samples.h"
+#include "platform/Failure.h"
+#include "platform/ListView.h"
+#include "results/ClipboardCopy.h"
+#include "results/OpenFiles.h"
+#include "results/ResultsList.h"
+#include "results/SpreadsheetExport.h"
+#include "results/TextExport.h"
+#include "search/SearchRun.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QIcon>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+#include <utility>
+
+namespace tagsifter {
+
+namespace {
+
+struct ButtonSpec
+{
+    int number;
+    const char* caption;
+    int left, top, width, height;
+};
+
+// Positions and sizes in twips, as the window was laid out.
+constexpr ButtonSpec kButtons[] = {
+    {12, "Help", 120, 120, 7800, 405},
+    {3, "Add JPEG File(s)", 120, 2530, 3840, 405},
+    {4, "Add All JPEG File(s) In Folder", 4080, 2530, 3840, 405},
+    {7, "Clear List", 120, 3040, 3840, 405},
+    {13, "Load Sample/Example Files", 4080, 3040, 3840, 405},
+    {1, "Start Finding", 120, 4425, 7800, 405},
+    {15, "Open Selected File", 120, 6840, 3840, 405},
+    {16, "Open All Files", 4080, 6840, 3840, 405},
+    {2, "Save Results As Text File", 120, 7350, 3840, 405},
+    {14, "Save Results As Excel File", 4080, 7350, 3840, 405},
+    {8, "Copy Results To Clipboard", 120, 7860, 3840, 405},
+    {6, "Clear Results", 4080, 7860, 3840, 405},
+    {17, "Remove Results Containing X", 120, 8370, 3840, 405},
+    {11, "Remove Results Not Containing X", 4080, 8370, 3840, 405},
+};
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
+}
+
+QFont arial(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
+Form1::Form1(const Platform& platform, QString applicationFolder, QString exiftool,
+             QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint),
+      m_platform(platform), m_applicationFolder(std::move(applicationFolder))
+{
+    createControls();
+
+    m_editor = std::make_unique<FileListEditor>(m_platform, *m_listView1, *this,
+                                                m_applicationFolder);
+    m_adder = std::make_unique<FileAdder>(m_platform, *m_listView1, *this);
+    m_drop = std::make_unique<FileDrop>(m_platform, *m_listView1);
+    m_samples = std::make_unique<Samples>(m_platform, m_applicationFolder);
+    SearchControls controls;
+    controls.fileList = m_listView1;
+    controls.results = m_listView2;
+    controls.button = m_pushButton[1];
+    controls.progress = m_progressBar1;
+    controls.searchText = [this] { return m_text1->text(); };
+    controls.pointer = this;
+    m_searchRun = std::make_unique<SearchRun>(m_platform, controls, std::move(exiftool));
+    m_resultsList = std::make_unique<ResultsList>(m_platform, *m_listView2, *this);
+    m_textExport = std::make_unique<TextExport>(m_platform, *m_listView2, *this);
+    m_spreadsheetExport = std::make_unique<SpreadsheetExport>(m_platform, *m_listView2, *this);
+    m_openFiles = std::make_unique<OpenFiles>(m_platform, *m_listView2, *this);
+
+    connectButtons();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    setFixedSize(twipsToPixels(8040), twipsToPixels(9420));
+    setFont(arial(9));
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setMouseTracking(true);
+    installEventFilter(this);
+
+    for (const ButtonSpec& spec : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
+        button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
+        button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+        button->setFont(arial(11.25));
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+        m_pushButton[spec.number] = button;
+    }
+
+    m_listView1 = new ListView(this);
+    m_listView1->setObjectName(QStringLiteral("ListView1"));
+    m_listView1->setGeometry(twipsRect(120, 630, 7800, 1815));
+    m_listView1->setFont(arial(9));
+    m_listView1->setToolTip(QStringLiteral(
+        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+        "of window to reveal full names."));
+
+    m_frame2 = new QGroupBox(QStringLiteral("Search For This Text Within Metadata"), this);
+    m_frame2->setObjectName(QStringLiteral("Frame2"));
+    m_frame2->setGeometry(twipsRect(120, 3510, 7800, 790));
+    m_frame2->setAutoFillBackground(true);
+    m_frame2->setPalette(white);
+    m_frame2->setMouseTracking(true);
+    m_frame2->installEventFilter(this);
+
+    m_text1 = new QLineEdit(m_frame2);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setGeometry(twipsRect(240, 300, 7320, 345));
+    m_text1->setMouseTracking(true);
+    m_text1->installEventFilter(this);
+
+    m_listView2 = new ListView(this);
+    m_listView2->setObjectName(QStringLiteral("ListView2"));
+    m_listView2->setGeometry(twipsRect(120, 4935, 7800, 1815));
+    m_listView2->setFont(arial(9));
+    m_listView2->setToolTip(QStringLiteral(
+        "Double-click item to remove it. Move | line to right and out of window to reveal full "
+        "names."));
+    connect(m_listView2, &ListView::mouseMoved, this, [this] { pointerReset(); });
+
+    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setGeometry(twipsRect(120, 8895, 7800, 405));
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    m_progressBar1->setTextVisible(true);
+    m_progressBar1->setAlignment(Qt::AlignCenter);
+    m_progressBar1->setFormat(QStringLiteral("Progress Bar"));
+
+    const QList<QWidget*> order{
+        m_listView1,       m_listView2,       m_pushButton[3],  m_pushButton[1],
+        m_pushButton[2],   m_pushButton[6],   m_pushButton[17], m_pushButton[11],
+        m_pushButton[4],   m_pushButton[7],   m_frame2,         m_text1,
+        m_pushButton[8],   m_pushButton[12],  m_pushButton[13], m_progressBar1,
+        m_pushButton[14],  m_pushButton[15],  m_pushButton[16]};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
+    m_listView1->setFocus();
+}
+
+void Form1::connectButtons()
+{
+    const auto on = [this](int number, auto handler) {
+        connect(m_pushButton[number], &QPushButton::clicked, this, handler);
+    };
+    on(1, [this] { m_searchRun->PushButton1_Click(); });
+    on(2, [this] { m_textExport->PushButton2_Click(); });
+    on(3, [this] { m_adder->PushButton3_Click(); });
+    on(4, [this] { m_adder->PushButton4_Click(); });
+    on(6, [this] { m_resultsList->PushButton6_Click(); });
+    on(7, [this] { m_editor->PushButton7_Click(); });
+    on(8, [this] { copyResultsToClipboard(m_platform, *m_listView2); });
+    on(11, [this] { m_resultsList->PushButton11_Click(); });
+    on(12, [this] { PushButton12_Click(); });
+    on(13, [this] { PushButton13_Click(); });
+    on(14, [this] { m_spreadsheetExport->PushButton14_Click(); });
+    on(15, [this] { m_openFiles->PushButton15_Click(); });
+    on(16, [this] { m_openFiles->PushButton16_Click(); });
+    on(17, [this] { m_resultsList->PushButton17_Click(); });
+}
+
+QWidget* Form1::control(const QString& name) const
+{
+    if (name == objectName() || name == QLatin1String("Form1"))
+        return const_cast<Form1*>(this);
+    return findChild<QWidget*>(name);
+}
+
+QString Form1::helpText()
+{
+    return QStringLiteral("Sometimes this software cannot search long numeric values. For "
+                          "example, when searching the Altitude metadata of an image, 352.676 "
+                          "will succeed but 352.6765140 will fail. Therefore, please try "
+                          "reducing your length/precision if you are not getting the results "
+                          "you want.")
+           + QStringLiteral("\r\n\r\n") + QStringLiteral("Questions? Please contact Team Brimvale at ")
+           + contactPage();
+}
+
+void Form1::Form_Load()
+{
+    ErrorReport report(*m_platform.messages, ErrorReport::formLocation(QStringLiteral("Form_Load")));
+    report.line(100, [&] { ApplySkin(); });
+    report.line(104, [&] { setWindowTitle(productName()); });
+    report.line(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/tagsifter/tagsifter.png"))); });
+    report.line(104, [&] { setApplicationTitle(appTitleFrom(productName())); });
+    const QString cursorFile = m_applicationFolder + QLatin1String("/HAND-M.CUR");
+    if (report.condition(106, [&] { return m_platform.files->pathExists(cursorFile); })) {
+        report.line(108, [&] {
+            QImageReader reader(cursorFile);
+            const QPixmap picture = QPixmap::fromImage(reader.read());
+            if (picture.isNull())
+                throw Failure(QStringLiteral("Invalid picture: %1").arg(cursorFile), 481);
+            // The finger tip of the hand is its hot spot.
+            m_mouseIcon = QCursor(picture, picture.width() / 3, 0);
+        });
+    }
+    report.line(110, [&] { RandomWebSiteVisit(); });
+    report.line(110, [&] { m_samples->checkSnapshot(); });
+    report.line(126, [&] { m_samples->checkSnapshot(); });
+    report.line(128, [&] { m_text1->clear(); });
+    report.line(130, [&] { m_listView1->addColumn(QStringLiteral("Image(s)")); });
+    report.line(132, [&] { m_listView1->setColumnWidthTwips(1, 7300); });
+    report.line(134, [&] { m_listView2->addColumn(QStringLiteral("Image")); });
+    report.line(136, [&] { m_listView2->addColumn(QStringLiteral("Metadata Tag")); });
+    report.line(138, [&] { m_listView2->addColumn(QStringLiteral("Value")); });
+    report.line(140, [&] { m_listView2->setColumnWidthTwips(1, 3300); });
+    report.line(142, [&] { m_listView2->setColumnWidthTwips(2, 2000); });
+    report.line(144, [&] { m_listView2->setColumnWidthTwips(3, 2000); });
+    centreOnScreen();
+}
+
+void Form1::ApplySkin()
+{
+    const QString skinFile = m_applicationFolder + QLatin1String("/x/o.cjs");
+    if (!QFile::exists(skinFile))
+        return;
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    QPalette skinned = palette();
+    skinned.setColor(QPalette::Window, buttonFace);
+    setPalette(skinned);
+    m_frame2->setPalette(skinned);
+    QFile file(skinFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("%1: %2").arg(file.errorString(), skinFile));
+    setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+void Form1::RandomWebSiteVisit()
+{
+    if (m_platform.random->draw1To100() == 7)
+        m_platform.shell->openUrl(QUrl(webSite()));
+}
+
+void Form1::centreOnScreen()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Form1::setMousePointer(int mode)
+{
+    m_mousePointer = mode;
+    const bool busy = mode == Pointer::Hourglass;
+    if (busy)
+        setCursor(Qt::WaitCursor);
+    else if (mode == Pointer::Custom && hasCustomPointer())
+        setCursor(m_mouseIcon);
+    else if (mode == Pointer::Custom)
+        setCursor(Qt::ArrowCursor);
+    else
+        unsetCursor();
+    // Controls with a pointer of their own show the hourglass too while the window is busy.
+    if (busy)
+        m_text1->setCursor(Qt::WaitCursor);
+    else
+        m_text1->setCursor(Qt::IBeamCursor);
+    m_listView1->setWindowBusy(busy);
+    m_listView2->setWindowBusy(busy);
+}
+
+void Form1::buttonHover()
+{
+    if (m_mousePointer != Pointer::Hourglass)
+        setMousePointer(Pointer::Custom);
+}
+
+void Form1::pointerReset()
+{
+    if (m_mousePointer != Pointer::Hourglass)
+        setMousePointer(Pointer::Default);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseMove)
+        return QWidget::eventFilter(watched, event);
+    auto* move = static_cast<QMouseEvent*>(event);
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button) {
+        buttonHover();
+        // Unless a button is held, the move ends here: it must not reach the window behind.
+        return move->buttons() == Qt::NoButton;
+    }
+    const QPoint at = move->position().toPoint();
+    if (watched == this && !childAt(at))
+        pointerReset();
+    else if (watched == m_frame2 && !m_frame2->childAt(at))
+        pointerReset();
+    else if (watched == m_text1)
+        pointerReset();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::PushButton12_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton12_Click")));
+    report.line(100, [&] { m_platform.messages->show(helpText(), MessageFlags::Ok); });
+}
+
+void Form1::PushButton13_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton13_Click")));
+    report.line(100, [&] { m_samples->LoadSampleFiles(*m_listView1); });
+    report.line(102, [&] { m_text1->setText(Samples::searchText()); });
+}
+
+bool Form1::SaveResultsAsExcelFileIsExcelInstalled()
+{
+    return m_spreadsheetExport->SaveResultsAsExcelFileIsExcelInstalled();
+}
+
+void Form1::Form_Unload()
+{
+    m_searchRun->abort();
+    m_searchRun->exifTool().removeTempFolder();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Form_Unload();
+    emit unloaded();
+}
+
+} // namespace tagsifter

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/WindowPointer.h"
+
+#include <QCursor>
+#include <QWidget>
+
+#include <memory>
+
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace tagsifter {
+
+class ListView;
+class FileListEditor;
+class FileAdder;
+class FileDrop;
+class Samples;
+class SearchRun;
+class ResultsList;
+class TextExport;
+class SpreadsheetExport;
+class OpenFiles;
+
+/// The main window: its controls, the start-up sequence, the pointer modes and the button
+/// handlers, each handing its work to the subsystem it belongs to.
+class Form1 : public QWidget, public WindowPointer
+{
+    Q_OBJECT
+public:
+    /// `applicationFolder` holds the program's own files; `exiftool` names the exiftool to
+    /// run (empty: the one on the search path).
+    Form1(const Platform& platform, QString applicationFolder, QString exiftool = QString(),
+          QWidget* parent = nullptr);
+    ~Form1() override;
+
+    static QString productName() { return QStringLiteral("Tagsifter"); }
+    static QString webSite() { return QStringLiteral("https://www.brimvale.example/"); }
+    static QString contactPage() { return QStringLiteral("https://www.brimvale.example/contact/"); }
+    static QString helpText();
+
+    /// The start-up sequence, run once before the window is shown.
+    void Form_Load();
+    /// Ends the run in progress and removes the program's temp files, as the window closes.
+    void Form_Unload();
+
+    int mousePointer() const override { return m_mousePointer; }
+    void setMousePointer(int mode) override;
+    bool hasCustomPointer() const { return !m_mouseIcon.pixmap().isNull(); }
+
+    bool SaveResultsAsExcelFileIsExcelInstalled();
+
+    // Handlers the window owns itself.
+    void PushButton12_Click();
+    void PushButton13_Click();
+
+    /// The control of this designer name ("PushButton3", "ListView1", "Text1", ...).
+    QWidget* control(const QString& name) const;
+    ListView& fileList() const { return *m_listView1; }
+    ListView& resultsList() const { return *m_listView2; }
+    QLineEdit& searchBox() const { return *m_text1; }
+    QProgressBar& progressBar() const { return *m_progressBar1; }
+    SearchRun& searchRun() const { return *m_searchRun; }
+
+signals:
+    /// The window was closed: the process ends.
+    void unloaded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void connectButtons();
+    void ApplySkin();
+    void RandomWebSiteVisit();
+    void buttonHover();
+    void pointerReset();
+    void centreOnScreen();
+
+    Platform m_platform;
+    QString m_applicationFolder;
+    int m_mousePointer = Pointer::Default;
+    QCursor m_mouseIcon;
+
+    QPushButton* m_pushButton[18] = {};
+    ListView* m_listView1 = nullptr;
+    ListView* m_listView2 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QProgressBar* m_progressBar1 = nullptr;
+
+    std::unique_ptr<FileListEditor> m_editor;
+    std::unique_ptr<FileAdder> m_adder;
+    std::unique_ptr<FileDrop> m_drop;
+    std::unique_ptr<Samples> m_samples;
+    std::unique_ptr<SearchRun> m_searchRun;
+    std::unique_ptr<ResultsList> m_resultsList;
+    std::unique_ptr<TextExport> m_textExport;
+    std::unique_ptr<SpreadsheetExport> m_spreadsheetExport;
+    std::unique_ptr<OpenFiles> m_openFiles;
+};
+
+} // namespace tagsifter

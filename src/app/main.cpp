@@ -1,0 +1,22 @@
+#include "app/Form1.h"
+#include "platform/QtPlatform.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tagsifter"));
+    QApplication::setOrganizationName(QStringLiteral("Brimvale"));
+
+    tagsifter::QtPlatform services;
+    tagsifter::Form1 window(services.platform(), tagsifter::applicationFolder());
+    services.setOwner(&window);
+    // Closing the window ends the process at once, whatever is still in progress.
+    QObject::connect(&window, &tagsifter::Form1::unloaded, [] { std::_Exit(EXIT_SUCCESS); });
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}

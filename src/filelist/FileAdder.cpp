@@ -1,0 +1,102 @@
+#include "FileAdder.h"
+
+#include "PathRules.h"
+#include "app/ErrorReport.h"
+#include "platform/Failure.h"
+#include "platform/ListView.h"
+
+namespace tagsifter {
+
+FileAdder::FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer)
+    : m_platform(platform), m_fileList(fileList), m_pointer(pointer), m_scan(platform, fileList)
+{
+}
+
+QString FileAdder::openDialogTitle()
+{
+    return QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files");
+}
+
+QString FileAdder::openDialogFilter()
+{
+    return QStringLiteral("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|");
+}
+
+QString FileAdder::extensionPrompt()
+{
+    return QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all txt "
+                          "files, doc for all doc files, etc.)");
+}
+
+QString FileAdder::tooManyFilesMessage()
+{
+    return QStringLiteral("You've selected too many files to add.\r\rPlease try adding via the "
+                          "\"Add All\" button.");
+}
+
+int FileAdder::dialogBufferLength(const OpenFilesAnswer& answer)
+{
+    int length = answer.folder.isEmpty() ? 0 : static_cast<int>(answer.folder.size()) + 1;
+    for (const QString& name : answer.names)
+        length += static_cast<int>(name.size()) + 1;
+    return length + 1;
+}
+
+void FileAdder::PushButton3_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton3_Click")));
+    OpenFilesAnswer answer;
+    report.line(100, [&] {
+        answer = m_platform.dialogs->openFiles(openDialogTitle(), openDialogFilter());
+    });
+    if (answer.names.isEmpty())
+        return;
+    if (dialogBufferLength(answer) > kDialogBufferSize) {
+        m_platform.messages->show(tooManyFilesMessage(), MessageFlags::Ok);
+        return;
+    }
+    if (answer.folder.isEmpty()) {
+        report.line(102, [&] { m_fileList.addItem(answer.names.constFirst()); });
+        return;
+    }
+    for (const QString& name : std::as_const(answer.names)) {
+        report.line(104, [&] {
+            m_fileList.addItem(CollapseBackslashes(answer.folder + QLatin1Char('/') + name));
+        });
+    }
+}
+
+void FileAdder::PushButton4_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton4_Click")));
+    QString extension;
+    report.line(100, [&] {
+        extension = m_platform.input->ask(
+            extensionPrompt(),
+            m_platform.settings->read(QStringLiteral("Extension"), QStringLiteral("jpg")));
+    });
+    if (report.condition(102, [&] { return !extension.isEmpty(); }))
+        report.line(104, [&] { m_platform.settings->write(QStringLiteral("Extension"), extension); });
+    if (extension.isEmpty())
+        return;
+    report.line(106, [&] {
+        m_lastFolderPath = m_platform.settings->read(QStringLiteral("LastFolder"), QString());
+    });
+    QString folder;
+    report.line(108, [&] {
+        folder = m_platform.dialogs->browseFolder(QStringLiteral("Please select folder:"),
+                                                  m_lastFolderPath);
+    });
+    if (folder.isEmpty())
+        return;
+    m_lastFolderPath = folder;
+    report.line(110, [&] { m_platform.settings->write(QStringLiteral("LastFolder"), folder); });
+    m_pointer.setMousePointer(Pointer::Hourglass);
+    // The extension is used as typed: "*" gives "*.*", a leading dot gives two dots in a row.
+    report.line(112, [&] { m_scan.CollectFolderTree(folder, QStringLiteral("*.") + extension); });
+    m_pointer.setMousePointer(Pointer::Default);
+}
+
+} // namespace tagsifter

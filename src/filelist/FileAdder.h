@@ -1,0 +1,40 @@
+#pragma once
+
+#include "FolderScan.h"
+#include "platform/Platform.h"
+#include "platform/WindowPointer.h"
+
+namespace tagsifter {
+
+class ListView;
+
+/// "Add JPEG File(s)" and "Add All JPEG File(s) In Folder".
+class FileAdder
+{
+public:
+    FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer);
+
+    void PushButton3_Click();
+    void PushButton4_Click();
+
+    /// The characters the Windows dialog needs for this selection: the folder, a NUL, each
+    /// name followed by a NUL, and the closing NUL.
+    static int dialogBufferLength(const OpenFilesAnswer& answer);
+    static constexpr int kDialogBufferSize = 30000;
+
+    static QString openDialogTitle();
+    static QString openDialogFilter();
+    static QString extensionPrompt();
+    static QString tooManyFilesMessage();
+
+    const QString& lastFolderPath() const { return m_lastFolderPath; }
+
+private:
+    Platform m_platform;
+    ListView& m_fileList;
+    WindowPointer& m_pointer;
+    FolderScan m_scan;
+    QString m_lastFolderPath;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,147 @@
+#include "FolderScan.h"
+
+#include "PathRules.h"
+#include "app/ErrorReport.h"
+#include "platform/Failure.h"
+#include "platform/ListView.h"
+
+namespace tagsifter {
+
+namespace {
+
+// Hidden + system folders (and such links) are left out with their subtree; a hidden +
+// archive file is left out. Other hidden entries are kept.
+constexpr int kHiddenSystemFolder = Attribute::Directory | Attribute::Hidden | Attribute::System;
+constexpr int kHiddenSystemLink = kHiddenSystemFolder | Attribute::ReparsePoint;
+constexpr int kHiddenArchiveFile = Attribute::Hidden | Attribute::Archive;
+
+// This platform's limits: 4096 bytes for a path, 255 for a name.
+constexpr int kMaxPathBytes = 4096;
+constexpr int kMaxNameBytes = 255;
+
+bool tooLong(const QString& text, int limit)
+{
+    return text.toUtf8().size() >= limit;
+}
+
+bool usableFolderName(const QString& name)
+{
+    return !tooLong(name, kMaxNameBytes + 1) && !HasOddCharacters(name)
+           && !name.contains(QLatin1Char('?')) && name != QLatin1String(".")
+           && name != QLatin1String("..");
+}
+
+} // namespace
+
+FolderScan::FolderScan(const Platform& platform, ListView& fileList)
+    : m_platform(platform), m_fileList(fileList)
+{
+}
+
+QString FolderScan::scanLocation()
+{
+    return QStringLiteral("OstrivaneTitle2021/08/31.AddFolder.GetSubDirectories2016");
+}
+
+int FolderScan::attributesOrZero(const QString& path) const
+{
+    try {
+        return m_platform.files->attributes(path);
+    } catch (const Failure&) {
+        return 0;
+    }
+}
+
+bool FolderScan::FileExists(const QString& path) const
+{
+    return m_platform.files->fileExists(path);
+}
+
+bool FolderScan::IsFolder(const QString& path) const
+{
+    return (attributesOrZero(path) & Attribute::Directory) != 0;
+}
+
+QStringList FolderScan::ListFiles(const QString& folder, const QString& pattern) const
+{
+    const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    return m_platform.files->listFiles(dir, pattern);
+}
+
+void FolderScan::CollectFolderTree(const QString& topFolder, const QString& pattern)
+{
+    QStringList folders{topFolder + QLatin1Char('/')};
+    GetSubDirectories2016(folders, true);
+    for (const QString& entry : std::as_const(folders)) {
+        const QString folder = entry.left(entry.size() - 1);
+        const QStringList names = ListFiles(folder, pattern);
+        for (const QString& name : names) {
+            if (name.startsWith(QLatin1Char('~')))
+                continue;
+            const QString path = folder + QLatin1Char('/') + name;
+            if (!FileExists(path))
+                continue;
+            if (attributesOrZero(path) == kHiddenArchiveFile)
+                continue;
+            m_fileList.addItem(CollapseBackslashes(path));
+        }
+    }
+}
+
+void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
+{
+    ErrorReport report(*m_platform.messages, scanLocation());
+    QStringList found;
+    for (int i = 0; i < folders.size(); ++i) {
+        const QString d = folders.at(i);
+        if (!report.value(100, [&] { return IsFolder(d); }, true))
+            continue;
+        if (tooLong(d, kMaxPathBytes))
+            continue;
+        m_platform.events->yield();
+        const bool skipped = report.value(
+            102,
+            [&] {
+                const int attributes = m_platform.files->attributes(d);
+                return !m_platform.files->isRoot(d)
+                       && (attributes == kHiddenSystemFolder || attributes == kHiddenSystemLink);
+            },
+            false);
+        if (skipped)
+            continue;
+        try {
+            const QStringList names = m_platform.files->listSubfolders(d);
+            for (const QString& name : names) {
+                m_platform.events->yield();
+                if (usableFolderName(name))
+                    found.append(d + name + QLatin1Char('/'));
+            }
+        } catch (const Failure& failure) {
+            // A folder that may not be read or has vanished leaves the scan, files and all.
+            if (failure.code() == ErrorCode::PermissionDenied
+                || failure.code() == ErrorCode::PathNotFound) {
+                const int at = folders.indexOf(d);
+                if (at >= 0) {
+                    folders.removeAt(at);
+                    if (at <= i)
+                        --i;
+                }
+            }
+        }
+    }
+    if (recursive && !found.isEmpty())
+        GetSubDirectories2016(found, true);
+    for (const QString& s : std::as_const(found)) {
+        report.line(104, [&] {
+            if (!IsFolder(s))
+                return;
+            m_platform.events->yield();
+            const int attributes = m_platform.files->attributes(s);
+            if (m_platform.files->isRoot(s)
+                || (attributes != kHiddenSystemFolder && attributes != kHiddenSystemLink))
+                folders.append(s);
+        });
+    }
+}
+
+} // namespace tagsifter

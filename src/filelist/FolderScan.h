@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QStringList>
+
+namespace tagsifter {
+
+class ListView;
+
+/// Collects whole folder trees into the file list, level by level.
+class FolderScan
+{
+public:
+    FolderScan(const Platform& platform, ListView& fileList);
+
+    /// Appends to the file list every file below `topFolder` whose name matches `pattern`.
+    void CollectFolderTree(const QString& topFolder, const QString& pattern);
+    /// Appends every folder below the folders of `folders` (each ending in "/"), level by
+    /// level. A folder that cannot be listed is dropped from `folders`.
+    void GetSubDirectories2016(QStringList& folders, bool recursive);
+    /// Names of the files of `folder` that match `pattern`, hidden ones included.
+    QStringList ListFiles(const QString& folder, const QString& pattern) const;
+    bool FileExists(const QString& path) const;
+    bool IsFolder(const QString& path) const;
+
+    static QString scanLocation();
+
+private:
+    int attributesOrZero(const QString& path) const;
+
+    Platform m_platform;
+    ListView& m_fileList;
+};
+
+} // namespace tagsifter

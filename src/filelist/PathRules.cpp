@@ -1,0 +1,43 @@
+#include "PathRules.h"
+
+namespace tagsifter {
+
+namespace {
+
+constexpr QChar kSeparator = QLatin1Char('/');
+
+QString collapsePairs(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        out.append(text.at(i));
+        if (text.at(i) == kSeparator && i + 1 < text.size() && text.at(i + 1) == kSeparator)
+            ++i;
+    }
+    return out;
+}
+
+} // namespace
+
+QString CollapseBackslashes(const QString& path)
+{
+    if (!path.startsWith(kSeparator))
+        return collapsePairs(path);
+    int p = 0;
+    while (p < path.size() && path.at(p) == kSeparator)
+        ++p;
+    return QString(kSeparator) + collapsePairs(path.mid(p));
+}
+
+bool HasOddCharacters(const QString& name)
+{
+    for (const QChar c : name) {
+        const ushort code = c.unicode();
+        if (code < 32 || (code >= 127 && code <= 159))
+            return true;
+    }
+    return false;
+}
+
+} // namespace tagsifter

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace tagsifter {
+
+/// Cleans a path built by joining a folder and a name: doubled separators are reduced pair by
+/// pair (a run of two becomes one, of three two, of four two), and a leading run becomes one
+/// separator.
+QString CollapseBackslashes(const QString& path);
+
+/// True when a folder name holds a control character (below 32, or 127 to 159).
+bool HasOddCharacters(const QString& name);
+
+} // namespace tagsifter

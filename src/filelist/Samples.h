@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace tagsifter {
+
+class ListView;
+
+/// The bundled sample images: the snapshot of their paths taken at first start, and
+/// "Load Sample/Example Files".
+class Samples
+{
+public:
+    Samples(const Platform& platform, QString applicationFolder);
+
+    /// Records every file of the Samples folder in the "Snapshot" setting, scrambled.
+    void TakeSampleSnapshot();
+    /// Start-up's check: takes the snapshot when "Snapshot" is empty.
+    void checkSnapshot();
+    /// Lists the recorded sample files that still exist and are not yet listed, then offers
+    /// to open the Samples folder.
+    void LoadSampleFiles(ListView& list);
+
+    QString samplesFolder() const;
+    static QString searchText() { return QStringLiteral("Kodak"); }
+    static QString openFolderQuestion();
+    static QString scramblingKey() { return QStringLiteral("quillmet"); }
+
+private:
+    Platform m_platform;
+    QString m_applicationFolder;
+};
+
+/// True when a row's text equals `text` exactly.
+bool ListContains(const ListView& list, const QString& text);
+
+/// Scrambling of the stored snapshot, over the bytes of the UTF-8 form (codes 1 to 255): each
+/// code plus the key letter's code, less 255 above 255. The result holds one character per
+/// byte. `yieldEach` runs once per character.
+QString ScrambleText(const QString& text, const QString& key, EventLoopService* events = nullptr);
+QString UnscrambleText(const QString& text, const QString& key,
+                       EventLoopService* events = nullptr);
+
+} // namespace tagsifter

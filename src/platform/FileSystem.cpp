@@ -1,0 +1,185 @@
+#include "FileSystem.h"
+
+#include "Failure.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tagsifter {
+
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString joined(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+[[noreturn]] void throwListingError(int error, const QString& folder)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    if (error == EACCES || error == EPERM)
+        throw Failure(QStringLiteral("Permission denied: %1").arg(folder),
+                      ErrorCode::PermissionDenied);
+    if (error == ENOENT || error == ENOTDIR)
+        throw Failure(QStringLiteral("Path not found: %1").arg(folder), ErrorCode::PathNotFound);
+    throw Failure(QStringLiteral("%1: %2").arg(reason, folder));
+}
+
+bool matchFrom(const QString& name, int n, const QString& pattern, int p)
+{
+    while (p < pattern.size()) {
+        const QChar pc = pattern.at(p);
+        if (pc == QLatin1Char('*')) {
+            while (p < pattern.size() && pattern.at(p) == QLatin1Char('*'))
+                ++p;
+            if (p == pattern.size())
+                return true;
+            for (int start = n; start <= name.size(); ++start) {
+                if (matchFrom(name, start, pattern, p))
+                    return true;
+            }
+            return false;
+        }
+        if (n == name.size())
+            return false;
+        if (pc != QLatin1Char('?') && pc.toCaseFolded() != name.at(n).toCaseFolded())
+            return false;
+        ++p;
+        ++n;
+    }
+    return n == name.size();
+}
+
+// Reads the entries of a folder; `wantFolders` selects real folders, otherwise everything
+// else (files and links).
+QStringList listEntries(const QString& folder, bool wantFolders)
+{
+    const QByteArray path = native(folder);
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        throwListingError(errno, folder);
+    QStringList names;
+    while (dirent* entry = ::readdir(dir)) {
+        const char* raw = entry->d_name;
+        if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0)
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat info {};
+            const QByteArray full = path + '/' + raw;
+            if (::lstat(full.constData(), &info) != 0)
+                continue;
+            type = S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
+        }
+        if ((type == DT_DIR) == wantFolders)
+            names.append(QFile::decodeName(raw));
+    }
+    ::closedir(dir);
+    sortListing(names);
+    return names;
+}
+
+} // namespace
+
+bool matchesWildcard(const QString& name, const QString& pattern)
+{
+    if (pattern == QLatin1String("*.*"))
+        return true;
+    return matchFrom(name, 0, pattern, 0);
+}
+
+void sortListing(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+}
+
+int LocalFileSystem::attributes(const QString& path) const
+{
+    struct stat info {};
+    const QByteArray raw = native(path);
+    if (raw.isEmpty() || ::lstat(raw.constData(), &info) != 0)
+        throw Failure(QStringLiteral("File not found: %1").arg(path), ErrorCode::PathNotFound);
+    int bits = 0;
+    if (S_ISLNK(info.st_mode)) {
+        bits |= Attribute::ReparsePoint;
+        struct stat target {};
+        if (::stat(raw.constData(), &target) == 0 && S_ISDIR(target.st_mode))
+            bits |= Attribute::Directory;
+        else
+            bits |= Attribute::Archive;
+    } else if (S_ISDIR(info.st_mode)) {
+        bits |= Attribute::Directory;
+    } else {
+        bits |= Attribute::Archive;
+    }
+    if (!(info.st_mode & S_IWUSR))
+        bits |= Attribute::ReadOnly;
+    const int slash = path.lastIndexOf(QLatin1Char('/'), path.endsWith(QLatin1Char('/')) ? -2 : -1);
+    if (path.mid(slash + 1).startsWith(QLatin1Char('.')))
+        bits |= Attribute::Hidden;
+    return bits;
+}
+
+bool LocalFileSystem::pathExists(const QString& path) const
+{
+    struct stat info {};
+    const QByteArray raw = native(path);
+    return !raw.isEmpty() && ::stat(raw.constData(), &info) == 0;
+}
+
+bool LocalFileSystem::fileExists(const QString& path) const
+{
+    struct stat info {};
+    const QByteArray raw = native(path);
+    return !raw.isEmpty() && ::stat(raw.constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool LocalFileSystem::isRoot(const QString& path) const
+{
+    return !path.isEmpty() && path.count(QLatin1Char('/')) == path.size();
+}
+
+QStringList LocalFileSystem::listFiles(const QString& folder, const QString& pattern) const
+{
+    QStringList names = listEntries(folder, false);
+    QStringList kept;
+    kept.reserve(names.size());
+    for (const QString& name : std::as_const(names)) {
+        if (matchesWildcard(name, pattern) && fileExists(joined(folder, name)))
+            kept.append(name);
+    }
+    return kept;
+}
+
+QStringList LocalFileSystem::listSubfolders(const QString& folder) const
+{
+    return listEntries(folder, true);
+}
+
+bool LocalFileSystem::removeFile(const QString& path)
+{
+    return ::unlink(native(path).constData()) == 0;
+}
+
+bool LocalFileSystem::forceRemoveFile(const QString& path)
+{
+    // A read-only file: make it writable for its owner, then delete it.
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    return ::unlink(native(path).constData()) == 0;
+}
+
+} // namespace tagsifter

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tagsifter {
+
+/// File attribute bits, with the values Windows gives them, so the folder rules read the same
+/// on every platform.
+namespace Attribute {
+constexpr int ReadOnly = 1;
+constexpr int Hidden = 2;
+constexpr int System = 4;
+constexpr int Directory = 16;
+constexpr int Archive = 32;
+constexpr int ReparsePoint = 1024;
+} // namespace Attribute
+
+/// The file-system queries the program makes. Paths are absolute, with "/" separators.
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+
+    /// The attribute bits of `path` (a link is described itself, not its target).
+    /// Throws Failure 76 when the path does not exist.
+    virtual int attributes(const QString& path) const = 0;
+    /// True when the last-modified time of `path` can be read: files and folders alike.
+    virtual bool pathExists(const QString& path) const = 0;
+    /// True when `path` names an existing file that is not a folder (links followed).
+    virtual bool fileExists(const QString& path) const = 0;
+    /// True when `path` is the root of the file system.
+    virtual bool isRoot(const QString& path) const = 0;
+    /// Names of the entries of `folder` that are not folders and match the wildcard `pattern`,
+    /// hidden ones included, in listing order. Throws Failure 70/76 when it cannot be listed.
+    virtual QStringList listFiles(const QString& folder, const QString& pattern) const = 0;
+    /// Names of the real sub-folders of `folder` (links to folders are not followed), in
+    /// listing order. Throws Failure 70/76 when it cannot be listed.
+    virtual QStringList listSubfolders(const QString& folder) const = 0;
+    /// Deletes a file; false when it could not be deleted.
+    virtual bool removeFile(const QString& path) = 0;
+    /// Deletes a file even when it is read-only; false when it could not be deleted.
+    virtual bool forceRemoveFile(const QString& path) = 0;
+};
+
+/// Windows wildcard matching: case-insensitive, "*" any run, "?" one character, and "*.*"
+/// matches every name, with or without a dot.
+bool matchesWildcard(const QString& name, const QString& pattern);
+
+/// The listing order: case-insensitive alphabetical, the same every run.
+void sortListing(QStringList& names);
+
+/// The file system of this machine.
+class LocalFileSystem : public FileSystem
+{
+public:
+    int attributes(const QString& path) const override;
+    bool pathExists(const QString& path) const override;
+    bool fileExists(const QString& path) const override;
+    bool isRoot(const QString& path) const override;
+    QStringList listFiles(const QString& folder, const QString& pattern) const override;
+    QStringList listSubfolders(const QString& folder) const override;
+    bool removeFile(const QString& path) override;
+    bool forceRemoveFile(const QString& path) override;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace tagsifter {
+
+/// A started process that the program waits for.
+class ProcessHandle
+{
+public:
+    virtual ~ProcessHandle() = default;
+    /// Waits up to `ms` milliseconds, keeping the event loop running; true once it has ended.
+    virtual bool waitForEnd(int ms) = 0;
+    virtual bool hasEnded() const = 0;
+    virtual void kill() = 0;
+    virtual int exitCode() const = 0;
+};
+
+/// Starts processes directly, each argument passed as it is, never through a shell line.
+class ProcessService
+{
+public:
+    virtual ~ProcessService() = default;
+    /// Full path of `name` on the search path, or the empty text.
+    virtual QString findExecutable(const QString& name) const = 0;
+    /// Starts `program` with `arguments`, standard output written to `outputFile`.
+    /// Returns null when the process could not be started.
+    virtual std::unique_ptr<ProcessHandle> start(const QString& program,
+                                                 const QStringList& arguments,
+                                                 const QString& outputFile) = 0;
+};
+
+} // namespace tagsifter

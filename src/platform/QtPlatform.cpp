@@ -1,0 +1,298 @@
+#include "QtPlatform.h"
+
+#include "Failure.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace tagsifter {
+
+namespace {
+
+QString titleOrDefault(const QString& title)
+{
+    return title.isEmpty() ? applicationTitle() : title;
+}
+
+// Qt filters are written "Name (*.a *.b)" and separated by ";;"; the program writes them
+// the classic way, "Name (*.a;*.b)|*.a;*.b|".
+QString qtFilter(const QString& classic)
+{
+    const QStringList parts = classic.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString label = parts.at(i);
+        const int open = label.indexOf(QLatin1Char('('));
+        if (open > 0)
+            label = label.left(open).trimmed();
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        filters.append(QStringLiteral("%1 (%2)").arg(label, patterns));
+    }
+    return filters.join(QLatin1String(";;"));
+}
+
+// File dialogs match extensions without regard to case, so "*.jpg" also shows "DSC01.JPG".
+void ignoreCaseInFilters(QFileDialog& dialog)
+{
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+}
+
+class QtProcessHandle : public ProcessHandle
+{
+public:
+    explicit QtProcessHandle(std::unique_ptr<QProcess> process) : m_process(std::move(process)) {}
+    ~QtProcessHandle() override
+    {
+        if (!hasEnded())
+            kill();
+    }
+
+    bool waitForEnd(int ms) override
+    {
+        if (hasEnded())
+            return true;
+        QEventLoop loop;
+        QObject::connect(m_process.get(), &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        return hasEnded();
+    }
+    bool hasEnded() const override { return m_process->state() == QProcess::NotRunning; }
+    void kill() override
+    {
+        m_process->kill();
+        m_process->waitForFinished(2000);
+    }
+    int exitCode() const override { return m_process->exitCode(); }
+
+private:
+    std::unique_ptr<QProcess> m_process;
+};
+
+} // namespace
+
+int QtMessageBox::show(const QString& text, int flags, const QString& title)
+{
+    QMessageBox box(m_owner);
+    box.setWindowTitle(titleOrDefault(title));
+    box.setText(displayText(text));
+    box.setTextFormat(Qt::PlainText);
+    if (flags & MessageFlags::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    if ((flags & MessageFlags::Exclamation) == MessageFlags::Exclamation)
+        box.setIcon(QMessageBox::Warning);
+    const int answer = box.exec();
+    if (flags & MessageFlags::YesNo)
+        return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return MessageAnswer::Ok;
+}
+
+QString QtInputBox::ask(const QString& prompt, const QString& defaultAnswer, const QString& title)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(m_owner, titleOrDefault(title),
+                                                 displayText(prompt), QLineEdit::Normal,
+                                                 defaultAnswer, &ok);
+    return ok ? answer : QString();
+}
+
+OpenFilesAnswer QtFileDialogs::openFiles(const QString& title, const QString& filter)
+{
+    QFileDialog dialog(m_owner, title, QString(), qtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    ignoreCaseInFilters(dialog);
+    OpenFilesAnswer answer;
+    if (dialog.exec() != QDialog::Accepted)
+        return answer;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.size() == 1) {
+        answer.names = chosen;
+        return answer;
+    }
+    answer.folder = dialog.directory().absolutePath();
+    for (const QString& path : chosen)
+        answer.names.append(QFileInfo(path).fileName());
+    return answer;
+}
+
+QString QtFileDialogs::saveFile(const QString& title, const QString& filter)
+{
+    QFileDialog dialog(m_owner, title, QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks about overwriting itself.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    ignoreCaseInFilters(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtFileDialogs::browseFolder(const QString& title, const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(m_owner, title, startFolder);
+}
+
+bool QtShell::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+bool QtClipboard::clear()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->clear();
+    return true;
+}
+
+bool QtClipboard::setText(const QString& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(text);
+    return true;
+}
+
+QtSettingsStore::QtSettingsStore()
+    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                             QStringLiteral("Brimvale"),
+                                             QStringLiteral("Tagsifter")))
+{
+}
+
+QtSettingsStore::QtSettingsStore(const QString& iniFile)
+    : m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+{
+}
+
+QString QtSettingsStore::read(const QString& key, const QString& defaultValue) const
+{
+    const QString fullKey = QStringLiteral("Tagsifter/") + key;
+    if (!m_settings->contains(fullKey))
+        return defaultValue;
+    return m_settings->value(fullKey).toString();
+}
+
+void QtSettingsStore::write(const QString& key, const QString& value)
+{
+    m_settings->setValue(QStringLiteral("Tagsifter/") + key, value);
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        throw Failure(QStringLiteral("The setting \"%1\" could not be stored.").arg(key));
+}
+
+QString QtProcessService::findExecutable(const QString& name) const
+{
+    return QStandardPaths::findExecutable(name);
+}
+
+std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
+                                                       const QStringList& arguments,
+                                                       const QString& outputFile)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setStandardOutputFile(outputFile);
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setStandardInputFile(QProcess::nullDevice());
+    // A child never outlives the program.
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->start();
+    if (!process->waitForStarted(10000)) {
+        process->kill();
+        return nullptr;
+    }
+    return std::make_unique<QtProcessHandle>(std::move(process));
+}
+
+QtEventLoop::QtEventLoop()
+{
+    m_sinceYield.start();
+}
+
+void QtEventLoop::yield()
+{
+    QCoreApplication::processEvents();
+    m_sinceYield.restart();
+}
+
+void QtEventLoop::yieldSometimes()
+{
+    constexpr int kIntervalMs = 15;
+    if (m_sinceYield.elapsed() >= kIntervalMs)
+        yield();
+}
+
+void QtEventLoop::wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    m_sinceYield.restart();
+}
+
+int QtRandom::draw1To100()
+{
+    return QRandomGenerator::global()->bounded(1, 101);
+}
+
+std::unique_ptr<SpreadsheetDocument> UnavailableSpreadsheet::newDocument()
+{
+    throw Failure(QStringLiteral("No spreadsheet application is available."));
+}
+
+QtPlatform::QtPlatform() : m_spreadsheet(makeSpreadsheetService()) {}
+
+QtPlatform::~QtPlatform() = default;
+
+void QtPlatform::setOwner(QWidget* window)
+{
+    m_messages.setOwner(window);
+    m_input.setOwner(window);
+    m_dialogs.setOwner(window);
+}
+
+Platform QtPlatform::platform()
+{
+    Platform p;
+    p.messages = &m_messages;
+    p.input = &m_input;
+    p.dialogs = &m_dialogs;
+    p.shell = &m_shell;
+    p.clipboard = &m_clipboard;
+    p.settings = &m_settings;
+    p.processes = &m_processes;
+    p.spreadsheet = m_spreadsheet.get();
+    p.files = &m_files;
+    p.events = &m_events;
+    p.random = &m_random;
+    return p;
+}
+
+} // namespace tagsifter

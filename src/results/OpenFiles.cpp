@@ -1,0 +1,83 @@
+#include "OpenFiles.h"
+
+#include "app/ErrorReport.h"
+#include "platform/ListView.h"
+
+#include <QSet>
+#include <QUrl>
+
+namespace tagsifter {
+
+QStringList distinctPaths(const QStringList& texts)
+{
+    QSet<QString> seen;
+    seen.reserve(texts.size());
+    QStringList paths;
+    for (const QString& text : texts) {
+        if (text.isEmpty() || seen.contains(text))
+            continue;
+        seen.insert(text);
+        paths.append(text);
+    }
+    return paths;
+}
+
+OpenFiles::OpenFiles(const Platform& platform, ListView& results, WindowPointer& pointer)
+    : m_platform(platform), m_results(results), m_pointer(pointer)
+{
+}
+
+void OpenFiles::open(const QString& path)
+{
+    m_platform.shell->openUrl(QUrl::fromLocalFile(path));
+}
+
+void OpenFiles::PushButton15_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton15_Click")));
+    // Rows but no current row is the same missing selection as no rows at all: one message.
+    if (report.condition(100, [&] { return m_results.count() == 0 || m_results.selectedIndex() == 0; })) {
+        m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
+        return;
+    }
+    QString path;
+    report.line(102, [&] { path = m_results.selectedText(); });
+    if (report.condition(104, [&] { return !m_platform.files->pathExists(path); })) {
+        m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
+        return;
+    }
+    report.line(106, [&] { open(m_results.selectedText()); });
+}
+
+void OpenFiles::PushButton16_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton16_Click")));
+    if (report.condition(100, [&] { return m_results.count() == 0; })) {
+        m_platform.messages->show(emptyListMessage(), MessageFlags::Ok);
+        return;
+    }
+    report.line(102, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
+    QStringList texts;
+    report.line(104, [&] {
+        const int count = m_results.count();
+        texts.reserve(count);
+        for (int i = 1; i <= count; ++i) {
+            m_platform.events->yieldSometimes();
+            texts.append(m_results.text(i));
+        }
+    });
+    const QStringList paths = distinctPaths(texts);
+    for (const QString& path : paths) {
+        report.line(106, [&] {
+            if (m_platform.files->pathExists(path))
+                open(path);
+            else
+                m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
+        });
+    }
+    report.line(108, [&] { m_pointer.setMousePointer(Pointer::Default); });
+}
+
+} // namespace tagsifter

@@ -1,0 +1,98 @@
+#include "ResultsList.h"
+
+#include "app/ErrorReport.h"
+#include "platform/ListView.h"
+
+namespace tagsifter {
+
+namespace {
+
+void removeRows(ListView& list, const QString& text, bool containing)
+{
+    const int count = list.count();
+    QStringList texts;
+    texts.reserve(count);
+    for (int i = 1; i <= count; ++i)
+        texts.append(list.text(i));
+    const QList<int> rows = rowsMatching(texts, text, containing);
+    // From the last recorded row to the first, so the positions not yet removed stay valid;
+    // a run of neighbouring rows goes in one step.
+    qsizetype end = rows.size();
+    while (end > 0) {
+        qsizetype start = end - 1;
+        while (start > 0 && rows.at(start - 1) == rows.at(start) - 1)
+            --start;
+        list.removeRange(rows.at(start), static_cast<int>(end - start));
+        end = start;
+    }
+}
+
+} // namespace
+
+QList<int> rowsMatching(const QStringList& texts, const QString& filter, bool containing)
+{
+    const QString lowered = filter.toLower();
+    QList<int> rows;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts.at(i).toLower().contains(lowered) == containing)
+            rows.append(static_cast<int>(i) + 1);
+    }
+    return rows;
+}
+
+void RemoveRowsContaining(ListView& list, const QString& text)
+{
+    removeRows(list, text, true);
+}
+
+void RemoveRowsNotContaining(ListView& list, const QString& text)
+{
+    removeRows(list, text, false);
+}
+
+ResultsList::ResultsList(const Platform& platform, ListView& results, WindowPointer& pointer,
+                         QObject* parent)
+    : QObject(parent), m_platform(platform), m_results(results), m_pointer(pointer)
+{
+    connect(&results, &ListView::doubleClicked, this, &ResultsList::ListView2_DblClick);
+}
+
+void ResultsList::PushButton6_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton6_Click")));
+    report.line(100, [&] { m_results.clear(); });
+}
+
+void ResultsList::PushButton17_Click()
+{
+    filter(QStringLiteral("PushButton17_Click"), containingPrompt(), true);
+}
+
+void ResultsList::PushButton11_Click()
+{
+    filter(QStringLiteral("PushButton11_Click"), notContainingPrompt(), false);
+}
+
+void ResultsList::filter(const QString& procedure, const QString& prompt, bool containing)
+{
+    ErrorReport report(*m_platform.messages, ErrorReport::formLocation(procedure));
+    QString answer;
+    report.line(100, [&] { answer = m_platform.input->ask(prompt); });
+    if (report.condition(102, [&] { return answer.isEmpty(); }))
+        return;
+    report.line(104, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
+    report.line(106, [&] { removeRows(m_results, answer, containing); });
+    report.line(108, [&] { m_pointer.setMousePointer(Pointer::Default); });
+}
+
+void ResultsList::ListView2_DblClick()
+{
+    if (m_pointer.isBusy() || m_results.count() == 0)
+        return;
+    const int row = m_results.selectedIndex();
+    if (row > 0)
+        m_results.remove(row);
+}
+
+} // namespace tagsifter

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/WindowPointer.h"
+
+#include <QList>
+#include <QObject>
+
+namespace tagsifter {
+
+class ListView;
+
+/// The rows of `texts` (1-based positions) whose lower-cased text contains the lower-cased
+/// `filter` (`containing`), or does not.
+QList<int> rowsMatching(const QStringList& texts, const QString& filter, bool containing);
+/// Removes every row whose path contains `text`, ignoring case; tags and values take no part.
+void RemoveRowsContaining(ListView& list, const QString& text);
+/// Removes every row whose path does not contain `text`, ignoring case.
+void RemoveRowsNotContaining(ListView& list, const QString& text);
+
+/// "Clear Results", the two "Remove Results ..." filters, and removing a row by double-click.
+class ResultsList : public QObject
+{
+    Q_OBJECT
+public:
+    ResultsList(const Platform& platform, ListView& results, WindowPointer& pointer,
+                QObject* parent = nullptr);
+
+    void PushButton6_Click();
+    void PushButton17_Click();
+    void PushButton11_Click();
+    /// A double-click removes the selected row, as the list's tool tip says; not while busy.
+    void ListView2_DblClick();
+
+    static QString containingPrompt() { return QStringLiteral("Remove entries containing: "); }
+    static QString notContainingPrompt()
+    {
+        return QStringLiteral("Remove entries not containing: ");
+    }
+
+private:
+    void filter(const QString& procedure, const QString& prompt, bool containing);
+
+    Platform m_platform;
+    ListView& m_results;
+    WindowPointer& m_pointer;
+};
+
+} // namespace tagsifter

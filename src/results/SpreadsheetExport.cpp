@@ -1,0 +1,89 @@
+#include "SpreadsheetExport.h"
+
+#include "app/ErrorReport.h"
+#include "platform/Failure.h"
+#include "platform/ListView.h"
+
+#include <memory>
+
+namespace tagsifter {
+
+SpreadsheetExport::SpreadsheetExport(const Platform& platform, ListView& results,
+                                     WindowPointer& pointer)
+    : m_platform(platform), m_results(results), m_pointer(pointer)
+{
+}
+
+QString SpreadsheetExport::probeMessage()
+{
+    return QStringLiteral("Excel is not installed on this computer. You need to have it "
+                          "installed to use this software without error.");
+}
+
+QString SpreadsheetExport::notInstalledMessage()
+{
+    return QStringLiteral("Excel is not installed on this computer. You need to have it "
+                          "installed to use this feature.");
+}
+
+bool SpreadsheetExport::SaveResultsAsExcelFileIsExcelInstalled()
+{
+    bool started = false;
+    try {
+        started = m_platform.spreadsheet->probe();
+    } catch (...) {
+        started = false;
+    }
+    if (!started)
+        m_platform.messages->show(probeMessage(), MessageFlags::Ok);
+    return started;
+}
+
+void SpreadsheetExport::PushButton14_Click()
+{
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton14_Click")));
+    if (m_results.count() == 0)
+        return;
+    if (!SaveResultsAsExcelFileIsExcelInstalled()) {
+        m_platform.messages->show(notInstalledMessage(), MessageFlags::Ok);
+        return;
+    }
+    report.line(100, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
+    std::unique_ptr<SpreadsheetDocument> document;
+    report.line(102, [&] { document = m_platform.spreadsheet->newDocument(); });
+    if (!document) {
+        m_pointer.setMousePointer(Pointer::Default);
+        return;
+    }
+    // A lost connection ends the export with one report, not one per remaining cell.
+    report.line(104, [&] {
+        const int columns = m_results.columnCount();
+        int c = 1;
+        for (int k = 1; k <= columns; ++k) {
+            m_platform.events->yieldSometimes();
+            if (!m_results.cell(1, k).isEmpty())
+                document->setCellText(1, c++, m_results.headerText(k));
+        }
+        const int rows = m_results.count();
+        for (int r = 1; r <= rows; ++r) {
+            m_platform.events->yieldSometimes();
+            c = 1;
+            for (int k = 1; k <= columns; ++k) {
+                QString value = m_results.cell(r, k);
+                if (value.isEmpty())
+                    continue;
+                if (k >= 2)
+                    value.remove(QLatin1Char('='));
+                document->setCellText(r + 1, c++, value);
+            }
+        }
+    });
+    if (report.reportCount() == 0) {
+        report.line(106, [&] { document->fitColumns(); });
+        report.line(108, [&] { document->show(); });
+    }
+    report.line(110, [&] { m_pointer.setMousePointer(Pointer::Default); });
+}
+
+} // namespace tagsifter

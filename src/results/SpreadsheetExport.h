@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/WindowPointer.h"
+
+namespace tagsifter {
+
+class ListView;
+
+/// "Save Results As Excel File": the results in a new, visible spreadsheet document that is
+/// left open, unsaved, for the user.
+class SpreadsheetExport
+{
+public:
+    SpreadsheetExport(const Platform& platform, ListView& results, WindowPointer& pointer);
+
+    void PushButton14_Click();
+    /// True when the spreadsheet application can be started; says so when it cannot.
+    bool SaveResultsAsExcelFileIsExcelInstalled();
+
+    static QString probeMessage();
+    static QString notInstalledMessage();
+
+private:
+    Platform m_platform;
+    ListView& m_results;
+    WindowPointer& m_pointer;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/WindowPointer.h"
+
+namespace tagsifter {
+
+class ListView;
+
+/// "Save Results As Text File": one path per results row, in list order.
+class TextExport
+{
+public:
+    TextExport(const Platform& platform, ListView& results, WindowPointer& pointer);
+
+    void PushButton2_Click();
+    /// Writes the row texts of `results` to `path`, replacing it only once the whole file is
+    /// written. Throws Failure; an existing file is then left as it was.
+    static void writeRows(const ListView& results, const QString& path, EventLoopService* events);
+
+    static QString overwriteQuestion(const QString& path);
+    static QString dialogFilter() { return QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }
+
+private:
+    Platform m_platform;
+    ListView& m_results;
+    WindowPointer& m_pointer;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tagsifter {
+
+/// One metadata entry of exiftool's default output: "Tag Description    : value".
+struct TagValue
+{
+    QString tag;
+    QString value;
+    bool operator==(const TagValue& other) const
+    {
+        return tag == other.tag && value == other.value;
+    }
+};
+
+/// The lines of a dump: split at LF, a CR before it dropped.
+QStringList dumpLines(const QString& dump);
+
+/// The entry of one dump line, or none: empty lines, lines without a colon and lines that
+/// contain "ExifTool Version Number" or "Directory" give none. The tag is the text before the
+/// first colon, the value everything after it (its own colons kept), both trimmed of spaces.
+std::optional<TagValue> parseDumpLine(const QString& line);
+
+/// The entries of `dump` whose value contains `searchText`, ignoring case, in output order.
+QList<TagValue> matchingEntries(const QString& dump, const QString& searchText);
+
+/// Leading and trailing spaces removed; other white space is kept.
+QString trimSpaces(const QString& text);
+
+} // namespace tagsifter

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+class QProgressBar;
+
+namespace tagsifter {
+
+/// Where the dump of the image in progress is shown: the progress bar, its text and value, and
+/// the length of the file list.
+struct DumpProgress
+{
+    QProgressBar* bar = nullptr;
+    QString text;
+    int value = 0;
+    int total = 1;
+};
+
+/// Runs exiftool for one image at a time and reads its text output. Its files live in a
+/// private temp folder of this process, removed when the program ends.
+class ExifTool
+{
+public:
+    /// `program` names the exiftool to run; empty means the one on the search path.
+    explicit ExifTool(const Platform& platform, QString program = QString());
+    ~ExifTool();
+    Q_DISABLE_COPY_MOVE(ExifTool)
+
+    /// Exit code of RunAndWait when the process could not be started.
+    static constexpr int kStartFailed = -2147221504 + 53;
+
+    /// The exiftool to run, or the empty text when none can be found.
+    QString EnsureExifTool();
+    /// The dump text of the image at `path`, or the empty text when there is none.
+    /// Afterwards startFailed() tells whether exiftool could not be started at all.
+    QString DumpMetadata(const QString& path, const DumpProgress& progress);
+    /// Removes the temp files of the image just read.
+    void removeTempFiles();
+    bool startFailed() const { return m_startFailed; }
+    /// True when the last image was ended by a stop request before exiftool finished.
+    bool wasStopped() const { return m_stopped; }
+
+    /// Starts `program` with `arguments` (output to `outputFile`), waits for its end while the
+    /// window stays alive, and returns its exit code. A stop request ends the process.
+    int RunAndWait(const QString& program, const QStringList& arguments,
+                   const QString& outputFile, const DumpProgress& progress);
+
+    /// Asked on every poll; a true answer ends the process being waited for.
+    void setStopRequest(std::function<bool()> stopRequested);
+
+    QString tempFolder() const;
+    /// Removes the temp folder and everything in it.
+    void removeTempFolder() { m_temp->remove(); }
+    QString dumpFile() const { return tempFolder() + QLatin1String("/dump.txt"); }
+    QString scriptFile() const { return tempFolder() + QLatin1String("/dump.bat"); }
+
+    /// The whole file as UTF-8 text; the empty text when it does not exist, "empty file"
+    /// when it has no bytes.
+    QString ReadWholeFile(const QString& path) const;
+    /// Deletes the file, forcing it when needed; never fails.
+    void RemoveFile(const QString& path);
+    bool ForceDeleteFile(const QString& path);
+    /// Replaces the file with `text` in UTF-8, no line end added. Throws Failure.
+    void WriteTextToFile(const QString& text, const QString& path);
+    /// Writes `bytes` from offset 0 without truncating. Throws Failure.
+    void WriteBytesToFile(const QByteArray& bytes, const QString& path);
+
+    /// The characters after the last "/" (the whole path when it has none).
+    static QString FileNameOf(const QString& path);
+    /// The arguments for one image: the path alone, made safe from being read as an option.
+    static QStringList argumentsFor(const QString& path);
+    /// The progress text while exiftool takes long, after `polls` polls of 100 ms.
+    static QString waitText(const QString& progressText, int polls);
+    /// The progress value during a long wait, or -1 when this poll does not move it.
+    static int waitValue(int polls, int progressValue, int total);
+
+private:
+    Platform m_platform;
+    QString m_program;
+    std::unique_ptr<QTemporaryDir> m_temp;
+    std::function<bool()> m_stopRequested;
+    bool m_startFailed = false;
+    bool m_stopped = false;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,381 @@
+#include "app/AppTitle.h"
+#include "app/Form1.h"
+#include "filelist/Samples.h"
+#include "platform/ListView.h"
+#include "search/SearchRun.h"
+#include "support/FakePlatform.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+namespace {
+
+// An application folder of the test's own, with the files start-up looks for when asked.
+struct AppFolder
+{
+    explicit AppFolder(bool withSkin, bool withCursor, bool withSamples = true)
+    {
+        if (withSkin)
+            writeFile(dir.path() + QStringLiteral("/x/o.cjs"),
+                      "QPushButton { color: #103060; }");
+        if (withCursor)
+            QFile::copy(QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/HAND-M.CUR"),
+                        dir.path() + QStringLiteral("/HAND-M.CUR"));
+        if (withSamples) {
+            writeFile(dir.path() + QStringLiteral("/Samples/b.jpg"));
+            writeFile(dir.path() + QStringLiteral("/Samples/a.jpg"));
+        }
+    }
+    QString path() const { return dir.path(); }
+    QTemporaryDir dir;
+};
+
+void moveMouseOver(QWidget* widget, QPoint at = QPoint(3, 3))
+{
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void inventory_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<double>("points");
+        const auto row = [](const char* name, const char* caption, int l, int t, int w, int h,
+                            double points) {
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption)
+                                << QRect(l, t, w, h) << points;
+        };
+        row("PushButton12", "Help", 120, 120, 7800, 405, 11.25);
+        row("ListView1", "", 120, 630, 7800, 1815, 9);
+        row("PushButton3", "Add JPEG File(s)", 120, 2530, 3840, 405, 11.25);
+        row("PushButton4", "Add All JPEG File(s) In Folder", 4080, 2530, 3840, 405, 11.25);
+        row("PushButton7", "Clear List", 120, 3040, 3840, 405, 11.25);
+        row("PushButton13", "Load Sample/Example Files", 4080, 3040, 3840, 405, 11.25);
+        row("Frame2", "Search For This Text Within Metadata", 120, 3510, 7800, 790, 9);
+        row("Text1", "", 240, 300, 7320, 345, 9);
+        row("PushButton1", "Start Finding", 120, 4425, 7800, 405, 11.25);
+        row("ListView2", "", 120, 4935, 7800, 1815, 9);
+        row("PushButton15", "Open Selected File", 120, 6840, 3840, 405, 11.25);
+        row("PushButton16", "Open All Files", 4080, 6840, 3840, 405, 11.25);
+        row("PushButton2", "Save Results As Text File", 120, 7350, 3840, 405, 11.25);
+        row("PushButton14", "Save Results As Excel File", 4080, 7350, 3840, 405, 11.25);
+        row("PushButton8", "Copy Results To Clipboard", 120, 7860, 3840, 405, 11.25);
+        row("PushButton6", "Clear Results", 4080, 7860, 3840, 405, 11.25);
+        row("PushButton17", "Remove Results Containing X", 120, 8370, 3840, 405, 11.25);
+        row("PushButton11", "Remove Results Not Containing X", 4080, 8370, 3840, 405, 11.25);
+        row("ProgressBar1", "Progress Bar", 120, 8895, 7800, 405, 9);
+    }
+    void inventory()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QRect, twips);
+        QFETCH(double, points);
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        QWidget* control = form.control(name);
+        QVERIFY(control);
+        const auto px = [](int t) { return qRound(t / 15.0); };
+        QCOMPARE(control->geometry(),
+                 QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        QCOMPARE(control->font().family(), QStringLiteral("Arial"));
+        QVERIFY(control->font().bold());
+        QCOMPARE(control->font().pointSizeF(), points);
+        if (auto* button = qobject_cast<QPushButton*>(control))
+            QCOMPARE(button->text(), caption);
+        if (auto* frame = qobject_cast<QGroupBox*>(control))
+            QCOMPARE(frame->title(), caption);
+        if (auto* bar = qobject_cast<QProgressBar*>(control))
+            QCOMPARE(bar->text(), caption);
+    }
+
+    void windowIsFixedAndListsAreLaidOut()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tagsifter"));
+        QCOMPARE(form.minimumSize(), QSize(536, 628));
+        QCOMPARE(form.maximumSize(), QSize(536, 628));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!form.windowIcon().isNull());
+        QCOMPARE(applicationTitle(), QStringLiteral("Tagsifter"));
+
+        ListView& files = form.fileList();
+        QCOMPARE(files.columnCount(), 1);
+        QCOMPARE(files.headerText(1), QStringLiteral("Image(s)"));
+        QCOMPARE(files.columnWidth(0), qRound(7300 / 15.0));
+        ListView& results = form.resultsList();
+        QCOMPARE(results.columnCount(), 3);
+        QCOMPARE(results.headerText(1), QStringLiteral("Image"));
+        QCOMPARE(results.headerText(2), QStringLiteral("Metadata Tag"));
+        QCOMPARE(results.headerText(3), QStringLiteral("Value"));
+        QCOMPARE(results.columnWidth(0), 220);
+        QCOMPARE(results.columnWidth(1), qRound(2000 / 15.0));
+        QCOMPARE(results.columnWidth(2), qRound(2000 / 15.0));
+        QCOMPARE(files.toolTip(),
+                 QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | "
+                                "line to right and out of window to reveal full names."));
+        QCOMPARE(results.toolTip(),
+                 QStringLiteral("Double-click item to remove it. Move | line to right and out of "
+                                "window to reveal full names."));
+        QVERIFY(form.searchBox().text().isEmpty());
+        QCOMPARE(files.count(), 0);
+        QCOMPARE(results.count(), 0);
+        QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void tabOrder()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        const QStringList expected{"ListView1",    "ListView2",    "PushButton3",  "PushButton1",
+                                   "PushButton2",  "PushButton6",  "PushButton17", "PushButton11",
+                                   "PushButton4",  "PushButton7",  "Frame2",       "Text1",
+                                   "PushButton8",  "PushButton12", "PushButton13", "ProgressBar1",
+                                   "PushButton14", "PushButton15", "PushButton16"};
+        // Tab stops only on the controls that take the focus; the frame and the progress bar
+        // keep their places in the list but are passed over.
+        for (QWidget* control : form.findChildren<QWidget*>()) {
+            if (expected.contains(control->objectName()))
+                QCOMPARE(bool(control->focusPolicy() & Qt::TabFocus),
+                         control->objectName() != "Frame2" && control->objectName() != "ProgressBar1");
+        }
+        QStringList focusable = expected;
+        focusable.removeAll("Frame2");
+        focusable.removeAll("ProgressBar1");
+        QStringList seen;
+        QWidget* w = form.control(QStringLiteral("ListView1"));
+        for (int i = 0; i < 200 && seen.size() < focusable.size(); ++i) {
+            if (focusable.contains(w->objectName()) && !seen.contains(w->objectName()))
+                seen.append(w->objectName());
+            w = w->nextInFocusChain();
+        }
+        QCOMPARE(seen, focusable);
+    }
+
+    void skinAndPointerFiles_data()
+    {
+        QTest::addColumn<bool>("skin");
+        QTest::addColumn<bool>("cursor");
+        QTest::newRow("neither") << false << false;
+        QTest::newRow("skin only") << true << false;
+        QTest::newRow("cursor only") << false << true;
+        QTest::newRow("both") << true << true;
+    }
+    void skinAndPointerFiles()
+    {
+        QFETCH(bool, skin);
+        QFETCH(bool, cursor);
+        FakePlatform fake;
+        AppFolder folder(skin, cursor);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        const QColor expected = skin ? QApplication::palette().color(QPalette::Button) : QColor(Qt::white);
+        QCOMPARE(form.palette().color(QPalette::Window), expected);
+        QCOMPARE(form.control(QStringLiteral("Frame2"))->palette().color(QPalette::Window), expected);
+        QCOMPARE(form.styleSheet().isEmpty(), !skin);
+        QCOMPARE(form.hasCustomPointer(), cursor);
+        QVERIFY(fake.messages.shown.isEmpty());
+        QCOMPARE(form.fileList().headerText(1), QStringLiteral("Image(s)"));
+    }
+
+    void unreadableCursorIsReportedAndStartUpGoesOn()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        writeFile(folder.path() + QStringLiteral("/HAND-M.CUR"), "not a picture");
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        QCOMPARE(fake.messages.shown.size(), 1);
+        QVERIFY(fake.messages.shown[0].text.contains(
+            QStringLiteral("in Tagsift2021/08/31.Form1.Form_Load at line 108")));
+        QCOMPARE(form.resultsList().columnCount(), 3);
+    }
+
+    void webSiteVisitOnOneDrawInAHundred()
+    {
+        for (int draw : {1, 6, 7, 8, 100}) {
+            FakePlatform fake;
+            fake.random.value = draw;
+            AppFolder folder(false, false);
+            Form1 form(fake.platform(), folder.path());
+            form.Form_Load();
+            if (draw == 7)
+                QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl(QStringLiteral("https://www.brimvale.example/"))});
+            else
+                QVERIFY(fake.shell.opened.isEmpty());
+        }
+    }
+
+    void sampleSnapshotAtStartUp()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        {
+            Form1 form(fake.platform(), folder.path());
+            form.Form_Load();
+        }
+        const QString stored = fake.settings.read(QStringLiteral("Snapshot"), QString());
+        QCOMPARE(UnscrambleText(stored, Samples::scramblingKey()),
+                 folder.path() + QStringLiteral("/Samples/a.jpg|") + folder.path()
+                     + QStringLiteral("/Samples/b.jpg"));
+        // A snapshot once taken is kept: new sample files are not seen.
+        writeFile(folder.path() + QStringLiteral("/Samples/c.jpg"));
+        Form1 again(fake.platform(), folder.path());
+        again.Form_Load();
+        QCOMPARE(fake.settings.read(QStringLiteral("Snapshot"), QString()), stored);
+    }
+
+    void noSamplesLeavesTheSnapshotEmpty()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        QSettings raw(fake.settingsFile, QSettings::IniFormat);
+        QVERIFY(raw.contains(QStringLiteral("Tagsifter/Snapshot")));
+        QCOMPARE(raw.value(QStringLiteral("Tagsifter/Snapshot")).toString(), QString());
+        QVERIFY(!raw.contains(QStringLiteral("Tagsifter/Extension")));
+    }
+
+    void hoverPointer()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, true);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.mousePointer(), 0);
+        const QStringList buttons{"PushButton1",  "PushButton2",  "PushButton3",  "PushButton4",
+                                  "PushButton6",  "PushButton7",  "PushButton8",  "PushButton11",
+                                  "PushButton12", "PushButton13", "PushButton14", "PushButton15",
+                                  "PushButton16", "PushButton17"};
+        for (const QString& name : buttons) {
+            form.setMousePointer(0);
+            moveMouseOver(form.control(name));
+            QCOMPARE(form.mousePointer(), 99);
+            // The hand shows over the buttons: they take the window's pointer.
+            QCOMPARE(form.control(name)->cursor().shape(), Qt::BitmapCursor);
+        }
+        // The progress bar has no handler: the hand stays until a reset area is reached.
+        moveMouseOver(form.control(QStringLiteral("ProgressBar1")));
+        QCOMPARE(form.mousePointer(), 99);
+        moveMouseOver(form.control(QStringLiteral("Text1")));
+        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.control(QStringLiteral("PushButton1"))->cursor().shape(), Qt::ArrowCursor);
+
+        for (const char* area : {"Form1", "Frame2", "Text1", "ListView2", "ListView1"}) {
+            form.setMousePointer(99);
+            QWidget* target = form.control(QString::fromLatin1(area));
+            if (auto* list = qobject_cast<ListView*>(target))
+                target = list->viewport();
+            moveMouseOver(target);
+            QVERIFY2(form.mousePointer() == 0, area);
+        }
+
+        // The hourglass survives every move.
+        form.setMousePointer(11);
+        moveMouseOver(form.control(QStringLiteral("PushButton3")));
+        moveMouseOver(form.control(QStringLiteral("Text1")));
+        moveMouseOver(form.fileList().viewport());
+        QCOMPARE(form.mousePointer(), 11);
+        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+        QCOMPARE(form.control(QStringLiteral("Text1"))->cursor().shape(), Qt::WaitCursor);
+        QCOMPARE(form.fileList().viewport()->cursor().shape(), Qt::WaitCursor);
+        form.setMousePointer(0);
+        QCOMPARE(form.control(QStringLiteral("Text1"))->cursor().shape(), Qt::IBeamCursor);
+    }
+
+    void hoverWithoutPointerFileShowsTheDefault()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        moveMouseOver(form.control(QStringLiteral("PushButton12")));
+        QCOMPARE(form.mousePointer(), 99);
+        QCOMPARE(form.control(QStringLiteral("PushButton12"))->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void helpNotice()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        QTest::mouseClick(qobject_cast<QPushButton*>(form.control(QStringLiteral("PushButton12"))),
+                          Qt::LeftButton);
+        QCOMPARE(fake.messages.shown.size(), 1);
+        QCOMPARE(fake.messages.shown[0].flags, 0);
+        QCOMPARE(fake.messages.shown[0].title, QStringLiteral("Tagsifter"));
+        QCOMPARE(fake.messages.shown[0].text,
+                 QStringLiteral("Sometimes this software cannot search long numeric values. For example, "
+                                "when searching the Altitude metadata of an image, 352.676 will succeed "
+                                "but 352.6765140 will fail. Therefore, please try reducing your "
+                                "length/precision if you are not getting the results you want.\r\n\r\n"
+                                "Questions? Please contact Team Brimvale at "
+                                "https://www.brimvale.example/contact/"));
+    }
+
+    void appTitle_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("one word stays whole") << "Tagsifter" << "Tagsifter";
+        QTest::newRow("last word removed") << "Brimvale Tag Finder" << "Brimvale Tag";
+        QTest::newRow("two words") << "Tag Sifter" << "Tag";
+        QTest::newRow("long name loses words")
+            << "Brimvale Professional Metadata Search Studio Deluxe Edition"
+            << "Brimvale Professional Metadata Search";
+        QTest::newRow("one long word after the first cut")
+            << "Averyveryveryveryveryveryveryverylongwordindeed X"
+            << "Averyveryveryveryveryveryveryverylongwordindeed";
+    }
+    void appTitle()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, title);
+        QCOMPARE(appTitleFrom(name), title);
+    }
+
+    void settingsReadNeverCreatesAKey()
+    {
+        FakePlatform fake;
+        QCOMPARE(fake.settings.read(QStringLiteral("Extension"), QStringLiteral("jpg")),
+                 QStringLiteral("jpg"));
+        QCOMPARE(fake.settings.read(QStringLiteral("LastFolder"), QString()), QString());
+        QSettings raw(fake.settingsFile, QSettings::IniFormat);
+        QVERIFY(raw.allKeys().isEmpty());
+        fake.settings.write(QStringLiteral("Extension"), QStringLiteral("*"));
+        QtSettingsStore reopened(fake.settingsFile);
+        QCOMPARE(reopened.read(QStringLiteral("Extension"), QStringLiteral("jpg")), QStringLiteral("*"));
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

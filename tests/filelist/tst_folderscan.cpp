@@ -1,0 +1,186 @@
+#include "filelist/FolderScan.h"
+#include "platform/Failure.h"
+#include "platform/ListView.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+namespace {
+
+/// The real file system, except that chosen folders refuse to be listed.
+class DenyingFileSystem : public LocalFileSystem
+{
+public:
+    QStringList listSubfolders(const QString& folder) const override
+    {
+        for (const QString& denied : deniedFolders) {
+            if (QDir::cleanPath(folder) == QDir::cleanPath(denied))
+                throw Failure(QStringLiteral("Permission denied"), ErrorCode::PermissionDenied);
+        }
+        return LocalFileSystem::listSubfolders(folder);
+    }
+    QStringList deniedFolders;
+};
+
+QStringList rows(const ListView& list, const QString& prefix)
+{
+    QStringList all;
+    for (int i = 1; i <= list.count(); ++i)
+        all.append(list.text(i).mid(prefix.size() + 1));
+    return all;
+}
+
+} // namespace
+
+class TestFolderScan : public QObject
+{
+    Q_OBJECT
+private slots:
+    void levelByLevelWithTheSkipRules()
+    {
+        QTemporaryDir dir;
+        const QString t = dir.path();
+        for (const char* f : {"top.jpg", "A/a1.jpg", "A/Deep/d.jpg", "A/Deep/Deeper/e.jpg", "b/b1.JPG",
+                              "b/b2.jpeg", "b/~temp.jpg", "b/.hidden.jpg", ".hiddenfolder/h.jpg",
+                              "c/notes.txt"})
+            writeFile(t + QLatin1Char('/') + QLatin1String(f));
+        FakePlatform fake;
+        ListView list;
+        FolderScan scan(fake.platform(), list);
+        scan.CollectFolderTree(t, QStringLiteral("*.jpg"));
+        // Hidden folders are scanned; a hidden + archive file (34) and "~" names are not added.
+        QCOMPARE(rows(list, t), QStringList({"top.jpg", ".hiddenfolder/h.jpg", "A/a1.jpg",
+                                             "b/b1.JPG", "A/Deep/d.jpg", "A/Deep/Deeper/e.jpg"}));
+        QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void extensionAnswers_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("*") << "*.*" << QStringList({"a.jpg", "b.JPG", "c.jpeg", "d.txt", "noext"});
+        QTest::newRow("JPG") << "*.JPG" << QStringList({"a.jpg", "b.JPG"});
+        QTest::newRow("jpg") << "*.jpg" << QStringList({"a.jpg", "b.JPG"});
+        QTest::newRow(".jpg") << "*..jpg" << QStringList();
+        QTest::newRow("jpeg") << "*.jpeg" << QStringList({"c.jpeg"});
+    }
+    void extensionAnswers()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QStringList, found);
+        QTemporaryDir dir;
+        for (const char* f : {"a.jpg", "b.JPG", "c.jpeg", "d.txt", "noext"})
+            writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
+        FakePlatform fake;
+        ListView list;
+        FolderScan(fake.platform(), list).CollectFolderTree(dir.path(), pattern);
+        QCOMPARE(rows(list, dir.path()), found);
+    }
+
+    void oddNamesPassUnchanged()
+    {
+        QTemporaryDir dir;
+        const QStringList names{QStringLiteral("with space.jpg"), QStringLiteral("quote\"s'.jpg"),
+                                QStringLiteral("100%.jpg"), QStringLiteral("a&b.jpg"),
+                                QStringLiteral("-leading.jpg"), QString::fromUtf8("Ωmega.jpg"),
+                                QString::fromUtf8("写真.jpg"), QString::fromUtf8("Фото/в папке.jpg")};
+        for (const QString& name : names)
+            writeFile(dir.path() + QLatin1Char('/') + name);
+        FakePlatform fake;
+        ListView list;
+        FolderScan(fake.platform(), list).CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        QStringList expected = names;
+        expected.removeLast();
+        sortListing(expected);
+        expected.append(QString::fromUtf8("Фото/в папке.jpg"));
+        QCOMPARE(rows(list, dir.path()), expected);
+    }
+
+    void linkLoopEndsAndLinksAreNotFollowed()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.path() + QStringLiteral("/a/x.jpg"));
+        QFile::link(dir.path(), dir.path() + QStringLiteral("/a/loop"));
+        QFile::link(dir.path() + QStringLiteral("/a/x.jpg"), dir.path() + QStringLiteral("/a/y.jpg"));
+        FakePlatform fake;
+        ListView list;
+        FolderScan(fake.platform(), list).CollectFolderTree(dir.path(), QStringLiteral("*.*"));
+        // A link to a file is a file; a link to a folder is never entered.
+        QCOMPARE(rows(list, dir.path()), QStringList({"a/x.jpg", "a/y.jpg"}));
+    }
+
+    void deniedFolderIsDroppedWithItsFiles()
+    {
+        QTemporaryDir dir;
+        for (const char* f : {"a/a.jpg", "a/sub/s.jpg", "b/b.jpg", "c/c.jpg"})
+            writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
+        FakePlatform fake;
+        DenyingFileSystem files;
+        files.deniedFolders = {dir.path() + QStringLiteral("/b")};
+        Platform platform = fake.platform();
+        platform.files = &files;
+        ListView list;
+        FolderScan(platform, list).CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        QCOMPARE(rows(list, dir.path()), QStringList({"a/a.jpg", "c/c.jpg", "a/sub/s.jpg"}));
+        QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void unreadableFolderForARealUser()
+    {
+        // Root reads every folder, so the permission check runs as an unprivileged user.
+        if (::geteuid() != 0)
+            QSKIP("runs as root only, to drop to another user");
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("setpriv is not available");
+        QTemporaryDir dir(QStringLiteral("/tmp/tagsifter-perm-XXXXXX"));
+        for (const char* f : {"open/o.jpg", "locked/l.jpg", "z.jpg"})
+            writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
+        QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+        for (const char* f : {"open", "open/o.jpg", "z.jpg"})
+            QFile::setPermissions(dir.path() + QLatin1Char('/') + QLatin1String(f),
+                                  QFile::permissions(dir.path() + QLatin1Char('/') + QLatin1String(f))
+                                      | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFileDevice::ReadOwner
+                                                                          | QFileDevice::WriteOwner
+                                                                          | QFileDevice::ExeOwner);
+        QProcess child;
+        child.setProgram(QStringLiteral("setpriv"));
+        child.setArguments({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                            QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                            QStringLiteral("-scan"), dir.path()});
+        child.start();
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+                 QStringLiteral("z.jpg\nopen/o.jpg\n"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Child mode: scan a folder as whoever runs this and print the rows.
+    if (argc == 3 && QByteArray(argv[1]) == "-scan") {
+        FakePlatform fake;
+        ListView list;
+        const QString top = QString::fromLocal8Bit(argv[2]);
+        FolderScan(fake.platform(), list).CollectFolderTree(top, QStringLiteral("*.jpg"));
+        for (int i = 1; i <= list.count(); ++i)
+            printf("%s\n", qPrintable(list.text(i).mid(top.size() + 1)));
+        return fake.messages.shown.isEmpty() ? 0 : 1;
+    }
+    TestFolderScan test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_folderscan.moc"

@@ -1,0 +1,101 @@
+#include "app/Form1.h"
+#include "filelist/Samples.h"
+#include "platform/ListView.h"
+#include "support/FakePlatform.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+class TestSamples : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loadRecordedSamplesOnce()
+    {
+        QTemporaryDir app;
+        for (const char* name : {"c.jpg", "A.jpg", "b.jpg", ".hidden.jpg"})
+            writeFile(app.path() + QStringLiteral("/Samples/") + QLatin1String(name));
+        FakePlatform fake;
+        Samples samples(fake.platform(), app.path());
+        samples.checkSnapshot();
+        const QString s = app.path() + QStringLiteral("/Samples/");
+        QCOMPARE(UnscrambleText(fake.settings.read(QStringLiteral("Snapshot"), QString()),
+                                Samples::scramblingKey()),
+                 s + ".hidden.jpg|" + s + "A.jpg|" + s + "b.jpg|" + s + "c.jpg");
+
+        // Changes after the snapshot: a deleted sample is skipped, a new one is not seen.
+        QFile::remove(s + QStringLiteral("b.jpg"));
+        writeFile(s + QStringLiteral("d.jpg"));
+        ListView list;
+        list.addColumn(QStringLiteral("Image(s)"));
+        fake.messages.answers = {MessageAnswer::No, MessageAnswer::Yes};
+        samples.LoadSampleFiles(list);
+        samples.LoadSampleFiles(list);
+        QCOMPARE(list.count(), 3);
+        QCOMPARE(list.text(1), s + QStringLiteral(".hidden.jpg"));
+        QCOMPARE(list.text(3), s + QStringLiteral("c.jpg"));
+        QCOMPARE(fake.messages.texts(),
+                 QStringList(2, QStringLiteral("Would you like this software to open the folder "
+                                               "where these sample files are stored (so that you "
+                                               "can view them before working with them)?")));
+        QCOMPARE(fake.messages.shown[0].flags, 4);
+        // No keeps the folder closed; Yes opens it.
+        QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl::fromLocalFile(app.path() + QStringLiteral("/Samples"))});
+    }
+
+    void absentSnapshotLoadsNothingButStillAsks()
+    {
+        QTemporaryDir app;
+        writeFile(app.path() + QStringLiteral("/Samples/a.jpg"));
+        FakePlatform fake;
+        Samples samples(fake.platform(), app.path());
+        ListView list;
+        list.addColumn(QStringLiteral("Image(s)"));
+        samples.LoadSampleFiles(list);
+        QCOMPARE(list.count(), 0);
+        QCOMPARE(fake.messages.shown.size(), 1);
+    }
+
+    void theButtonSetsTheSearchText()
+    {
+        QTemporaryDir app;
+        writeFile(app.path() + QStringLiteral("/Samples/a.jpg"));
+        FakePlatform fake;
+        fake.messages.answers = {MessageAnswer::No};
+        Form1 form(fake.platform(), app.path());
+        form.Form_Load();
+        form.PushButton13_Click();
+        QCOMPARE(form.fileList().count(), 1);
+        QCOMPARE(form.searchBox().text(), QStringLiteral("Kodak"));
+        QVERIFY(fake.shell.opened.isEmpty());
+    }
+
+    void bundledSamplesAreRealCameraLikeImages()
+    {
+        const QStringList names = QDir(samplesFolder()).entryList({QStringLiteral("*.jpg")}, QDir::Files);
+        QVERIFY(names.size() >= 5);
+        for (const QString& name : names)
+            QVERIFY(QFileInfo(samplesFolder() + QLatin1Char('/') + name).size() < 20000);
+    }
+
+    void snapshotSurvivesTheRealSettingsFile()
+    {
+        FakePlatform fake;
+        const QString path = QString::fromUtf8("/opt/tagsifter/Samples/ünïcødé 写真.jpg|/x/y.jpg");
+        fake.settings.write(QStringLiteral("Snapshot"), ScrambleText(path, Samples::scramblingKey()));
+        QtSettingsStore reopened(fake.settingsFile);
+        QCOMPARE(UnscrambleText(reopened.read(QStringLiteral("Snapshot"), QString()),
+                                Samples::scramblingKey()),
+                 path);
+    }
+};
+
+QTEST_MAIN(TestSamples)
+#include "tst_samples.moc"

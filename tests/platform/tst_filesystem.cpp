@@ -1,0 +1,102 @@
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "support/FakePlatform.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+class TestFileSystem : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wildcard_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("star-dot-star, no dot") << "README" << "*.*" << true;
+        QTest::newRow("lower pattern, upper name") << "DSC0001.JPG" << "*.jpg" << true;
+        QTest::newRow("upper pattern") << "a.jpg" << "*.JPG" << true;
+        QTest::newRow("jpg is not jpeg") << "a.jpeg" << "*.jpg" << false;
+        QTest::newRow("jpg is not jpgx") << "a.jpgx" << "*.jpg" << false;
+        QTest::newRow("two dots") << "a.jpg" << "*..jpg" << false;
+        QTest::newRow("two dots match") << "a..jpg" << "*..jpg" << true;
+        QTest::newRow("question mark") << "a1.jpg" << "a?.jpg" << true;
+        QTest::newRow("question needs one") << "a.jpg" << "a?.jpg" << false;
+        QTest::newRow("non-Latin") << "Ärger.JPG" << "ä*.jpg" << true;
+        QTest::newRow("star") << "anything" << "*" << true;
+    }
+    void wildcard()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, pattern);
+        QFETCH(bool, matches);
+        QCOMPARE(matchesWildcard(name, pattern), matches);
+    }
+
+    void attributesKeepTheWindowsBits()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        writeFile(root + QStringLiteral("/plain.jpg"));
+        writeFile(root + QStringLiteral("/.hidden.jpg"));
+        QDir(root).mkdir(QStringLiteral(".hiddenfolder"));
+        QFile::link(root + QStringLiteral("/plain.jpg"), root + QStringLiteral("/link.jpg"));
+        QFile::link(root + QStringLiteral("/.hiddenfolder"), root + QStringLiteral("/folderlink"));
+        LocalFileSystem files;
+        QCOMPARE(files.attributes(root + QStringLiteral("/plain.jpg")), 32);
+        QCOMPARE(files.attributes(root + QStringLiteral("/.hidden.jpg")), 34);
+        QCOMPARE(files.attributes(root + QStringLiteral("/.hiddenfolder")), 18);
+        QCOMPARE(files.attributes(root + QStringLiteral("/link.jpg")), 1024 + 32);
+        QCOMPARE(files.attributes(root + QStringLiteral("/folderlink")), 1024 + 16);
+        QVERIFY_THROWS_EXCEPTION(Failure, files.attributes(root + QStringLiteral("/gone")));
+        QVERIFY(files.pathExists(root));
+        QVERIFY(!files.fileExists(root));
+        QVERIFY(files.fileExists(root + QStringLiteral("/link.jpg")));
+        QFile::link(root + QStringLiteral("/nowhere"), root + QStringLiteral("/dangling.jpg"));
+        QVERIFY(!files.fileExists(root + QStringLiteral("/dangling.jpg")));
+        QVERIFY(files.isRoot(QStringLiteral("/")));
+        QVERIFY(!files.isRoot(root));
+    }
+
+    void listingIsCaseInsensitiveAlphabetical()
+    {
+        QTemporaryDir dir;
+        for (const char* name : {"b.jpg", "A.jpg", "c.JPG", "a2.jpg", ".z.jpg", "~t.jpg"})
+            writeFile(dir.path() + QLatin1Char('/') + QLatin1String(name));
+        QDir(dir.path()).mkdir(QStringLiteral("B-folder"));
+        QDir(dir.path()).mkdir(QStringLiteral("a-folder"));
+        LocalFileSystem files;
+        QCOMPARE(files.listFiles(dir.path(), QStringLiteral("*.jpg")),
+                 QStringList({".z.jpg", "A.jpg", "a2.jpg", "b.jpg", "c.JPG", "~t.jpg"}));
+        QCOMPARE(files.listSubfolders(dir.path()), QStringList({"a-folder", "B-folder"}));
+        try {
+            files.listSubfolders(dir.path() + QStringLiteral("/missing"));
+            QFAIL("a missing folder must not list");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.code(), ErrorCode::PathNotFound);
+        }
+    }
+
+    void forcedDeleteRemovesReadOnlyFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/ro.txt");
+        writeFile(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        LocalFileSystem files;
+        QCOMPARE(files.attributes(path) & Attribute::ReadOnly, Attribute::ReadOnly);
+        QVERIFY(files.forceRemoveFile(path));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!files.removeFile(path));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileSystem)
+#include "tst_filesystem.moc"

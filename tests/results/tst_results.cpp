@@ -1,0 +1,327 @@
+#include "platform/ListView.h"
+#include "results/ClipboardCopy.h"
+#include "results/OpenFiles.h"
+#include "results/ResultsList.h"
+#include "results/SpreadsheetExport.h"
+#include "results/TextExport.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+namespace {
+
+std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows)
+{
+    auto list = std::make_unique<ListView>();
+    list->addColumn(QStringLiteral("Image"));
+    list->addColumn(QStringLiteral("Metadata Tag"));
+    list->addColumn(QStringLiteral("Value"));
+    for (const QStringList& row : rows)
+        list->addItem(row.value(0), {row.value(1), row.value(2)});
+    return list;
+}
+
+QStringList paths(const ListView& list)
+{
+    QStringList all;
+    for (int i = 1; i <= list.count(); ++i)
+        all.append(list.text(i));
+    return all;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestResults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void filters_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("containing");
+        QTest::addColumn<QStringList>("left");
+        const QStringList all{"/a/1.jpg", "/b/2.JPG", "/b/3.jpg", "/a/4.png", "/c d/5.jpg"};
+        QTest::newRow("JPG in capitals") << "JPG" << true << QStringList({"/a/4.png"});
+        QTest::newRow("not containing") << "/b/" << false << QStringList({"/b/2.JPG", "/b/3.jpg"});
+        QTest::newRow("only in tags or values: containing") << "Make" << true << all;
+        QTest::newRow("only in tags or values: not containing") << "Make" << false << QStringList();
+        QTest::newRow("untrimmed answer") << "c " << true << QStringList(all.mid(0, 4));
+        QTest::newRow("nothing matches") << "zzz" << false << QStringList();
+    }
+    void filters()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, containing);
+        QFETCH(QStringList, left);
+        auto list = resultsWith({{"/a/1.jpg", "Make", "x"}, {"/b/2.JPG", "Make", "x"},
+                                 {"/b/3.jpg", "Make", "x"}, {"/a/4.png", "Make", "x"},
+                                 {"/c d/5.jpg", "Make", "x"}});
+        FakePlatform fake;
+        FakePointer pointer;
+        ResultsList buttons(fake.platform(), *list, pointer);
+        fake.input.answers = {answer};
+        if (containing)
+            buttons.PushButton17_Click();
+        else
+            buttons.PushButton11_Click();
+        QCOMPARE(paths(*list), left);
+        QCOMPARE(fake.input.prompts.constFirst(),
+                 containing ? QStringLiteral("Remove entries containing: ")
+                            : QStringLiteral("Remove entries not containing: "));
+        QCOMPARE(fake.input.defaults.constFirst(), QString());
+        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void removalGoesFromTheLastRowToTheFirst()
+    {
+        QCOMPARE(rowsMatching({"a", "x", "x", "b", "x"}, QStringLiteral("X"), true), QList<int>({2, 3, 5}));
+        auto list = resultsWith({{"/1"}, {"/x2"}, {"/x3"}, {"/4"}, {"/x5"}});
+        QStringList removedOrder;
+        QObject::connect(list->listModel(), &QAbstractItemModel::rowsAboutToBeRemoved,
+                         [&](const QModelIndex&, int first, int last) {
+                             removedOrder.append(QStringLiteral("%1-%2").arg(first + 1).arg(last + 1));
+                         });
+        RemoveRowsContaining(*list, QStringLiteral("x"));
+        QCOMPARE(removedOrder, QStringList({"5-5", "2-3"}));
+        QCOMPARE(paths(*list), QStringList({"/1", "/4"}));
+    }
+
+    void cancelAndClear()
+    {
+        auto list = resultsWith({{"/1"}, {"/2"}});
+        FakePlatform fake;
+        FakePointer pointer;
+        ResultsList buttons(fake.platform(), *list, pointer);
+        buttons.PushButton17_Click(); // cancel gives the empty text
+        QCOMPARE(list->count(), 2);
+        QVERIFY(pointer.history.isEmpty());
+        // A double-click removes the selected row, not while the window is busy.
+        list->select(1);
+        pointer.mode = 11;
+        buttons.ListView2_DblClick();
+        QCOMPARE(list->count(), 2);
+        pointer.mode = 0;
+        buttons.ListView2_DblClick();
+        QCOMPARE(paths(*list), QStringList({"/2"}));
+        buttons.PushButton6_Click();
+        QCOMPARE(list->count(), 0);
+        buttons.PushButton6_Click();
+        QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void textFile()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/out.txt");
+        FakePlatform fake;
+        FakePointer pointer;
+        auto empty = resultsWith({});
+        fake.dialogs.nextSave = target;
+        TextExport(fake.platform(), *empty, pointer).PushButton2_Click();
+        QCOMPARE(readAll(target), QByteArray());
+        QCOMPARE(fake.dialogs.saveTitles.constLast(), QStringLiteral("Save"));
+        QCOMPARE(fake.dialogs.saveFilters.constLast(),
+                 QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
+        QCOMPARE(fake.messages.texts(), QStringList({"Done."}));
+
+        QList<QStringList> rows;
+        for (int i = 0; i < 10; ++i)
+            rows.append({i < 6 ? QStringLiteral("/a/ü 1.jpg") : QStringLiteral("/b/2.jpg"), "t", "v"});
+        auto ten = resultsWith(rows);
+        // An existing file: asked first; No leaves it, Yes replaces it.
+        fake.messages.answers = {MessageAnswer::No};
+        TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
+        QCOMPARE(fake.messages.texts().constLast(),
+                 QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+        QCOMPARE(fake.messages.shown.constLast().flags, 4);
+        QCOMPARE(readAll(target), QByteArray());
+        TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
+        QCOMPARE(readAll(target), QString::fromUtf8("/a/ü 1.jpg\n").repeated(6).toUtf8()
+                                      + QByteArray("/b/2.jpg\n").repeated(4));
+        QCOMPARE(fake.messages.texts().constLast(), QStringLiteral("Done."));
+        fake.dialogs.nextSave.clear();
+        const int shown = fake.messages.shown.size();
+        TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
+        QCOMPARE(fake.messages.shown.size(), shown);
+    }
+
+    void unwritableTargetKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/locked/out.txt");
+        writeFile(target, "old content\n");
+        FakePlatform fake;
+        FakePointer pointer;
+        auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
+        fake.dialogs.nextSave = target;
+        // The folder may not be written, so the new file cannot replace the old one.
+        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (::geteuid() == 0) {
+            // Root writes anywhere: a folder in the way of the file fails for everyone.
+            QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFile::permissions(dir.path()));
+            fake.dialogs.nextSave = dir.path() + QStringLiteral("/locked");
+        }
+        TextExport(fake.platform(), *rows, pointer).PushButton2_Click();
+        QCOMPARE(readAll(target), QByteArray("old content\n"));
+        QCOMPARE(fake.messages.shown.size(), 2); // the question, then one report
+        QCOMPARE(fake.messages.shown[1].title, QStringLiteral("Application Error"));
+        QVERIFY(fake.messages.shown[1].text.contains(QStringLiteral("Form1.PushButton2_Click at line")));
+        QVERIFY(!fake.messages.texts().contains(QStringLiteral("Done.")));
+        QCOMPARE(pointer.mode, 0);
+        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFile::permissions(dir.path()));
+    }
+
+    void clipboardTableFormat()
+    {
+        // Widths 10, 4 and 6: the value's one filling space is trimmed.
+        auto list = resultsWith({{"0123456789", "Make", "Kodak"}, {"/a", "ab", "123456"}, {"/b", "Tag", ""}});
+        const auto cell = [&](int r, int c) { return list->cell(r, c); };
+        QCOMPARE(clipboardTable(list->count(), 3, cell, QStringLiteral("\n")),
+                 QStringLiteral("0123456789\tMake\tKodak\n"
+                                "/a        \tab  \t123456\n"
+                                "/b        \tTag \t\n"));
+        QCOMPARE(clipboardTable(0, 3, cell, QStringLiteral("\n")), QString());
+
+        FakePlatform fake;
+        fake.clipboard.failuresLeft = 999 + 999;
+        copyResultsToClipboard(fake.platform(), *list);
+        QCOMPARE(fake.clipboard.text, clipboardTable(3, 3, cell, QStringLiteral("\n")));
+        QCOMPARE(fake.messages.texts(),
+                 QStringList({"Results have been copied to the clipboard.\r\rClick a text area where "
+                              "you normally type and press Ctrl+V to paste the clipboard."}));
+
+        FakePlatform failing;
+        failing.clipboard.failuresLeft = 1000000;
+        copyResultsToClipboard(failing.platform(), *list);
+        QCOMPARE(failing.clipboard.setCalls, 1000);
+        QCOMPARE(failing.messages.texts(), QStringList({copyFailedMessage()}));
+
+        // An empty list leaves the clipboard alone and still says it was copied.
+        FakePlatform untouched;
+        auto empty = resultsWith({});
+        copyResultsToClipboard(untouched.platform(), *empty);
+        QCOMPARE(untouched.clipboard.text, QStringLiteral("before"));
+        QCOMPARE(untouched.clipboard.clearCalls, 0);
+        QCOMPARE(untouched.messages.texts(), QStringList({copiedMessage()}));
+    }
+
+    void realClipboardReadByAnotherProgram()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server; the test runs again under xvfb-run");
+        auto list = resultsWith({{"/photos/a.jpg", "Make", "Kodak"}});
+        QtClipboard clipboard;
+        FakePlatform fake;
+        Platform platform = fake.platform();
+        platform.clipboard = &clipboard;
+        QVERIFY(CopyListToClipboard(platform, *list));
+        QProcess xclip;
+        xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                              QStringLiteral("clipboard")});
+        // The clipboard is served by this process: keep the event loop running meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT(xclip.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(QString::fromUtf8(xclip.readAllStandardOutput()),
+                 QStringLiteral("/photos/a.jpg\tMake\tKodak\n"));
+    }
+
+    void openFiles()
+    {
+        QTemporaryDir dir;
+        const QString a = dir.path() + QStringLiteral("/a.jpg");
+        const QString b = dir.path() + QStringLiteral("/B.jpg");
+        const QString bLower = dir.path() + QStringLiteral("/b.jpg");
+        const QString gone = dir.path() + QStringLiteral("/gone.jpg");
+        for (const QString& p : {a, b, bLower})
+            writeFile(p);
+        auto list = resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
+        FakePlatform fake;
+        FakePointer pointer;
+        OpenFiles buttons(fake.platform(), *list, pointer);
+        buttons.PushButton16_Click();
+        QCOMPARE(fake.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(b), QUrl::fromLocalFile(a),
+                                                QUrl::fromLocalFile(bLower)}));
+        QCOMPARE(fake.messages.texts(), QStringList({"Can not open this file. It does not exist."}));
+        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QCOMPARE(distinctPaths({"x", "y", "x", "", "Y", "y"}), QStringList({"x", "y", "Y"}));
+
+        // No current row: one message, nothing opened.
+        fake.shell.opened.clear();
+        fake.messages.shown.clear();
+        buttons.PushButton15_Click();
+        QCOMPARE(fake.messages.texts(), QStringList({"No files selected in list."}));
+        list->select(2);
+        buttons.PushButton15_Click();
+        QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl::fromLocalFile(a)});
+        list->select(4);
+        buttons.PushButton15_Click();
+        QCOMPARE(fake.messages.texts().constLast(), QStringLiteral("Can not open this file. It does not exist."));
+
+        auto empty = resultsWith({});
+        OpenFiles none(fake.platform(), *empty, pointer);
+        none.PushButton15_Click();
+        none.PushButton16_Click();
+        QCOMPARE(fake.messages.texts().mid(fake.messages.shown.size() - 2),
+                 QStringList({"No files selected in list.", "No file selected in Results list."}));
+    }
+
+    void spreadsheetLayout()
+    {
+        auto list = resultsWith({{"/p=1.jpg", "=Tag", ""}, {"/p.jpg", "Make", "=="}, {"/q.jpg", "", "v=1"}});
+        FakePlatform fake;
+        FakePointer pointer;
+        SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
+        QCOMPARE(fake.spreadsheet.log.calls,
+                 QStringList({"probe", "new", "cell 1,1=Image", "cell 1,2=Metadata Tag",
+                              "cell 2,1=/p=1.jpg", "cell 2,2=Tag", "cell 3,1=/p.jpg",
+                              "cell 3,2=Make", "cell 3,3=", "cell 4,1=/q.jpg", "cell 4,2=v1",
+                              "fit", "show"}));
+        QVERIFY(fake.messages.shown.isEmpty());
+        QCOMPARE(pointer.history, QList<int>({11, 0}));
+    }
+
+    void spreadsheetMissingOrLost()
+    {
+        auto list = resultsWith({{"/a", "t", "v"}, {"/b", "t", "v"}});
+        FakePlatform fake;
+        FakePointer pointer;
+        fake.spreadsheet.available = false;
+        SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
+        QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
+                                                     SpreadsheetExport::notInstalledMessage()}));
+        QCOMPARE(SpreadsheetExport::notInstalledMessage(),
+                 QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this feature."));
+        QVERIFY(pointer.history.isEmpty());
+
+        FakePlatform lost;
+        lost.spreadsheet.log.failAfterCells = 4;
+        SpreadsheetExport(lost.platform(), *list, pointer).PushButton14_Click();
+        QCOMPARE(lost.messages.shown.size(), 1);
+        QCOMPARE(lost.messages.shown[0].title, QStringLiteral("Application Error"));
+        QVERIFY(!lost.spreadsheet.log.calls.contains(QStringLiteral("show")));
+        QCOMPARE(pointer.mode, 0);
+
+        auto empty = resultsWith({});
+        FakePlatform idle;
+        SpreadsheetExport(idle.platform(), *empty, pointer).PushButton14_Click();
+        QVERIFY(idle.spreadsheet.log.calls.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestResults)
+#include "tst_results.moc"

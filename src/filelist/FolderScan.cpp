@@ -79,9 +79,9 @@ void FolderScan::CollectFolderTree(const QString& topFolder, const QString& patt
             if (name.startsWith(QLatin1Char('~')))
                 continue;
             const QString path = folder + QLatin1Char('/') + name;
-            if (!FileExists(path))
-                continue;
-            if (attributesOrZero(path) == kHiddenArchiveFile)
+            // ListFiles has just checked that the file exists. Only a name starting with "."
+            // is hidden, so only such a name can be the hidden + archive file left out.
+            if (name.startsWith(QLatin1Char('.')) && attributesOrZero(path) == kHiddenArchiveFile)
                 continue;
             m_fileList.addItem(CollapseBackslashes(path));
         }
@@ -98,7 +98,7 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
             continue;
         if (tooLong(d, kMaxPathBytes))
             continue;
-        m_platform.events->yield();
+        m_platform.events->yieldSometimes();
         const bool skipped = report.value(
             102,
             [&] {
@@ -112,7 +112,7 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
         try {
             const QStringList names = m_platform.files->listSubfolders(d);
             for (const QString& name : names) {
-                m_platform.events->yield();
+                m_platform.events->yieldSometimes();
                 if (usableFolderName(name))
                     found.append(d + name + QLatin1Char('/'));
             }
@@ -135,7 +135,7 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
         report.line(104, [&] {
             if (!IsFolder(s))
                 return;
-            m_platform.events->yield();
+            m_platform.events->yieldSometimes();
             const int attributes = m_platform.files->attributes(s);
             if (m_platform.files->isRoot(s)
                 || (attributes != kHiddenSystemFolder && attributes != kHiddenSystemLink))

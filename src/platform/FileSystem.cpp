@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -36,6 +37,12 @@ QString joined(const QString& folder, const QString& name)
     throw Failure(QStringLiteral("%1: %2").arg(reason, folder));
 }
 
+bool listedBefore(const QString& a, const QString& b)
+{
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
 bool matchFrom(const QString& name, int n, const QString& pattern, int p)
 {
     while (p < pattern.size()) {
@@ -61,15 +68,21 @@ bool matchFrom(const QString& name, int n, const QString& pattern, int p)
     return n == name.size();
 }
 
-// Reads the entries of a folder; `wantFolders` selects real folders, otherwise everything
-// else (files and links).
-QStringList listEntries(const QString& folder, bool wantFolders)
+struct Entry
+{
+    QString name;
+    bool regular; // known to be a regular file, so no further question is needed
+};
+
+// Reads the entries of a folder in listing order; `wantFolders` selects real folders,
+// otherwise everything else (files and links).
+std::vector<Entry> listEntries(const QString& folder, bool wantFolders)
 {
     const QByteArray path = native(folder);
     DIR* dir = ::opendir(path.constData());
     if (!dir)
         throwListingError(errno, folder);
-    QStringList names;
+    std::vector<Entry> entries;
     while (dirent* entry = ::readdir(dir)) {
         const char* raw = entry->d_name;
         if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0)
@@ -80,14 +93,16 @@ QStringList listEntries(const QString& folder, bool wantFolders)
             const QByteArray full = path + '/' + raw;
             if (::lstat(full.constData(), &info) != 0)
                 continue;
-            type = S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
+            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_LNK;
         }
         if ((type == DT_DIR) == wantFolders)
-            names.append(QFile::decodeName(raw));
+            entries.push_back(Entry{QFile::decodeName(raw), type == DT_REG});
     }
     ::closedir(dir);
-    sortListing(names);
-    return names;
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return listedBefore(a.name, b.name);
+    });
+    return entries;
 }
 
 } // namespace
@@ -101,10 +116,7 @@ bool matchesWildcard(const QString& name, const QString& pattern)
 
 void sortListing(QStringList& names)
 {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(), listedBefore);
 }
 
 int LocalFileSystem::attributes(const QString& path) const
@@ -155,19 +167,22 @@ bool LocalFileSystem::isRoot(const QString& path) const
 
 QStringList LocalFileSystem::listFiles(const QString& folder, const QString& pattern) const
 {
-    QStringList names = listEntries(folder, false);
     QStringList kept;
-    kept.reserve(names.size());
-    for (const QString& name : std::as_const(names)) {
-        if (matchesWildcard(name, pattern) && fileExists(joined(folder, name)))
-            kept.append(name);
+    for (const Entry& entry : listEntries(folder, false)) {
+        // A regular file exists; a link is asked whether its target is a file.
+        if (matchesWildcard(entry.name, pattern)
+            && (entry.regular || fileExists(joined(folder, entry.name))))
+            kept.append(entry.name);
     }
     return kept;
 }
 
 QStringList LocalFileSystem::listSubfolders(const QString& folder) const
 {
-    return listEntries(folder, true);
+    QStringList names;
+    for (const Entry& entry : listEntries(folder, true))
+        names.append(entry.name);
+    return names;
 }
 
 bool LocalFileSystem::removeFile(const QString& path)

@@ -9,6 +9,7 @@ packages=(
     libimage-exiftool-perl
     fonts-liberation
     xvfb xauth xclip
+    desktop-file-utils appstream dpkg-dev python3
 )
 if [ "${TAGSIFTER_SETUP_EXTRA:-}" != "" ]; then
     read -r -a extra <<<"$TAGSIFTER_SETUP_EXTRA"

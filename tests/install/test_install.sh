@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Installs into a temporary prefix, checks the layout and the desktop files, starts the
+# installed program on the offscreen platform and checks that it found its samples under
+# share/tagsifter. With "deb" it also builds the package and inspects it.
+set -euo pipefail
+build=$1
+mode=${2:-install}
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+if [ "$mode" = deb ]; then
+    (cd "$build" && cpack -G DEB -B "$stage/pkg" >/dev/null)
+    deb=$(ls "$stage"/pkg/tagsifter_*.deb)
+    info=$(dpkg-deb -I "$deb")
+    for dependency in libimage-exiftool-perl fonts-liberation libqt6widgets6; do
+        grep -q "Depends:.*$dependency" <<<"$info" || fail "the package does not depend on $dependency"
+    done
+    grep -q 'Recommends: libreoffice-calc' <<<"$info" || fail "LibreOffice Calc is not recommended"
+    grep -q 'Section: graphics' <<<"$info" || fail "wrong section"
+    contents=$(dpkg-deb -c "$deb")
+    for file in ./usr/bin/tagsifter ./usr/share/tagsifter/HAND-M.CUR ./usr/share/tagsifter/drag.ico \
+        ./usr/share/applications/example.brimvale.Tagsifter.desktop \
+        ./usr/share/metainfo/example.brimvale.Tagsifter.metainfo.xml \
+        ./usr/share/icons/hicolor/256x256/apps/tagsifter.png \
+        ./usr/share/tagsifter/Samples/Garden_party.jpg; do
+        grep -q " $file\$" <<<"$contents" || fail "the package lacks $file"
+    done
+    echo "package ok: $(basename "$deb")"
+    exit 0
+fi
+
+DESTDIR="$stage/root" cmake --install "$build" --prefix /usr >/dev/null
+root=$stage/root/usr
+for file in bin/tagsifter share/tagsifter/HAND-M.CUR share/tagsifter/drag.ico \
+    share/applications/example.brimvale.Tagsifter.desktop \
+    share/metainfo/example.brimvale.Tagsifter.metainfo.xml \
+    share/icons/hicolor/256x256/apps/tagsifter.png share/icons/hicolor/48x48/apps/tagsifter.png; do
+    [ -e "$root/$file" ] || fail "$file is not installed"
+done
+[ "$(ls "$root/share/tagsifter/Samples" | wc -l)" -ge 5 ] || fail "the samples are not installed"
+[ ! -e "$root/bin/Samples" ] || fail "samples beside the installed program"
+
+desktop-file-validate "$root/share/applications/example.brimvale.Tagsifter.desktop"
+appstreamcli validate --no-net --explain "$root/share/metainfo/example.brimvale.Tagsifter.metainfo.xml" >/dev/null \
+    || appstreamcli validate --no-net "$root/share/metainfo/example.brimvale.Tagsifter.metainfo.xml"
+
+# The installed program takes the samples snapshot from share/tagsifter at its first start.
+export XDG_CONFIG_HOME=$stage/config XDG_RUNTIME_DIR=$stage/runtime QT_QPA_PLATFORM=offscreen
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+"$root/bin/tagsifter" & pid=$!
+settings=$XDG_CONFIG_HOME/Brimvale/Tagsifter.ini
+for _ in $(seq 1 100); do
+    [ -s "$settings" ] && break
+    sleep 0.1
+done
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+[ -s "$settings" ] || fail "the installed program stored no settings"
+python3 - "$settings" "$root/share/tagsifter/Samples" <<'PY'
+import sys
+settings, samples = sys.argv[1], sys.argv[2]
+# Read the line as it stands: the scrambled text may begin with characters a parser would
+# strip as white space.
+raw = next(line[len("Snapshot="):].rstrip("\n") for line in open(settings, encoding="utf-8")
+           if line.startswith("Snapshot="))
+# QSettings writes characters it escapes as \xNNNN.
+import re
+text = re.sub(r"\\x([0-9a-fA-F]{4})", lambda m: chr(int(m.group(1), 16)), raw).strip('"')
+key = b"quillmet"
+data = bytes(((ord(c) - key[i % 8]) + (255 if ord(c) - key[i % 8] < 1 else 0)) for i, c in enumerate(text))
+paths = data.decode("utf-8").split("|")
+import os
+expected = sorted(os.listdir(samples), key=lambda n: (n.lower(), n))
+found = [os.path.basename(p) for p in paths]
+assert all(p.startswith(samples + "/") for p in paths), paths
+assert found == expected, (found, expected)
+print("samples found:", len(paths))
+PY
+echo "install ok"

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QProcess;
+
 namespace tagsifter {
 
 /// A started process that the program waits for.
@@ -31,6 +33,10 @@ public:
     virtual std::unique_ptr<ProcessHandle> start(const QString& program,
                                                  const QStringList& arguments,
                                                  const QString& outputFile) = 0;
+    /// Starts a long-lived `program` that is talked to over its standard input and output;
+    /// its standard error is discarded. It dies with the program. Null when it cannot start.
+    virtual std::unique_ptr<QProcess> startSession(const QString& program,
+                                                   const QStringList& arguments) = 0;
 };
 
 } // namespace tagsifter

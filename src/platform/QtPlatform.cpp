@@ -231,6 +231,20 @@ std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
     return std::make_unique<QtProcessHandle>(std::move(process));
 }
 
+std::unique_ptr<QProcess> QtProcessService::startSession(const QString& program,
+                                                         const QStringList& arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->start();
+    if (!process->waitForStarted(10000))
+        return nullptr;
+    return process;
+}
+
 QtEventLoop::QtEventLoop()
 {
     m_sinceYield.start();

@@ -79,6 +79,8 @@ public:
     QString findExecutable(const QString& name) const override;
     std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
                                          const QString& outputFile) override;
+    std::unique_ptr<QProcess> startSession(const QString& program,
+                                           const QStringList& arguments) override;
 };
 
 class QtEventLoop : public EventLoopService

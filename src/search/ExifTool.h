@@ -44,6 +44,7 @@ public:
     /// Removes the temp files of the image just read.
     void removeTempFiles();
     bool startFailed() const { return m_startFailed; }
+    void resetStartFailed() { m_startFailed = false; }
     /// True when the last image was ended by a stop request before exiftool finished.
     bool wasStopped() const { return m_stopped; }
 
@@ -54,6 +55,7 @@ public:
 
     /// Asked on every poll; a true answer ends the process being waited for.
     void setStopRequest(std::function<bool()> stopRequested);
+    bool stopRequested() const { return m_stopRequested && m_stopRequested(); }
 
     QString tempFolder() const;
     /// Removes the temp folder and everything in it.

@@ -15,7 +15,7 @@ namespace tagsifter {
 
 SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString exiftool)
     : m_platform(platform), m_controls(std::move(controls)),
-      m_exifTool(platform, std::move(exiftool))
+      m_exifTool(platform, std::move(exiftool)), m_reader(platform, m_exifTool)
 {
     m_exifTool.setStopRequest([this] { return m_stop; });
 }
@@ -30,6 +30,7 @@ QString SearchRun::exiftoolMissingMessage()
 void SearchRun::abort()
 {
     m_stop = true;
+    m_reader.closeSessions();
 }
 
 void SearchRun::PushButton1_Click()
@@ -89,9 +90,21 @@ void SearchRun::PushButton1_Click()
         if (path.isEmpty())
             continue;
         QString dump;
+        bool stopped = false;
         report.line(146, [&] {
             DumpProgress shown{&progress, progress.format(), progress.value(), files.count()};
-            dump = m_exifTool.DumpMetadata(path, shown);
+            if (m_oneShot) {
+                dump = m_exifTool.DumpMetadata(path, shown);
+                stopped = m_exifTool.wasStopped();
+                return;
+            }
+            // The next images are read ahead by the other sessions while this one is used.
+            const int ahead = std::min(files.count(), i + 2 * m_reader.sessionCount());
+            for (int j = i + 1; j <= ahead; ++j)
+                m_reader.prefetch(program, files.text(j));
+            m_exifTool.resetStartFailed();
+            dump = m_reader.read(program, path, shown);
+            stopped = m_reader.wasStopped();
         });
         if (m_exifTool.startFailed()) {
             exiftoolMissing = true;
@@ -99,7 +112,7 @@ void SearchRun::PushButton1_Click()
             break;
         }
         // An image cut short by Stop is not searched: its output is incomplete.
-        if (!m_exifTool.wasStopped() && report.condition(152, [&] { return !dump.isEmpty(); })) {
+        if (!stopped && report.condition(152, [&] { return !dump.isEmpty(); })) {
             const QList<TagValue> entries =
                 report.value(154, [&] { return matchingEntries(dump, searchText); },
                              QList<TagValue>());

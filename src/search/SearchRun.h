@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExifTool.h"
+#include "MetadataReader.h"
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
@@ -47,6 +48,9 @@ public:
     static QString exiftoolMissingMessage();
 
     ExifTool& exifTool() { return m_exifTool; }
+    MetadataReader& reader() { return m_reader; }
+    /// Reads every image the one-shot way, one exiftool process per image.
+    void setOneShot(bool oneShot) { m_oneShot = oneShot; }
 
 private:
     void finish(ErrorReport& report, bool showDone);
@@ -54,6 +58,8 @@ private:
     Platform m_platform;
     SearchControls m_controls;
     ExifTool m_exifTool;
+    MetadataReader m_reader;
+    bool m_oneShot = false;
     bool m_stop = false;
     bool m_running = false;
     QString m_savedCaption;

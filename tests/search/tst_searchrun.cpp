@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "platform/ListView.h"
 #include "search/ExifTool.h"
+#include "search/MetadataReader.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 
@@ -214,6 +215,7 @@ private slots:
                                      "echo 'Make : Kodak'\nsleep 30\ntouch '" + marker.toUtf8() + "'\n");
         const QString quick = standIn(dir, QStringLiteral("quick"), "echo 'Make : Kodak'\n");
         Window w(hung);
+        w.form.searchRun().setOneShot(true);
         QStringList seenHeaders;
         w.fake.messages.onShow = [&](const QString&) {
             seenHeaders.append(w.form.fileList().headerText(1));
@@ -247,6 +249,7 @@ private slots:
             "if [ -e '" + counter.toUtf8() + "' ]; then sleep 30; fi\ntouch '" + counter.toUtf8()
                 + "'\necho 'Make                : Kodak'\n");
         Window w(script);
+        w.form.searchRun().setOneShot(true);
         QTimer::singleShot(1500, [&] { w.startButton()->click(); });
         w.search({QStringLiteral("/1.jpg"), QStringLiteral("/2.jpg"), QStringLiteral("/3.jpg")},
                  QStringLiteral("kodak"));
@@ -274,6 +277,78 @@ private slots:
         QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg, Please wait.. 3")));
         QVERIFY(values.contains(100));
         QCOMPARE(w.form.resultsList().count(), 1);
+    }
+
+    void sessionsGiveTheOneShotLines()
+    {
+        QStringList files = QDir(corpusFolder()).entryList({"*.jpg"}, QDir::Files, QDir::Name);
+        for (QString& f : files)
+            f = corpusFolder() + "/" + f;
+        for (const QString& f : QDir(samplesFolder()).entryList({"*.jpg"}, QDir::Files))
+            files.append(samplesFolder() + "/" + f);
+        FakePlatform fake;
+        ExifTool oneShot(fake.platform());
+        MetadataReader reader(fake.platform(), oneShot, 2);
+        const QString program = oneShot.EnsureExifTool();
+        for (const QString& file : files)
+            reader.prefetch(program, file);
+        for (const QString& file : files) {
+            const QString session = reader.read(program, file, {});
+            QString single = oneShot.DumpMetadata(file, {});
+            oneShot.removeTempFiles();
+            if (single == QStringLiteral("empty file"))
+                single.clear();
+            QStringList a = session.split('\n');
+            QStringList b = single.split('\n');
+            QCOMPARE(a.size(), b.size());
+            // Only the Composite tags may come in another order: without them the lines match
+            // one for one.
+            QProcess composite;
+            composite.start("exiftool", {"-Composite:all", file});
+            QVERIFY(composite.waitForFinished(30000));
+            const QStringList composites =
+                QString::fromUtf8(composite.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            QStringList ordered = a, expected = b;
+            for (const QString& line : composites) {
+                ordered.removeAll(line);
+                expected.removeAll(line);
+            }
+            QCOMPARE(ordered, expected);
+            QStringList sa = a, sb = b;
+            sa.sort();
+            sb.sort();
+            QCOMPARE(sa, sb);
+        }
+        QCOMPARE(reader.exiftoolReads(), files.size());
+    }
+
+    void repeatedSearchNeedsNoExiftool()
+    {
+        QTemporaryDir dir;
+        const QString a = copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        const QString b = copySample(samplesFolder() + "/Harbour_at_dawn.jpg", dir.path() + "/b.jpg");
+        Window w;
+        w.search({a, b}, "kodak");
+        QCOMPARE(w.form.resultsList().count(), 3);
+        const int reads = w.form.searchRun().reader().exiftoolReads();
+        QCOMPARE(reads, 2);
+        w.search({}, "harbour");
+        QCOMPARE(w.form.searchRun().reader().exiftoolReads(), reads);
+        QVERIFY(w.form.resultsList().count() > 0);
+        // A changed file is read again.
+        QProcess exiftool;
+        exiftool.start("exiftool", {"-q", "-overwrite_original", "-Make=Leica", a});
+        QVERIFY(exiftool.waitForFinished(30000));
+        w.search({}, "leica");
+        QCOMPARE(w.form.searchRun().reader().exiftoolReads(), reads + 1);
+        QCOMPARE(results(w.form.resultsList()), (QList<Row>{{a, "Make", "Leica"}}));
+    }
+
+    void sessionArgumentLines()
+    {
+        QCOMPARE(ExifSession::argumentLine("/a b/#c.jpg"), QByteArray("/a b/#c.jpg"));
+        QCOMPARE(ExifSession::argumentLine("-x.jpg"), QByteArray("./-x.jpg"));
+        QCOMPARE(ExifSession::argumentLine("/a\nb\\c.jpg"), QByteArray("#[CSTR]/a\\nb\\\\c.jpg"));
     }
 
     void waitFormulas()

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "ExifTool.h"
+#include "platform/Platform.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+class QProcess;
+
+namespace tagsifter {
+
+/// exiftool kept running in its stay-open mode: one image per request, answered by the text a
+/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside).
+class ExifSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ExifSession(std::unique_ptr<QProcess> process, QObject* parent = nullptr);
+    ~ExifSession() override;
+
+    bool isBusy() const { return !m_path.isEmpty(); }
+    bool isAlive() const;
+    const QString& path() const { return m_path; }
+    /// Asks for the dump of `path`; finished() or died() follows.
+    void request(const QString& path);
+    /// Ends the session: asked to leave, then killed.
+    void close();
+
+    /// The argument-file line that names `path` exactly, whatever its characters.
+    static QByteArray argumentLine(const QString& path);
+
+signals:
+    void finished(const QString& path, const QString& dump);
+    void died(const QString& path);
+
+private:
+    void readOutput();
+
+    std::unique_ptr<QProcess> m_process;
+    QString m_path;
+    QByteArray m_buffer;
+    QByteArray m_marker;
+    int m_sequence = 0;
+};
+
+/// Reads images' dumps through several exiftool sessions at once, ahead of the search run,
+/// and keeps each dump for the life of the program, keyed on the path and the file's size,
+/// modification and status-change times.
+class MetadataReader : public QObject
+{
+    Q_OBJECT
+public:
+    MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions = 0,
+                   QObject* parent = nullptr);
+    ~MetadataReader() override;
+
+    /// Starts reading `path` in the background unless it is known or under way.
+    void prefetch(const QString& program, const QString& path);
+    /// The dump of `path`, waiting for it while the window stays alive; the empty text when
+    /// there is none. A stop request ends the wait and the sessions' work.
+    QString read(const QString& program, const QString& path, const DumpProgress& progress);
+    bool wasStopped() const { return m_stopped; }
+    /// Ends every session (they start again when needed).
+    void closeSessions();
+    int sessionCount() const { return m_sessionCount; }
+    /// Images read by exiftool so far (dumps taken from memory do not count).
+    int exiftoolReads() const { return m_reads; }
+
+private:
+    struct Stamp
+    {
+        qint64 size = -1, modified = 0, changed = 0;
+        bool operator==(const Stamp& o) const
+        {
+            return size == o.size && modified == o.modified && changed == o.changed;
+        }
+    };
+    struct Known
+    {
+        Stamp stamp;
+        QString dump;
+    };
+    static Stamp stampOf(const QString& path);
+    bool isKnown(const QString& path, const Stamp& stamp) const;
+    bool isPending(const QString& path) const;
+    void dispatch(const QString& program);
+    ExifSession* freeSession(const QString& program);
+
+    Platform m_platform;
+    ExifTool& m_oneShot;
+    int m_sessionCount;
+    std::vector<std::unique_ptr<ExifSession>> m_sessions;
+    std::deque<QString> m_queue;
+    QHash<QString, Stamp> m_requestedStamp;
+    QHash<QString, Known> m_known;
+    QHash<QString, int> m_failures;
+    bool m_stopped = false;
+    int m_reads = 0;
+};
+
+} // namespace tagsifter

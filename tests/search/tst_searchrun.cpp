@@ -80,6 +80,16 @@ struct Window
     Form1 form;
 };
 
+// Reading a file may move its access time, so that one value is left out of comparisons.
+QStringList maskAccessTime(QStringList lines)
+{
+    for (QString& line : lines) {
+        if (line.startsWith(QStringLiteral("File Access Date/Time")))
+            line = line.left(line.indexOf(':') + 1) + QStringLiteral(" (masked)");
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestSearchRun : public QObject
@@ -298,8 +308,9 @@ private slots:
             oneShot.removeTempFiles();
             if (single == QStringLiteral("empty file"))
                 single.clear();
-            QStringList a = session.split('\n');
-            QStringList b = single.split('\n');
+            // The first read of an old file moves its access time; the line stays in place.
+            QStringList a = maskAccessTime(session.split('\n'));
+            QStringList b = maskAccessTime(single.split('\n'));
             QCOMPARE(a.size(), b.size());
             // Only the Composite tags may come in another order: without them the lines match
             // one for one.
@@ -309,7 +320,7 @@ private slots:
             const QStringList composites =
                 QString::fromUtf8(composite.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
             QStringList ordered = a, expected = b;
-            for (const QString& line : composites) {
+            for (const QString& line : maskAccessTime(composites)) {
                 ordered.removeAll(line);
                 expected.removeAll(line);
             }

@@ -9,6 +9,7 @@ packages=(
     libimage-exiftool-perl
     fonts-liberation
     xvfb xauth xclip
+    libreoffice-calc libreoffice-dev
     desktop-file-utils appstream dpkg-dev python3
 )
 if [ "${TAGSIFTER_SETUP_EXTRA:-}" != "" ]; then

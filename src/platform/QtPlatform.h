@@ -134,7 +134,10 @@ private:
     QtRandom m_random;
 };
 
-/// The spreadsheet service of this build: LibreOffice Calc where it was built in.
+/// LibreOffice Calc when the module that drives it is found in one of `folders` and loads (it
+/// needs LibreOffice's libraries), else a service whose probe says that none is available.
+std::unique_ptr<SpreadsheetService> loadSpreadsheetService(const QStringList& folders);
+/// The same, looking beside the executable and in the installed lib/tagsifter folder.
 std::unique_ptr<SpreadsheetService> makeSpreadsheetService();
 
 } // namespace tagsifter

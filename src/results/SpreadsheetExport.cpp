@@ -79,10 +79,11 @@ void SpreadsheetExport::PushButton14_Click()
             }
         }
     });
-    if (report.reportCount() == 0) {
+    // Cells may be written a block at a time, so the loss can also show at the fit or the show.
+    if (report.reportCount() == 0)
         report.line(106, [&] { document->fitColumns(); });
+    if (report.reportCount() == 0)
         report.line(108, [&] { document->show(); });
-    }
     report.line(110, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }
 

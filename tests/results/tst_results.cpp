@@ -316,6 +316,14 @@ private slots:
         QVERIFY(!lost.spreadsheet.log.calls.contains(QStringLiteral("show")));
         QCOMPARE(pointer.mode, 0);
 
+        // Every cell arrived, but the connection is found lost when the columns are fitted.
+        FakePlatform lostLate;
+        lostLate.spreadsheet.log.failAfterCells = 9;
+        SpreadsheetExport(lostLate.platform(), *list, pointer).PushButton14_Click();
+        QCOMPARE(lostLate.spreadsheet.log.cells, 9);
+        QCOMPARE(lostLate.messages.shown.size(), 1);
+        QVERIFY(!lostLate.spreadsheet.log.calls.contains(QStringLiteral("show")));
+
         auto empty = resultsWith({});
         FakePlatform idle;
         SpreadsheetExport(idle.platform(), *empty, pointer).PushButton14_Click();

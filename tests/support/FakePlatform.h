@@ -151,15 +151,27 @@ public:
         explicit Document(Log& log) : m_log(log) {}
         void setCellText(int row, int column, const QString& text) override
         {
-            if (m_log.failAfterCells >= 0 && m_log.cells >= m_log.failAfterCells)
-                throw Failure(QStringLiteral("The connection to the spreadsheet was lost."));
+            failWhenLost();
             ++m_log.cells;
             m_log.calls.append(QStringLiteral("cell %1,%2=%3").arg(row).arg(column).arg(text));
         }
-        void fitColumns() override { m_log.calls.append(QStringLiteral("fit")); }
-        void show() override { m_log.calls.append(QStringLiteral("show")); }
+        void fitColumns() override
+        {
+            failWhenLost();
+            m_log.calls.append(QStringLiteral("fit"));
+        }
+        void show() override
+        {
+            failWhenLost();
+            m_log.calls.append(QStringLiteral("show"));
+        }
 
     private:
+        void failWhenLost() const
+        {
+            if (m_log.failAfterCells >= 0 && m_log.cells >= m_log.failAfterCells)
+                throw Failure(QStringLiteral("The connection to the spreadsheet was lost."));
+        }
         Log& m_log;
     };
     bool probe() override

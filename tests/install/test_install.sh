@@ -10,6 +10,12 @@ trap 'rm -rf "$stage"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# The Calc export module exists where the build found LibreOffice's SDK.
+calc_module=""
+if [ -e "$build/src/libtagsifter-calc.so" ]; then
+    calc_module=./usr/lib/tagsifter/libtagsifter-calc.so
+fi
+
 if [ "$mode" = deb ]; then
     (cd "$build" && cpack -G DEB -B "$stage/pkg" >/dev/null)
     deb=$(ls "$stage"/pkg/tagsifter_*.deb)
@@ -24,9 +30,12 @@ if [ "$mode" = deb ]; then
         ./usr/share/applications/example.brimvale.Tagsifter.desktop \
         ./usr/share/metainfo/example.brimvale.Tagsifter.metainfo.xml \
         ./usr/share/icons/hicolor/256x256/apps/tagsifter.png \
-        ./usr/share/tagsifter/Samples/Garden_party.jpg; do
+        ./usr/share/tagsifter/Samples/Garden_party.jpg $calc_module; do
         grep -q " $file\$" <<<"$contents" || fail "the package lacks $file"
     done
+    if grep -q "Depends:.*libreoffice-calc" <<<"$info"; then
+        fail "LibreOffice Calc is a hard dependency"
+    fi
     echo "package ok: $(basename "$deb")"
     exit 0
 fi
@@ -40,6 +49,16 @@ for file in bin/tagsifter share/tagsifter/HAND-M.CUR share/tagsifter/drag.ico \
     [ -e "$root/$file" ] || fail "$file is not installed"
 done
 [ "$(ls "$root/share/tagsifter/Samples" | wc -l)" -ge 5 ] || fail "the samples are not installed"
+# The program itself starts without LibreOffice; the module, installed beside it, loads.
+if readelf -d "$root/bin/tagsifter" | grep -q 'NEEDED.*uno'; then
+    fail "the program links LibreOffice's libraries"
+fi
+if [ -n "$calc_module" ]; then
+    module=$stage/root/${calc_module#./}
+    [ -e "$module" ] || fail "the Calc module is not installed"
+    python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1]).tagsifter_make_calc_spreadsheet' "$module" \
+        || fail "the installed Calc module does not load"
+fi
 [ ! -e "$root/bin/Samples" ] || fail "samples beside the installed program"
 
 desktop-file-validate "$root/share/applications/example.brimvale.Tagsifter.desktop"

@@ -14,8 +14,9 @@ int main(int argc, char* argv[])
     tagsifter::QtPlatform services;
     tagsifter::Form1 window(services.platform(), tagsifter::applicationFolder());
     services.setOwner(&window);
-    // Closing the window ends the process at once, whatever is still in progress.
-    QObject::connect(&window, &tagsifter::Form1::unloaded, [] { std::_Exit(EXIT_SUCCESS); });
+    // Closing the window ends the process at once, whatever is still in progress; only the
+    // helpers registered with at_quick_exit (ending processes of the program's own) still run.
+    QObject::connect(&window, &tagsifter::Form1::unloaded, [] { std::quick_exit(EXIT_SUCCESS); });
     window.Form_Load();
     window.show();
     return QApplication::exec();

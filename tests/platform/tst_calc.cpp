@@ -16,6 +16,7 @@
 #include <com/sun/star/text/XText.hpp>
 
 #include <csignal>
+#include <cstdlib>
 
 using namespace tagsifter;
 using namespace tagsifter::test;
@@ -172,6 +173,18 @@ private slots:
         QVERIFY(processesWith(CalcSpreadsheet::probePipePrefix()).isEmpty());
     }
 
+    void closingDuringAProbeEndsItsOffice()
+    {
+        QProcess program;
+        program.start(QCoreApplication::applicationFilePath(), {"--quit-during-probe"});
+        QVERIFY(program.waitForStarted());
+        const QString pipes = QStringLiteral("tagsifter_probe_%1_").arg(program.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(!processesWith(pipes).isEmpty(), 5000);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(processesWith(pipes).isEmpty(), 5000);
+    }
+
     void missingLibreOfficeShowsBothMessages()
     {
         CalcSpreadsheet nowhere(QStringLiteral("/nonexistent/program"));
@@ -276,5 +289,19 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCalc)
+int main(int argc, char** argv)
+{
+    // The program closed in the middle of a probe: quick_exit, as closing the window does.
+    if (argc > 1 && qstrcmp(argv[1], "--quit-during-probe") == 0) {
+        QApplication app(argc, argv);
+        CalcSpreadsheet calc;
+        QTimer::singleShot(500, [] { std::quick_exit(0); });
+        calc.probe();
+        return 1;
+    }
+    QApplication app(argc, argv);
+    TestCalc test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_calc.moc"

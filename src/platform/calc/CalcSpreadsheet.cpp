@@ -31,7 +31,12 @@
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -161,6 +166,51 @@ Reference<css::frame::XModel> newHiddenSheet(const Reference<uno::XComponentCont
     return Reference<css::frame::XModel>(component, UNO_QUERY_THROW);
 }
 
+/// The probes' offices still running, so that they end with the program even when it is
+/// closed in the middle of a probe.
+class RunningProbes
+{
+public:
+    static RunningProbes& instance()
+    {
+        static RunningProbes probes;
+        return probes;
+    }
+    void add(pid_t group, const QString& profile)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_probes.push_back({group, QFile::encodeName(profile).toStdString()});
+        static const bool registered = std::at_quick_exit(endAll) == 0;
+        Q_UNUSED(registered)
+    }
+    void remove(pid_t group)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_probes.erase(std::remove_if(m_probes.begin(), m_probes.end(),
+                                      [group](const Probe& p) { return p.group == group; }),
+                       m_probes.end());
+    }
+
+private:
+    struct Probe
+    {
+        pid_t group;
+        std::string profile;
+    };
+    static void endAll()
+    {
+        RunningProbes& probes = instance();
+        const std::lock_guard<std::mutex> lock(probes.m_mutex);
+        for (const Probe& probe : probes.m_probes) {
+            ::kill(-probe.group, SIGKILL);
+            QDir(QFile::decodeName(probe.profile.c_str())).removeRecursively();
+        }
+        probes.m_probes.clear();
+    }
+    std::mutex m_mutex;
+    std::vector<Probe> m_probes;
+};
+
 bool processGone(qint64 pid)
 {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
@@ -233,6 +283,8 @@ bool CalcSpreadsheet::probe()
                       + QUrl::fromLocalFile(profile.path()).toString(QUrl::FullyEncoded),
                   QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)});
     const qint64 group = office.processId();
+    if (group > 0)
+        RunningProbes::instance().add(static_cast<pid_t>(group), profile.path());
     bool opened = false;
     try {
         whileAnswering([&] {
@@ -261,8 +313,11 @@ bool CalcSpreadsheet::probe()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         office.waitForFinished(50);
     }
-    if (group > 0 && ::kill(-static_cast<pid_t>(group), 0) == 0)
-        ::kill(-static_cast<pid_t>(group), SIGKILL);
+    if (group > 0) {
+        if (::kill(-static_cast<pid_t>(group), 0) == 0)
+            ::kill(-static_cast<pid_t>(group), SIGKILL);
+        RunningProbes::instance().remove(static_cast<pid_t>(group));
+    }
     office.waitForFinished(1000);
     return opened;
 }

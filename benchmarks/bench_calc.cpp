@@ -84,14 +84,16 @@ int main(int argc, char** argv)
     timer.restart();
     for (int r = 1; r <= list->count(); ++r) {
         for (int k = 1; k <= 3; ++k) {
-            const Reference<css::text::XText> text(calc.sheet->getCellByPosition(k + 3, r), UNO_QUERY_THROW);
+            const Reference<css::text::XText> text(calc.sheet->getCellByPosition(k + 3, r),
+                                                   UNO_QUERY_THROW);
             text->setString(toUno(list->cell(r, k)));
         }
     }
     const double perCell = seconds(timer);
-    std::printf("calc (%d rows): probe %.2f s, whole export (probe, start, cells, fit, show) %.2f s; "
-                "the cells alone one call each %.2f s\n",
-                rows, probe, whole, perCell);
+    std::printf(
+        "calc (%d rows): probe %.2f s, whole export (probe, start, cells, fit, show) %.2f s; "
+        "the cells alone one call each %.2f s\n",
+        rows, probe, whole, perCell);
     const Reference<css::util::XCloseable> closeable(calc.model, UNO_QUERY);
     if (closeable.is())
         closeable->close(true);

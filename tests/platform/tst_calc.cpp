@@ -112,9 +112,11 @@ QList<Cell> sheetRow(const CalcDocument& document, int row)
 {
     QList<Cell> cells;
     for (int column = 0; column < 4; ++column) {
-        const Reference<css::table::XCell> cell = document.sheet()->getCellByPosition(column, row - 1);
+        const Reference<css::table::XCell> cell =
+            document.sheet()->getCellByPosition(column, row - 1);
         const Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
-        cells.append({fromUno(text->getString()), cell->getType() == css::table::CellContentType_TEXT});
+        cells.append(
+            {fromUno(text->getString()), cell->getType() == css::table::CellContentType_TEXT});
     }
     return cells;
 }
@@ -140,7 +142,8 @@ int columnWidth(const CalcDocument& document, int column)
 bool isShown(const CalcDocument& document)
 {
     const Reference<css::awt::XWindow2> window(
-        document.model()->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY_THROW);
+        document.model()->getCurrentController()->getFrame()->getContainerWindow(),
+        UNO_QUERY_THROW);
     return window->isVisible();
 }
 
@@ -203,13 +206,14 @@ private slots:
 
     void exportFillsAVisibleSheet()
     {
-        auto list = resultsWith({{"/photos/a=b.jpg", "=Make", "Kodak"},
-                                 {"/photos/a=b.jpg", "Comment", "==="},
-                                 {"/photos/c.jpg", "Date/Time Original", "2005:08:13 09:47:23"},
-                                 {"/photos/c.jpg", "ISO", "0080"},
-                                 {"/photos/d.jpg", "Formula", "=SUM(A1:A2)"},
-                                 {"/photos/e.jpg", "", "v=1"},
-                                 {QString::fromUtf8("/фото/写真.jpg"), "Title", QString::fromUtf8("Straße ✓")}});
+        auto list = resultsWith(
+            {{"/photos/a=b.jpg", "=Make", "Kodak"},
+             {"/photos/a=b.jpg", "Comment", "==="},
+             {"/photos/c.jpg", "Date/Time Original", "2005:08:13 09:47:23"},
+             {"/photos/c.jpg", "ISO", "0080"},
+             {"/photos/d.jpg", "Formula", "=SUM(A1:A2)"},
+             {"/photos/e.jpg", "", "v=1"},
+             {QString::fromUtf8("/фото/写真.jpg"), "Title", QString::fromUtf8("Straße ✓")}});
         FakePlatform fake;
         KeepingCalc calc;
         Platform platform = fake.platform();
@@ -226,11 +230,13 @@ private slots:
         QCOMPARE(texts(sheetRow(sheet, 4)),
                  QStringList({"/photos/c.jpg", "Date/Time Original", "2005:08:13 09:47:23", ""}));
         QCOMPARE(texts(sheetRow(sheet, 5)), QStringList({"/photos/c.jpg", "ISO", "0080", ""}));
-        QCOMPARE(texts(sheetRow(sheet, 6)), QStringList({"/photos/d.jpg", "Formula", "SUM(A1:A2)", ""}));
+        QCOMPARE(texts(sheetRow(sheet, 6)),
+                 QStringList({"/photos/d.jpg", "Formula", "SUM(A1:A2)", ""}));
         // An empty tag leaves no gap.
         QCOMPARE(texts(sheetRow(sheet, 7)), QStringList({"/photos/e.jpg", "v1", "", ""}));
         QCOMPARE(texts(sheetRow(sheet, 8)),
-                 QStringList({QString::fromUtf8("/фото/写真.jpg"), "Title", QString::fromUtf8("Straße ✓"), ""}));
+                 QStringList({QString::fromUtf8("/фото/写真.jpg"), "Title",
+                              QString::fromUtf8("Straße ✓"), ""}));
         QCOMPARE(texts(sheetRow(sheet, 9)), QStringList({"", "", "", ""}));
         // Numbers, dates and formulas arrive as the texts they were.
         for (int row : {4, 5, 6})
@@ -274,7 +280,8 @@ private slots:
         SpreadsheetExport(platform, *list, pointer).PushButton14_Click();
         QCOMPARE(fake.messages.shown.size(), 1);
         QCOMPARE(fake.messages.shown[0].title, QStringLiteral("Application Error"));
-        QVERIFY(fake.messages.shown[0].text.contains("The connection to LibreOffice Calc was lost."));
+        QVERIFY(
+            fake.messages.shown[0].text.contains("The connection to LibreOffice Calc was lost."));
         // The export stopped at the first block it could not write, short of the last cell.
         QVERIFY(calc.cells < 3 + 2500 * 3);
         QCOMPARE(pointer.mode, 0);

@@ -11,13 +11,14 @@ struct Sheet
 {
     SheetBuffer::Writer writer()
     {
-        return [this](int firstRow, int firstColumn, const std::vector<std::vector<QString>>& rows) {
-            ++calls;
-            for (size_t r = 0; r < rows.size(); ++r) {
-                for (size_t c = 0; c < rows[r].size(); ++c)
-                    cells[{firstRow + int(r), firstColumn + int(c)}] = rows[r][c];
-            }
-        };
+        return
+            [this](int firstRow, int firstColumn, const std::vector<std::vector<QString>>& rows) {
+                ++calls;
+                for (size_t r = 0; r < rows.size(); ++r) {
+                    for (size_t c = 0; c < rows[r].size(); ++c)
+                        cells[{firstRow + int(r), firstColumn + int(c)}] = rows[r][c];
+                }
+            };
     }
     QString at(int row, int column) const { return cells.value({row, column}); }
     QMap<QPair<int, int>, QString> cells;

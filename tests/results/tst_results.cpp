@@ -68,8 +68,10 @@ private slots:
         QFETCH(QString, answer);
         QFETCH(bool, containing);
         QFETCH(QStringList, left);
-        auto list = resultsWith({{"/a/1.jpg", "Make", "x"}, {"/b/2.JPG", "Make", "x"},
-                                 {"/b/3.jpg", "Make", "x"}, {"/a/4.png", "Make", "x"},
+        auto list = resultsWith({{"/a/1.jpg", "Make", "x"},
+                                 {"/b/2.JPG", "Make", "x"},
+                                 {"/b/3.jpg", "Make", "x"},
+                                 {"/a/4.png", "Make", "x"},
                                  {"/c d/5.jpg", "Make", "x"}});
         FakePlatform fake;
         FakePointer pointer;
@@ -90,12 +92,14 @@ private slots:
 
     void removalGoesFromTheLastRowToTheFirst()
     {
-        QCOMPARE(rowsMatching({"a", "x", "x", "b", "x"}, QStringLiteral("X"), true), QList<int>({2, 3, 5}));
+        QCOMPARE(rowsMatching({"a", "x", "x", "b", "x"}, QStringLiteral("X"), true),
+                 QList<int>({2, 3, 5}));
         auto list = resultsWith({{"/1"}, {"/x2"}, {"/x3"}, {"/4"}, {"/x5"}});
         QStringList removedOrder;
         QObject::connect(list->listModel(), &QAbstractItemModel::rowsAboutToBeRemoved,
                          [&](const QModelIndex&, int first, int last) {
-                             removedOrder.append(QStringLiteral("%1-%2").arg(first + 1).arg(last + 1));
+                             removedOrder.append(
+                                 QStringLiteral("%1-%2").arg(first + 1).arg(last + 1));
                          });
         RemoveRowsContaining(*list, QStringLiteral("x"));
         QCOMPARE(removedOrder, QStringList({"5-5", "2-3"}));
@@ -142,18 +146,20 @@ private slots:
 
         QList<QStringList> rows;
         for (int i = 0; i < 10; ++i)
-            rows.append({i < 6 ? QStringLiteral("/a/ü 1.jpg") : QStringLiteral("/b/2.jpg"), "t", "v"});
+            rows.append(
+                {i < 6 ? QStringLiteral("/a/ü 1.jpg") : QStringLiteral("/b/2.jpg"), "t", "v"});
         auto ten = resultsWith(rows);
         // An existing file: asked first; No leaves it, Yes replaces it.
         fake.messages.answers = {MessageAnswer::No};
         TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
         QCOMPARE(fake.messages.texts().constLast(),
-                 QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+                 QStringLiteral("Are you sure you wish to overwrite ") + target +
+                     QStringLiteral(" ?"));
         QCOMPARE(fake.messages.shown.constLast().flags, 4);
         QCOMPARE(readAll(target), QByteArray());
         TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
-        QCOMPARE(readAll(target), QString::fromUtf8("/a/ü 1.jpg\n").repeated(6).toUtf8()
-                                      + QByteArray("/b/2.jpg\n").repeated(4));
+        QCOMPARE(readAll(target), QString::fromUtf8("/a/ü 1.jpg\n").repeated(6).toUtf8() +
+                                      QByteArray("/b/2.jpg\n").repeated(4));
         QCOMPARE(fake.messages.texts().constLast(), QStringLiteral("Done."));
         fake.dialogs.nextSave.clear();
         const int shown = fake.messages.shown.size();
@@ -171,26 +177,31 @@ private slots:
         auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
         fake.dialogs.nextSave = target;
         // The folder may not be written, so the new file cannot replace the old one.
-        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         if (::geteuid() == 0) {
             // Root writes anywhere: a folder in the way of the file fails for everyone.
-            QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFile::permissions(dir.path()));
+            QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
+                                  QFile::permissions(dir.path()));
             fake.dialogs.nextSave = dir.path() + QStringLiteral("/locked");
         }
         TextExport(fake.platform(), *rows, pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray("old content\n"));
         QCOMPARE(fake.messages.shown.size(), 2); // the question, then one report
         QCOMPARE(fake.messages.shown[1].title, QStringLiteral("Application Error"));
-        QVERIFY(fake.messages.shown[1].text.contains(QStringLiteral("Form1.PushButton2_Click at line")));
+        QVERIFY(fake.messages.shown[1].text.contains(
+            QStringLiteral("Form1.PushButton2_Click at line")));
         QVERIFY(!fake.messages.texts().contains(QStringLiteral("Done.")));
         QCOMPARE(pointer.mode, 0);
-        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFile::permissions(dir.path()));
+        QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
+                              QFile::permissions(dir.path()));
     }
 
     void clipboardTableFormat()
     {
         // Widths 10, 4 and 6: the value's one filling space is trimmed.
-        auto list = resultsWith({{"0123456789", "Make", "Kodak"}, {"/a", "ab", "123456"}, {"/b", "Tag", ""}});
+        auto list = resultsWith(
+            {{"0123456789", "Make", "Kodak"}, {"/a", "ab", "123456"}, {"/b", "Tag", ""}});
         const auto cell = [&](int r, int c) { return list->cell(r, c); };
         QCOMPARE(clipboardTable(list->count(), 3, cell, QStringLiteral("\n")),
                  QStringLiteral("0123456789\tMake\tKodak\n"
@@ -202,9 +213,10 @@ private slots:
         fake.clipboard.failuresLeft = 999 + 999;
         copyResultsToClipboard(fake.platform(), *list);
         QCOMPARE(fake.clipboard.text, clipboardTable(3, 3, cell, QStringLiteral("\n")));
-        QCOMPARE(fake.messages.texts(),
-                 QStringList({"Results have been copied to the clipboard.\r\rClick a text area where "
-                              "you normally type and press Ctrl+V to paste the clipboard."}));
+        QCOMPARE(
+            fake.messages.texts(),
+            QStringList({"Results have been copied to the clipboard.\r\rClick a text area where "
+                         "you normally type and press Ctrl+V to paste the clipboard."}));
 
         FakePlatform failing;
         failing.clipboard.failuresLeft = 1000000;
@@ -249,14 +261,16 @@ private slots:
         const QString gone = dir.path() + QStringLiteral("/gone.jpg");
         for (const QString& p : {a, b, bLower})
             writeFile(p);
-        auto list = resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
+        auto list =
+            resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
         FakePlatform fake;
         FakePointer pointer;
         OpenFiles buttons(fake.platform(), *list, pointer);
         buttons.PushButton16_Click();
         QCOMPARE(fake.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(b), QUrl::fromLocalFile(a),
-                                                QUrl::fromLocalFile(bLower)}));
-        QCOMPARE(fake.messages.texts(), QStringList({"Can not open this file. It does not exist."}));
+                                                 QUrl::fromLocalFile(bLower)}));
+        QCOMPARE(fake.messages.texts(),
+                 QStringList({"Can not open this file. It does not exist."}));
         QCOMPARE(pointer.history, QList<int>({11, 0}));
         QCOMPARE(distinctPaths({"x", "y", "x", "", "Y", "y"}), QStringList({"x", "y", "Y"}));
 
@@ -270,7 +284,8 @@ private slots:
         QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl::fromLocalFile(a)});
         list->select(4);
         buttons.PushButton15_Click();
-        QCOMPARE(fake.messages.texts().constLast(), QStringLiteral("Can not open this file. It does not exist."));
+        QCOMPARE(fake.messages.texts().constLast(),
+                 QStringLiteral("Can not open this file. It does not exist."));
 
         auto empty = resultsWith({});
         OpenFiles none(fake.platform(), *empty, pointer);
@@ -282,15 +297,16 @@ private slots:
 
     void spreadsheetLayout()
     {
-        auto list = resultsWith({{"/p=1.jpg", "=Tag", ""}, {"/p.jpg", "Make", "=="}, {"/q.jpg", "", "v=1"}});
+        auto list = resultsWith(
+            {{"/p=1.jpg", "=Tag", ""}, {"/p.jpg", "Make", "=="}, {"/q.jpg", "", "v=1"}});
         FakePlatform fake;
         FakePointer pointer;
         SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
-        QCOMPARE(fake.spreadsheet.log.calls,
-                 QStringList({"probe", "new", "cell 1,1=Image", "cell 1,2=Metadata Tag",
-                              "cell 2,1=/p=1.jpg", "cell 2,2=Tag", "cell 3,1=/p.jpg",
-                              "cell 3,2=Make", "cell 3,3=", "cell 4,1=/q.jpg", "cell 4,2=v1",
-                              "fit", "show"}));
+        QCOMPARE(
+            fake.spreadsheet.log.calls,
+            QStringList({"probe", "new", "cell 1,1=Image", "cell 1,2=Metadata Tag",
+                         "cell 2,1=/p=1.jpg", "cell 2,2=Tag", "cell 3,1=/p.jpg", "cell 3,2=Make",
+                         "cell 3,3=", "cell 4,1=/q.jpg", "cell 4,2=v1", "fit", "show"}));
         QVERIFY(fake.messages.shown.isEmpty());
         QCOMPARE(pointer.history, QList<int>({11, 0}));
     }
@@ -305,7 +321,8 @@ private slots:
         QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
                                                      SpreadsheetExport::notInstalledMessage()}));
         QCOMPARE(SpreadsheetExport::notInstalledMessage(),
-                 QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this feature."));
+                 QStringLiteral("Excel is not installed on this computer. You need to have it "
+                                "installed to use this feature."));
         QVERIFY(pointer.history.isEmpty());
 
         FakePlatform lost;

@@ -7,11 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -24,7 +24,10 @@ namespace {
 struct Row
 {
     QString path, tag, value;
-    bool operator==(const Row& o) const { return path == o.path && tag == o.tag && value == o.value; }
+    bool operator==(const Row& o) const
+    {
+        return path == o.path && tag == o.tag && value == o.value;
+    }
 };
 
 QList<Row> results(const ListView& list)
@@ -109,11 +112,12 @@ private slots:
         const QStringList files{s + "Beach_walk.jpg", s + "Garden_party.jpg",
                                 s + "Harbour_at_dawn.jpg", s + "Old_bridge.jpg"};
         w.search(files, QStringLiteral("kodak"));
-        QCOMPARE(results(w.form.resultsList()),
-                 (QList<Row>{{files[1], "Make", "KODAK"},
-                             {files[2], "Make", "Eastman Kodak Company"},
-                             {files[2], "Camera Model Name", "KODAK EASYSHARE Z981"},
-                             {files[3], "Description", "Scanned from a Kodak Portra 400 negative"}}));
+        QCOMPARE(
+            results(w.form.resultsList()),
+            (QList<Row>{{files[1], "Make", "KODAK"},
+                        {files[2], "Make", "Eastman Kodak Company"},
+                        {files[2], "Camera Model Name", "KODAK EASYSHARE Z981"},
+                        {files[3], "Description", "Scanned from a Kodak Portra 400 negative"}}));
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
         QCOMPARE(w.fake.messages.shown[0].title, QStringLiteral("Tagsifter"));
         // Everything is back as it was.
@@ -130,7 +134,8 @@ private slots:
         Window w;
         const QString kodak = corpusFolder() + QStringLiteral("/Kodak_CX7530.jpg");
         w.search({kodak}, QStringLiteral("EASTMAN kodak"));
-        QCOMPARE(results(w.form.resultsList()), (QList<Row>{{kodak, "Make", "EASTMAN KODAK COMPANY"}}));
+        QCOMPARE(results(w.form.resultsList()),
+                 (QList<Row>{{kodak, "Make", "EASTMAN KODAK COMPANY"}}));
         // A new run empties the list first; a date keeps its colons.
         w.form.fileList().clear();
         w.search({kodak}, QStringLiteral("2005:08:13 09:47"));
@@ -149,9 +154,10 @@ private slots:
                         QStringLiteral("-Make=Kodak"), QStringLiteral("-Artist=a  spaced  value"),
                         QStringLiteral("-UserComment=   "), base});
         QVERIFY(exiftool.waitForFinished(30000));
-        const QStringList names{QStringLiteral("with space.jpg"), QStringLiteral("quote\"'s.jpg"),
-                                QStringLiteral("-leading dash.jpg"), QStringLiteral("100% & more.jpg"),
-                                QString::fromUtf8("写真 Фото.jpg"), QStringLiteral("new\nline.jpg")};
+        const QStringList names{
+            QStringLiteral("with space.jpg"),    QStringLiteral("quote\"'s.jpg"),
+            QStringLiteral("-leading dash.jpg"), QStringLiteral("100% & more.jpg"),
+            QString::fromUtf8("写真 Фото.jpg"),  QStringLiteral("new\nline.jpg")};
         QStringList paths{base};
         for (const QString& name : names)
             paths.append(copySample(base, dir.path() + QLatin1Char('/') + name));
@@ -187,7 +193,8 @@ private slots:
     void refusedRuns()
     {
         Window w;
-        w.form.resultsList().addItem(QStringLiteral("/kept"), {QStringLiteral("t"), QStringLiteral("v")});
+        w.form.resultsList().addItem(QStringLiteral("/kept"),
+                                     {QStringLiteral("t"), QStringLiteral("v")});
         w.search({}, QStringLiteral("x"));
         QCOMPARE(w.fake.messages.texts(), QStringList({"No folders added."}));
         QVERIFY(w.form.searchRun().stopFlag());
@@ -221,8 +228,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QString marker = dir.path() + QStringLiteral("/finished");
-        const QString hung = standIn(dir, QStringLiteral("hung"),
-                                     "echo 'Make : Kodak'\nsleep 30\ntouch '" + marker.toUtf8() + "'\n");
+        const QString hung =
+            standIn(dir, QStringLiteral("hung"),
+                    "echo 'Make : Kodak'\nsleep 30\ntouch '" + marker.toUtf8() + "'\n");
         const QString quick = standIn(dir, QStringLiteral("quick"), "echo 'Make : Kodak'\n");
         Window w(hung);
         w.form.searchRun().setOneShot(true);
@@ -254,10 +262,10 @@ private slots:
         QTemporaryDir dir;
         const QString counter = dir.path() + QStringLiteral("/count");
         // The first image answers at once, later ones hang.
-        const QString script = standIn(
-            dir, QStringLiteral("tool"),
-            "if [ -e '" + counter.toUtf8() + "' ]; then sleep 30; fi\ntouch '" + counter.toUtf8()
-                + "'\necho 'Make                : Kodak'\n");
+        const QString script =
+            standIn(dir, QStringLiteral("tool"),
+                    "if [ -e '" + counter.toUtf8() + "' ]; then sleep 30; fi\ntouch '" +
+                        counter.toUtf8() + "'\necho 'Make                : Kodak'\n");
         Window w(script);
         w.form.searchRun().setOneShot(true);
         QTimer::singleShot(1500, [&] { w.startButton()->click(); });
@@ -270,7 +278,8 @@ private slots:
     void slowImageSaysPleaseWait()
     {
         QTemporaryDir dir;
-        const QString slow = standIn(dir, QStringLiteral("slow"), "sleep 5.6\necho 'Make : Kodak'\n");
+        const QString slow =
+            standIn(dir, QStringLiteral("slow"), "sleep 5.6\necho 'Make : Kodak'\n");
         Window w(slow);
         QStringList texts;
         QList<int> values;
@@ -317,8 +326,8 @@ private slots:
             QProcess composite;
             composite.start("exiftool", {"-Composite:all", file});
             QVERIFY(composite.waitForFinished(30000));
-            const QStringList composites =
-                QString::fromUtf8(composite.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            const QStringList composites = QString::fromUtf8(composite.readAllStandardOutput())
+                                               .split('\n', Qt::SkipEmptyParts);
             QStringList ordered = a, expected = b;
             for (const QString& line : maskAccessTime(composites)) {
                 ordered.removeAll(line);
@@ -337,7 +346,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString a = copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
-        const QString b = copySample(samplesFolder() + "/Harbour_at_dawn.jpg", dir.path() + "/b.jpg");
+        const QString b =
+            copySample(samplesFolder() + "/Harbour_at_dawn.jpg", dir.path() + "/b.jpg");
         Window w;
         w.search({a, b}, "kodak");
         QCOMPARE(w.form.resultsList().count(), 3);
@@ -392,7 +402,8 @@ private slots:
         writeFile(tool.dumpFile(), "stale : kodak");
         writeFile(tool.scriptFile(), "stale");
         QFile::setPermissions(tool.dumpFile(), QFileDevice::ReadOwner);
-        const QString dump = tool.DumpMetadata(samplesFolder() + QStringLiteral("/Garden_party.jpg"), {});
+        const QString dump =
+            tool.DumpMetadata(samplesFolder() + QStringLiteral("/Garden_party.jpg"), {});
         QVERIFY(dump.contains(QStringLiteral("Garden party in the old orchard")));
         QVERIFY(!dump.contains(QStringLiteral("stale")));
         QVERIFY(!QFile::exists(tool.scriptFile()));

@@ -33,16 +33,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <mutex>
-#include <string>
-#include <vector>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace tagsifter {
 
@@ -69,8 +69,7 @@ QString lostConnection()
 }
 
 /// Runs UNO calls and turns what they throw into the program's own failures.
-template <class Calls>
-void unoCalls(Calls&& calls)
+template <class Calls> void unoCalls(Calls&& calls)
 {
     try {
         calls();
@@ -145,8 +144,8 @@ Reference<uno::XComponentContext> connectTo(const Reference<uno::XComponentConte
         }
         if (starterEndedAt < 0 && starterGone())
             starterEndedAt = clock.elapsed();
-        if ((starterEndedAt >= 0 && clock.elapsed() - starterEndedAt > kAfterStarterEndedMs)
-            || clock.elapsed() > CalcSpreadsheet::kStartTimeoutMs)
+        if ((starterEndedAt >= 0 && clock.elapsed() - starterEndedAt > kAfterStarterEndedMs) ||
+            clock.elapsed() > CalcSpreadsheet::kStartTimeoutMs)
             throw Failure(QStringLiteral("LibreOffice Calc did not start."));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -158,8 +157,8 @@ Reference<css::frame::XModel> newHiddenSheet(const Reference<uno::XComponentCont
     uno::Sequence<css::beans::PropertyValue> arguments(1);
     arguments.getArray()[0].Name = "Hidden";
     arguments.getArray()[0].Value <<= true;
-    const Reference<css::lang::XComponent> component = desktop->loadComponentFromURL(
-        "private:factory/scalc", "_blank", 0, arguments);
+    const Reference<css::lang::XComponent> component =
+        desktop->loadComponentFromURL("private:factory/scalc", "_blank", 0, arguments);
     const Reference<css::sheet::XSpreadsheetDocument> sheets(component, UNO_QUERY);
     if (!sheets.is())
         throw Failure(QStringLiteral("LibreOffice could not open a new spreadsheet."));
@@ -241,9 +240,11 @@ QString CalcSpreadsheet::sofficePath() const
 Reference<uno::XComponentContext> CalcSpreadsheet::localContext()
 {
     if (!m_local.is()) {
-        const QString ini = m_programFolder + QStringLiteral("/") + QStringLiteral(SAL_CONFIGFILE("fundamental"));
+        const QString ini =
+            m_programFolder + QStringLiteral("/") + QStringLiteral(SAL_CONFIGFILE("fundamental"));
         if (!QFileInfo::exists(ini) || !QFileInfo(sofficePath()).isExecutable())
-            throw Failure(QStringLiteral("LibreOffice Calc is not installed in %1.").arg(m_programFolder));
+            throw Failure(
+                QStringLiteral("LibreOffice Calc is not installed in %1.").arg(m_programFolder));
         // The office's own bootstrap file names every type library, the office API's too.
         if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP"))
             qputenv("URE_BOOTSTRAP", QByteArray("vnd.sun.star.pathname:") + QFile::encodeName(ini));
@@ -279,8 +280,8 @@ bool CalcSpreadsheet::probe()
                  {QStringLiteral("--headless"), QStringLiteral("--invisible"),
                   QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
                   QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"),
-                  QStringLiteral("-env:UserInstallation=")
-                      + QUrl::fromLocalFile(profile.path()).toString(QUrl::FullyEncoded),
+                  QStringLiteral("-env:UserInstallation=") +
+                      QUrl::fromLocalFile(profile.path()).toString(QUrl::FullyEncoded),
                   QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)});
     const qint64 group = office.processId();
     if (group > 0)
@@ -336,7 +337,8 @@ std::unique_ptr<SpreadsheetDocument> CalcSpreadsheet::newDocument()
     starter.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!starter.startDetached(&pid))
-        throw Failure(QStringLiteral("LibreOffice Calc could not be started: ") + starter.errorString());
+        throw Failure(QStringLiteral("LibreOffice Calc could not be started: ") +
+                      starter.errorString());
     std::unique_ptr<CalcDocument> document;
     whileAnswering([&] {
         unoCalls([&] {
@@ -349,8 +351,8 @@ std::unique_ptr<SpreadsheetDocument> CalcSpreadsheet::newDocument()
 }
 
 CalcDocument::CalcDocument(const Reference<css::frame::XModel>& model)
-    : m_model(model),
-      m_buffer([this](int firstRow, int firstColumn, const std::vector<std::vector<QString>>& rows) {
+    : m_model(model), m_buffer([this](int firstRow, int firstColumn,
+                                      const std::vector<std::vector<QString>>& rows) {
           writeBlock(firstRow, firstColumn, rows);
       })
 {

@@ -18,8 +18,8 @@ class SheetBuffer
 {
 public:
     /// Receives `rows[i][j]` for the cell at (`firstRow` + i, `firstColumn` + j).
-    using Writer =
-        std::function<void(int firstRow, int firstColumn, const std::vector<std::vector<QString>>& rows)>;
+    using Writer = std::function<void(int firstRow, int firstColumn,
+                                      const std::vector<std::vector<QString>>& rows)>;
 
     explicit SheetBuffer(Writer writer, int rowsPerBlock = 1000)
         : m_writer(std::move(writer)), m_rowsPerBlock(std::max(1, rowsPerBlock))
@@ -56,7 +56,8 @@ public:
             std::vector<QString>(static_cast<size_t>(lastColumn - firstColumn + 1)));
         for (const auto& [row, cells] : m_pending) {
             for (const auto& [column, text] : cells)
-                block[static_cast<size_t>(row - firstRow)][static_cast<size_t>(column - firstColumn)] = text;
+                block[static_cast<size_t>(row - firstRow)]
+                     [static_cast<size_t>(column - firstColumn)] = text;
         }
         m_pending.clear();
         m_lastWrittenRow = std::max(m_lastWrittenRow, lastRow);

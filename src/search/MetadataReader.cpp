@@ -16,7 +16,7 @@ namespace tagsifter {
 namespace {
 constexpr int kPollMs = 100;
 constexpr int kPollsBeforeWaitText = 50;
-// A session that dies twice on the same image hands it to the one-shot way.
+// A session that dies or hangs twice on the same image hands it to the one-shot way.
 constexpr int kSessionAttempts = 2;
 } // namespace
 
@@ -72,6 +72,7 @@ void ExifSession::request(const QString& path)
     m_buffer.clear();
     ++m_sequence;
     m_marker = "{ready" + QByteArray::number(m_sequence) + "}";
+    m_requested.start();
     m_process->write(argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) + "\n");
 }
 
@@ -90,6 +91,12 @@ void ExifSession::readOutput()
     m_buffer = lineEnd < 0 ? QByteArray() : m_buffer.mid(lineEnd + 1);
     const QString path = std::exchange(m_path, QString());
     emit finished(path, QString::fromUtf8(dump));
+}
+
+void ExifSession::abort()
+{
+    if (isAlive())
+        m_process->kill();
 }
 
 void ExifSession::close()
@@ -256,6 +263,11 @@ QString MetadataReader::read(const QString& program, const QString& path,
             connect(session.get(), &ExifSession::died, &loop, &QEventLoop::quit);
         }
         loop.exec();
+        // A hung session is ended; its image goes round again like one whose session died.
+        for (auto& session : m_sessions) {
+            if (session->busyMs() > m_hangMs)
+                session->abort();
+        }
         // The same "Please wait.." text as a one-shot wait, counted in 100 ms polls.
         const int polls = static_cast<int>(waited.elapsed() / kPollMs);
         for (int poll = shownPolls + 1; progress.bar && poll <= polls; ++poll) {

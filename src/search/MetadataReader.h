@@ -3,6 +3,7 @@
 #include "ExifTool.h"
 #include "platform/Platform.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -31,6 +32,10 @@ public:
     void request(const QString& path);
     /// Ends the session: asked to leave, then killed.
     void close();
+    /// Kills the process; a request in progress ends with died().
+    void abort();
+    /// How long the request in progress has been under way.
+    qint64 busyMs() const { return isBusy() ? m_requested.elapsed() : 0; }
 
     /// The argument-file line that names `path` exactly, whatever its characters.
     static QByteArray argumentLine(const QString& path);
@@ -47,6 +52,7 @@ private:
     QByteArray m_buffer;
     QByteArray m_marker;
     int m_sequence = 0;
+    QElapsedTimer m_requested;
 };
 
 /// Reads images' dumps through several exiftool sessions at once, ahead of the search run,
@@ -69,6 +75,9 @@ public:
     /// Ends every session (they start again when needed).
     void closeSessions();
     int sessionCount() const { return m_sessionCount; }
+    /// A session that has given no answer for this long is taken as hung: it is ended and the
+    /// image tried again.
+    void setHangTimeout(int ms) { m_hangMs = ms; }
     /// Images read by exiftool so far (dumps taken from memory do not count).
     int exiftoolReads() const { return m_reads; }
 
@@ -102,6 +111,7 @@ private:
     QHash<QString, int> m_failures;
     bool m_stopped = false;
     int m_reads = 0;
+    int m_hangMs = 30000;
 };
 
 } // namespace tagsifter

@@ -365,6 +365,44 @@ private slots:
         QCOMPARE(results(w.form.resultsList()), (QList<Row>{{a, "Make", "Leica"}}));
     }
 
+    void sessionsThatDieOrHangAreReplaced()
+    {
+        // A stand-in that speaks the stay-open protocol; its session dies on every "die" image
+        // and hangs on every "hang" image, while the one-shot way reads them all.
+        QTemporaryDir dir;
+        const QString starts = dir.path() + "/starts";
+        const QString tool = standIn(
+            dir, "tool",
+            "if [ \"$1\" != -stay_open ]; then echo 'Make : Kodak one-shot'; exit 0; fi\n"
+            "echo started >> '" + starts.toUtf8() + "'\n"
+            "while IFS= read -r line; do\n"
+            "  case \"$line\" in\n"
+            "    -execute*) n=${line#-execute}\n"
+            "      case \"$path\" in *die*) exit 1;; *hang*) sleep 20;; esac\n"
+            "      echo 'Make : Kodak session'; echo \"{ready$n}\";;\n"
+            "    False) exit 0;;\n"
+            "    *) path=$line;;\n"
+            "  esac\n"
+            "done\n");
+        Window w(tool);
+        w.form.searchRun().reader().setHangTimeout(300);
+        QElapsedTimer clock;
+        clock.start();
+        w.search({"/photos/ok1.jpg", "/photos/die.jpg", "/photos/hang.jpg", "/photos/ok2.jpg"},
+                 "kodak");
+        QCOMPARE(results(w.form.resultsList()),
+                 (QList<Row>{{"/photos/ok1.jpg", "Make", "Kodak session"},
+                             {"/photos/die.jpg", "Make", "Kodak one-shot"},
+                             {"/photos/hang.jpg", "Make", "Kodak one-shot"},
+                             {"/photos/ok2.jpg", "Make", "Kodak session"}}));
+        QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        // Each image was tried twice in a session, each failure costing a session.
+        QFile log(starts);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().count('\n') >= 5);
+        QVERIFY(clock.elapsed() < 15000);
+    }
+
     void sessionArgumentLines()
     {
         QCOMPARE(ExifSession::argumentLine("/a b/#c.jpg"), QByteArray("/a b/#c.jpg"));

@@ -90,16 +90,20 @@ public:
     int killAfterCells = -1;
 };
 
-std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows)
+/// One export of `list` into the real Calc, with messages and pointer recorded.
+struct Export
 {
-    auto list = std::make_unique<ListView>();
-    list->addColumn(QStringLiteral("Image"));
-    list->addColumn(QStringLiteral("Metadata Tag"));
-    list->addColumn(QStringLiteral("Value"));
-    for (const QStringList& row : rows)
-        list->addItem(row.value(0), {row.value(1), row.value(2)});
-    return list;
-}
+    explicit Export(ListView& list, int killAfterCells = -1)
+    {
+        calc.killAfterCells = killAfterCells;
+        Platform platform = fake.platform();
+        platform.spreadsheet = &calc;
+        SpreadsheetExport(platform, list, pointer).PushButton14_Click();
+    }
+    FakePlatform fake;
+    KeepingCalc calc;
+    FakePointer pointer;
+};
 
 struct Cell
 {
@@ -214,15 +218,11 @@ private slots:
              {"/photos/d.jpg", "Formula", "=SUM(A1:A2)"},
              {"/photos/e.jpg", "", "v=1"},
              {QString::fromUtf8("/фото/写真.jpg"), "Title", QString::fromUtf8("Straße ✓")}});
-        FakePlatform fake;
-        KeepingCalc calc;
-        Platform platform = fake.platform();
-        platform.spreadsheet = &calc;
-        FakePointer pointer;
-        SpreadsheetExport(platform, *list, pointer).PushButton14_Click();
-        QVERIFY2(fake.messages.shown.isEmpty(), qPrintable(fake.messages.texts().join('|')));
-        QVERIFY(calc.last);
-        const CalcDocument& sheet = *calc.last;
+        Export done(*list);
+        QVERIFY2(done.fake.messages.shown.isEmpty(),
+                 qPrintable(done.fake.messages.texts().join('|')));
+        QVERIFY(done.calc.last);
+        const CalcDocument& sheet = *done.calc.last;
         QCOMPARE(texts(sheetRow(sheet, 1)), QStringList({"Image", "Metadata Tag", "Value", ""}));
         QCOMPARE(texts(sheetRow(sheet, 2)), QStringList({"/photos/a=b.jpg", "Make", "Kodak", ""}));
         // A value of only "=" keeps its column, empty.
@@ -244,7 +244,7 @@ private slots:
         QVERIFY(columnWidth(sheet, 0) > columnWidth(sheet, 3));
         QVERIFY(columnWidth(sheet, 1) > columnWidth(sheet, 3));
         QVERIFY(isShown(sheet));
-        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QCOMPARE(done.pointer.history, QList<int>({11, 0}));
         // The export's office stays for the user; the probe's is gone.
         QVERIFY(!processesWith(exportPipes()).isEmpty());
         QVERIFY(processesWith(CalcSpreadsheet::probePipePrefix()).isEmpty());
@@ -253,16 +253,12 @@ private slots:
     void firstRowWithoutValueHasTwoHeaders()
     {
         auto list = resultsWith({{"/a.jpg", "Make", ""}, {"/b.jpg", "Make", "Kodak"}});
-        FakePlatform fake;
-        KeepingCalc calc;
-        Platform platform = fake.platform();
-        platform.spreadsheet = &calc;
-        FakePointer pointer;
-        SpreadsheetExport(platform, *list, pointer).PushButton14_Click();
-        QVERIFY(fake.messages.shown.isEmpty());
-        QCOMPARE(texts(sheetRow(*calc.last, 1)), QStringList({"Image", "Metadata Tag", "", ""}));
-        QCOMPARE(texts(sheetRow(*calc.last, 2)), QStringList({"/a.jpg", "Make", "", ""}));
-        QCOMPARE(texts(sheetRow(*calc.last, 3)), QStringList({"/b.jpg", "Make", "Kodak", ""}));
+        Export done(*list);
+        QVERIFY(done.fake.messages.shown.isEmpty());
+        const CalcDocument& sheet = *done.calc.last;
+        QCOMPARE(texts(sheetRow(sheet, 1)), QStringList({"Image", "Metadata Tag", "", ""}));
+        QCOMPARE(texts(sheetRow(sheet, 2)), QStringList({"/a.jpg", "Make", "", ""}));
+        QCOMPARE(texts(sheetRow(sheet, 3)), QStringList({"/b.jpg", "Make", "Kodak", ""}));
     }
 
     void aLostOfficeIsReportedOnce()
@@ -271,20 +267,14 @@ private slots:
         for (int i = 1; i <= 2500; ++i)
             rows.append({QStringLiteral("/photos/%1.jpg").arg(i), "Make", "Kodak"});
         auto list = resultsWith(rows);
-        FakePlatform fake;
-        KeepingCalc calc;
-        calc.killAfterCells = 4000;
-        Platform platform = fake.platform();
-        platform.spreadsheet = &calc;
-        FakePointer pointer;
-        SpreadsheetExport(platform, *list, pointer).PushButton14_Click();
-        QCOMPARE(fake.messages.shown.size(), 1);
-        QCOMPARE(fake.messages.shown[0].title, QStringLiteral("Application Error"));
-        QVERIFY(
-            fake.messages.shown[0].text.contains("The connection to LibreOffice Calc was lost."));
+        Export done(*list, 4000);
+        const QList<FakeMessages::Shown>& shown = done.fake.messages.shown;
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("Application Error"));
+        QVERIFY(shown[0].text.contains("The connection to LibreOffice Calc was lost."));
         // The export stopped at the first block it could not write, short of the last cell.
-        QVERIFY(calc.cells < 3 + 2500 * 3);
-        QCOMPARE(pointer.mode, 0);
+        QVERIFY(done.calc.cells < 3 + 2500 * 3);
+        QCOMPARE(done.pointer.mode, 0);
     }
 
     void cleanupTestCase()

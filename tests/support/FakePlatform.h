@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Failure.h"
+#include "platform/ListView.h"
 #include "platform/Platform.h"
 #include "platform/QtPlatform.h"
 #include "platform/WindowPointer.h"
@@ -251,5 +252,7 @@ void writeFile(const QString& path, const QByteArray& content = QByteArray("x"))
 QString corpusFolder();
 /// The project's Samples folder.
 QString samplesFolder();
+/// A results list with its three columns, holding `rows` of path, tag and value.
+std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows);
 
 } // namespace tagsifter::test

@@ -13,14 +13,6 @@ using namespace tagsifter::test;
 
 namespace {
 
-QStringList rows(const ListView& list)
-{
-    QStringList all;
-    for (int i = 1; i <= list.count(); ++i)
-        all.append(list.text(i));
-    return all;
-}
-
 ListView* newFileList()
 {
     auto* list = new ListView;
@@ -47,12 +39,13 @@ private slots:
                  QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
         QCOMPARE(fake.dialogs.openFilters.constLast(),
                  QStringLiteral("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|"));
-        fake.dialogs.nextOpen = {QStringLiteral("/"), {QStringLiteral("b.JPG"), QStringLiteral("a.jpg")}};
+        fake.dialogs.nextOpen = {QStringLiteral("/"),
+                                 {QStringLiteral("b.JPG"), QStringLiteral("a.jpg")}};
         adder.PushButton3_Click();
         fake.dialogs.nextOpen = {};
         adder.PushButton3_Click();
         // One file as returned; several joined and cleaned, in the dialog's order.
-        QCOMPARE(rows(*list), QStringList({"/photos//one.jpg", "/b.JPG", "/a.jpg"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/photos//one.jpg", "/b.JPG", "/a.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
     }
 
@@ -65,7 +58,8 @@ private slots:
         // Folder (9) + NUL, 2999 names of 9 + NUL, closing NUL: 30000 exactly still fits.
         OpenFilesAnswer fits{QStringLiteral("/photos/"), {}};
         for (int i = 0; i < 2999; ++i)
-            fits.names.append(QStringLiteral("IMG%1.jpg").arg(i % 10, 2, 10, QLatin1Char('0')).left(9));
+            fits.names.append(
+                QStringLiteral("IMG%1.jpg").arg(i % 10, 2, 10, QLatin1Char('0')).left(9));
         QCOMPARE(FileAdder::dialogBufferLength(fits), 30000);
         fake.dialogs.nextOpen = fits;
         adder.PushButton3_Click();
@@ -103,7 +97,8 @@ private slots:
         QCOMPARE(fake.dialogs.browseStarts.constLast(), QString());
         // Cancelling the browser keeps the new extension, stores no folder, adds nothing.
         QCOMPARE(fake.settings.read(QStringLiteral("Extension"), QString()), QStringLiteral("*"));
-        QCOMPARE(fake.settings.read(QStringLiteral("LastFolder"), QStringLiteral("none")), QStringLiteral("none"));
+        QCOMPARE(fake.settings.read(QStringLiteral("LastFolder"), QStringLiteral("none")),
+                 QStringLiteral("none"));
         QCOMPARE(list->count(), 0);
         QVERIFY(pointer.history.isEmpty());
 
@@ -111,7 +106,7 @@ private slots:
         fake.dialogs.nextFolder = dir.path();
         adder.PushButton4_Click();
         QCOMPARE(fake.input.defaults.constLast(), QStringLiteral("*"));
-        QCOMPARE(rows(*list), QStringList({dir.path() + "/a.jpg", dir.path() + "/b.txt"}));
+        QCOMPARE(rowTexts(*list), QStringList({dir.path() + "/a.jpg", dir.path() + "/b.txt"}));
         QCOMPARE(fake.settings.read(QStringLiteral("LastFolder"), QString()), dir.path());
         QCOMPARE(pointer.history, QList<int>({11, 0}));
 
@@ -156,9 +151,10 @@ private slots:
         QVERIFY(drop.canAccept(&files));
         drop.drop(&files);
         QTRY_COMPARE(list->count(), 5);
-        QCOMPARE(rows(*list), QStringList({dir.path() + "/note.txt", dir.path() + "/tree/x.txt",
-                                           dir.path() + "/tree/sub/y.jpg",
-                                           dir.path() + "/vanished.jpg", dir.path() + "/other/z.png"}));
+        QCOMPARE(rowTexts(*list),
+                 QStringList({dir.path() + "/note.txt", dir.path() + "/tree/x.txt",
+                              dir.path() + "/tree/sub/y.jpg", dir.path() + "/vanished.jpg",
+                              dir.path() + "/other/z.png"}));
     }
 
     void realDropEventsOnTheList()
@@ -211,10 +207,10 @@ private slots:
         QCOMPARE(list->count(), 3);
         pointer.mode = 0;
         QTest::keyClick(list.get(), Qt::Key_Delete, Qt::ShiftModifier);
-        QCOMPARE(rows(*list), QStringList({"/1", "/3"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/1", "/3"}));
         list->select(1);
         emit list->doubleClicked();
-        QCOMPARE(rows(*list), QStringList({"/3"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/3"}));
         editor.PushButton7_Click();
         QCOMPARE(list->count(), 0);
         QVERIFY(fake.messages.shown.isEmpty());
@@ -242,7 +238,7 @@ private slots:
         QTest::mouseMove(viewport, centre(2));
         QTest::mouseMove(viewport, centre(3));
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, centre(3));
-        QCOMPARE(rows(*list), QStringList({"/2", "/3", "/1", "/4"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/2", "/3", "/1", "/4"}));
         QCOMPARE(list->selectedIndex(), 3);
         QCOMPARE(list->listPointer(), 1);
         QVERIFY(!editor.isDragging());
@@ -250,7 +246,7 @@ private slots:
         QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, centre(1));
         QTest::mouseMove(viewport, centre(4));
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, centre(4));
-        QCOMPARE(rows(*list), QStringList({"/4", "/3", "/1", "/2"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/4", "/3", "/1", "/2"}));
     }
 
     void dragEdgeCases()
@@ -274,11 +270,11 @@ private slots:
         editor.ListView1_MouseDown();
         // Twins never exchange.
         editor.ListView1_MouseMove(centre(2), QPoint(0, 330));
-        QCOMPARE(rows(*list), QStringList({"/same", "/same", "/other"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/same", "/same", "/other"}));
         // The dragged row removed meanwhile: moving on over rows changes nothing, and no crash.
         list->remove(1);
         editor.ListView1_MouseMove(centre(2), QPoint(0, 330));
-        QCOMPARE(rows(*list), QStringList({"/same", "/other"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/same", "/other"}));
         editor.ListView1_MouseUp();
         // The move resets the window pointer, unless it is the hourglass.
         pointer.mode = 99;

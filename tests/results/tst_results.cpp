@@ -19,14 +19,6 @@ using namespace tagsifter::test;
 
 namespace {
 
-QStringList paths(const ListView& list)
-{
-    QStringList all;
-    for (int i = 1; i <= list.count(); ++i)
-        all.append(list.text(i));
-    return all;
-}
-
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -70,7 +62,7 @@ private slots:
             buttons.PushButton17_Click();
         else
             buttons.PushButton11_Click();
-        QCOMPARE(paths(*list), left);
+        QCOMPARE(rowTexts(*list), left);
         QCOMPARE(fake.input.prompts.constFirst(),
                  containing ? QStringLiteral("Remove entries containing: ")
                             : QStringLiteral("Remove entries not containing: "));
@@ -92,7 +84,7 @@ private slots:
                          });
         RemoveRowsContaining(*list, QStringLiteral("x"));
         QCOMPARE(removedOrder, QStringList({"5-5", "2-3"}));
-        QCOMPARE(paths(*list), QStringList({"/1", "/4"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/1", "/4"}));
     }
 
     void cancelAndClear()
@@ -111,7 +103,7 @@ private slots:
         QCOMPARE(list->count(), 2);
         pointer.mode = 0;
         buttons.ListView2_DblClick();
-        QCOMPARE(paths(*list), QStringList({"/2"}));
+        QCOMPARE(rowTexts(*list), QStringList({"/2"}));
         buttons.PushButton6_Click();
         QCOMPARE(list->count(), 0);
         buttons.PushButton6_Click();

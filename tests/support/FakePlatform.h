@@ -252,6 +252,8 @@ void writeFile(const QString& path, const QByteArray& content = QByteArray("x"))
 QString corpusFolder();
 /// The project's Samples folder.
 QString samplesFolder();
+/// The first-column text of every row of `list`, top to bottom.
+QStringList rowTexts(const ListView& list);
 /// A results list with its three columns, holding `rows` of path, tag and value.
 std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows);
 

@@ -16,7 +16,7 @@ void writeFile(const QString& path, const QByteArray& content)
 
 QString corpusFolder()
 {
-    return QStringLiteral(TAGSIFTER_SOURCE_DIR "/../shared/corpus");
+    return QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/data/corpus");
 }
 
 QString samplesFolder()

@@ -248,7 +248,7 @@ public:
 
 /// Writes a file with `content`, making its folders.
 void writeFile(const QString& path, const QByteArray& content = QByteArray("x"));
-/// The folder of the shared corpus of real camera JPEGs, beside the checkout.
+/// The folder of real camera JPEGs kept with the tests (tests/data/corpus).
 QString corpusFolder();
 /// The project's Samples folder.
 QString samplesFolder();

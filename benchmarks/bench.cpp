@@ -2,6 +2,8 @@
 // Runs on the offscreen platform; prints times and the ratio to a reference run in the same
 // process (find, or one exiftool over all files).
 #include "app/Form1.h"
+#include "core/ClipboardTable.h"
+#include "core/RowSelection.h"
 #include "filelist/FolderScan.h"
 #include "platform/ListView.h"
 #include "results/ClipboardCopy.h"

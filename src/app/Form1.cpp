@@ -1,12 +1,12 @@
 #include "Form1.h"
 
-#include "AppTitle.h"
-#include "ErrorReport.h"
+#include "core/AppTitle.h"
+#include "core/ErrorReport.h"
 #include "filelist/FileAdder.h"
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
 #include "filelist/Samples.h"
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
@@ -43,20 +43,20 @@ struct ButtonSpec
 
 // Positions and sizes in twips, as the window was laid out.
 constexpr ButtonSpec kButtons[] = {
-    {12, "Help", 120, 120, 7800, 405},
-    {3, "Add JPEG File(s)", 120, 2530, 3840, 405},
-    {4, "Add All JPEG File(s) In Folder", 4080, 2530, 3840, 405},
-    {7, "Clear List", 120, 3040, 3840, 405},
-    {13, "Load Sample/Example Files", 4080, 3040, 3840, 405},
-    {1, "Start Finding", 120, 4425, 7800, 405},
-    {15, "Open Selected File", 120, 6840, 3840, 405},
-    {16, "Open All Files", 4080, 6840, 3840, 405},
-    {2, "Save Results As Text File", 120, 7350, 3840, 405},
-    {14, "Save Results As Excel File", 4080, 7350, 3840, 405},
-    {8, "Copy Results To Clipboard", 120, 7860, 3840, 405},
-    {6, "Clear Results", 4080, 7860, 3840, 405},
-    {17, "Remove Results Containing X", 120, 8370, 3840, 405},
-    {11, "Remove Results Not Containing X", 4080, 8370, 3840, 405},
+    {12, QT_TR_NOOP("Help"), 120, 120, 7800, 405},
+    {3, QT_TR_NOOP("Add JPEG File(s)"), 120, 2530, 3840, 405},
+    {4, QT_TR_NOOP("Add All JPEG File(s) In Folder"), 4080, 2530, 3840, 405},
+    {7, QT_TR_NOOP("Clear List"), 120, 3040, 3840, 405},
+    {13, QT_TR_NOOP("Load Sample/Example Files"), 4080, 3040, 3840, 405},
+    {1, QT_TR_NOOP("Start Finding"), 120, 4425, 7800, 405},
+    {15, QT_TR_NOOP("Open Selected File"), 120, 6840, 3840, 405},
+    {16, QT_TR_NOOP("Open All Files"), 4080, 6840, 3840, 405},
+    {2, QT_TR_NOOP("Save Results As Text File"), 120, 7350, 3840, 405},
+    {14, QT_TR_NOOP("Save Results As Excel File"), 4080, 7350, 3840, 405},
+    {8, QT_TR_NOOP("Copy Results To Clipboard"), 120, 7860, 3840, 405},
+    {6, QT_TR_NOOP("Clear Results"), 4080, 7860, 3840, 405},
+    {17, QT_TR_NOOP("Remove Results Containing X"), 120, 8370, 3840, 405},
+    {11, QT_TR_NOOP("Remove Results Not Containing X"), 4080, 8370, 3840, 405},
 };
 
 QRect twipsRect(int left, int top, int width, int height)
@@ -90,10 +90,9 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     m_drop = std::make_unique<FileDrop>(m_platform, *m_listView1);
     m_samples = std::make_unique<Samples>(m_platform, m_applicationFolder);
     SearchControls controls;
-    controls.fileList = m_listView1;
-    controls.results = m_listView2;
-    controls.button = m_pushButton[1];
-    controls.progress = m_progressBar1;
+    controls.fileList = m_listView1->listModel();
+    controls.results = m_listView2->listModel();
+    controls.view = this;
     controls.searchText = [this] { return m_text1->text(); };
     controls.pointer = this;
     m_searchRun = std::make_unique<SearchRun>(m_platform, controls, std::move(exiftool));
@@ -117,9 +116,18 @@ void Form1::createControls()
     setPalette(white);
     setMouseTracking(true);
     installEventFilter(this);
+    createButtons();
+    createLists();
+    createSearchBox();
+    createProgressBar();
+    setTabOrder();
+    m_listView1->setFocus();
+}
 
+void Form1::createButtons()
+{
     for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
+        auto* button = new QPushButton(tr(spec.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
         button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
         button->setFont(arial(11.25));
@@ -127,20 +135,34 @@ void Form1::createControls()
         button->installEventFilter(this);
         m_pushButton[spec.number] = button;
     }
+}
 
+void Form1::createLists()
+{
     m_listView1 = new ListView(this);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
     m_listView1->setGeometry(twipsRect(120, 630, 7800, 1815));
     m_listView1->setFont(arial(9));
-    m_listView1->setToolTip(QStringLiteral(
-        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
-        "of window to reveal full names."));
+    m_listView1->setToolTip(
+        tr("Drag and drop files here. Double-click item to remove it. Move | line to right and "
+           "out of window to reveal full names."));
 
-    m_frame2 = new QGroupBox(QStringLiteral("Search For This Text Within Metadata"), this);
+    m_listView2 = new ListView(this);
+    m_listView2->setObjectName(QStringLiteral("ListView2"));
+    m_listView2->setGeometry(twipsRect(120, 4935, 7800, 1815));
+    m_listView2->setFont(arial(9));
+    m_listView2->setToolTip(tr("Double-click item to remove it. Move | line to right and out of "
+                               "window to reveal full names."));
+    connect(m_listView2, &ListView::mouseMoved, this, [this] { pointerReset(); });
+}
+
+void Form1::createSearchBox()
+{
+    m_frame2 = new QGroupBox(tr("Search For This Text Within Metadata"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
     m_frame2->setGeometry(twipsRect(120, 3510, 7800, 790));
     m_frame2->setAutoFillBackground(true);
-    m_frame2->setPalette(white);
+    m_frame2->setPalette(palette());
     m_frame2->setMouseTracking(true);
     m_frame2->installEventFilter(this);
 
@@ -149,16 +171,10 @@ void Form1::createControls()
     m_text1->setGeometry(twipsRect(240, 300, 7320, 345));
     m_text1->setMouseTracking(true);
     m_text1->installEventFilter(this);
+}
 
-    m_listView2 = new ListView(this);
-    m_listView2->setObjectName(QStringLiteral("ListView2"));
-    m_listView2->setGeometry(twipsRect(120, 4935, 7800, 1815));
-    m_listView2->setFont(arial(9));
-    m_listView2->setToolTip(QStringLiteral(
-        "Double-click item to remove it. Move | line to right and out of window to reveal full "
-        "names."));
-    connect(m_listView2, &ListView::mouseMoved, this, [this] { pointerReset(); });
-
+void Form1::createProgressBar()
+{
     m_progressBar1 = new QProgressBar(this);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar1->setGeometry(twipsRect(120, 8895, 7800, 405));
@@ -166,8 +182,11 @@ void Form1::createControls()
     m_progressBar1->setValue(0);
     m_progressBar1->setTextVisible(true);
     m_progressBar1->setAlignment(Qt::AlignCenter);
-    m_progressBar1->setFormat(QStringLiteral("Progress Bar"));
+    m_progressBar1->setFormat(SearchView::idleText());
+}
 
+void Form1::setTabOrder()
+{
     const QList<QWidget*> order{
         m_listView1,       m_listView2,       m_pushButton[3],  m_pushButton[1],
         m_pushButton[2],   m_pushButton[6],   m_pushButton[17], m_pushButton[11],
@@ -175,8 +194,28 @@ void Form1::createControls()
         m_pushButton[8],   m_pushButton[12],  m_pushButton[13], m_progressBar1,
         m_pushButton[14],  m_pushButton[15],  m_pushButton[16]};
     for (int i = 0; i + 1 < order.size(); ++i)
-        setTabOrder(order.at(i), order.at(i + 1));
-    m_listView1->setFocus();
+        QWidget::setTabOrder(order.at(i), order.at(i + 1));
+}
+
+bool Form1::isRunning() const
+{
+    return m_pushButton[1]->text() == stopCaption();
+}
+
+void Form1::setRunning(bool running)
+{
+    if (running) {
+        m_savedCaption = m_pushButton[1]->text();
+        m_pushButton[1]->setText(stopCaption());
+    } else {
+        m_pushButton[1]->setText(m_savedCaption);
+    }
+}
+
+void Form1::showProgress(int value, const QString& text)
+{
+    m_progressBar1->setValue(value);
+    m_progressBar1->setFormat(text);
 }
 
 void Form1::connectButtons()
@@ -209,12 +248,11 @@ QWidget* Form1::control(const QString& name) const
 
 QString Form1::helpText()
 {
-    return QStringLiteral("Sometimes this software cannot search long numeric values. For "
-                          "example, when searching the Altitude metadata of an image, 352.676 "
-                          "will succeed but 352.6765140 will fail. Therefore, please try "
-                          "reducing your length/precision if you are not getting the results "
-                          "you want.")
-           + QStringLiteral("\r\n\r\n") + QStringLiteral("Questions? Please contact Team Brimvale at ")
+    return tr("Sometimes this software cannot search long numeric values. For example, when "
+              "searching the Altitude metadata of an image, 352.676 will succeed but 352.6765140 "
+              "will fail. Therefore, please try reducing your length/precision if you are not "
+              "getting the results you want.")
+           + QStringLiteral("\r\n\r\n") + tr("Questions? Please contact Team Brimvale at ")
            + contactPage();
 }
 
@@ -240,11 +278,11 @@ void Form1::Form_Load()
     report.line(110, [&] { m_samples->checkSnapshot(); });
     report.line(126, [&] { m_samples->checkSnapshot(); });
     report.line(128, [&] { m_text1->clear(); });
-    report.line(130, [&] { m_listView1->addColumn(QStringLiteral("Image(s)")); });
+    report.line(130, [&] { m_listView1->addColumn(tr("Image(s)")); });
     report.line(132, [&] { m_listView1->setColumnWidthTwips(1, 7300); });
-    report.line(134, [&] { m_listView2->addColumn(QStringLiteral("Image")); });
-    report.line(136, [&] { m_listView2->addColumn(QStringLiteral("Metadata Tag")); });
-    report.line(138, [&] { m_listView2->addColumn(QStringLiteral("Value")); });
+    report.line(134, [&] { m_listView2->addColumn(tr("Image")); });
+    report.line(136, [&] { m_listView2->addColumn(tr("Metadata Tag")); });
+    report.line(138, [&] { m_listView2->addColumn(tr("Value")); });
     report.line(140, [&] { m_listView2->setColumnWidthTwips(1, 3300); });
     report.line(142, [&] { m_listView2->setColumnWidthTwips(2, 2000); });
     report.line(144, [&] { m_listView2->setColumnWidthTwips(3, 2000); });
@@ -282,7 +320,7 @@ void Form1::centreOnScreen()
     }
 }
 
-void Form1::setMousePointer(int mode)
+void Form1::setMousePointer(Pointer mode)
 {
     m_mousePointer = mode;
     const bool busy = mode == Pointer::Hourglass;

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
+#include "search/SearchView.h"
 
 #include <QCursor>
 #include <QWidget>
@@ -28,7 +29,7 @@ class OpenFiles;
 
 /// The main window: its controls, the start-up sequence, the pointer modes and the button
 /// handlers, each handing its work to the subsystem it belongs to.
-class Form1 : public QWidget, public WindowPointer
+class Form1 : public QWidget, public WindowPointer, public SearchView
 {
     Q_OBJECT
 public:
@@ -48,9 +49,15 @@ public:
     /// Ends the run in progress and removes the program's temp files, as the window closes.
     void Form_Unload();
 
-    int mousePointer() const override { return m_mousePointer; }
-    void setMousePointer(int mode) override;
+    Pointer mousePointer() const override { return m_mousePointer; }
+    void setMousePointer(Pointer mode) override;
     bool hasCustomPointer() const { return !m_mouseIcon.pixmap().isNull(); }
+
+    /// The start button reads "Stop" while a search runs, and its own caption again after.
+    bool isRunning() const override;
+    void setRunning(bool running) override;
+    void showProgress(int value, const QString& text) override;
+    static QString stopCaption() { return tr("Stop"); }
 
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
@@ -76,6 +83,11 @@ protected:
 
 private:
     void createControls();
+    void createButtons();
+    void createLists();
+    void createSearchBox();
+    void createProgressBar();
+    void setTabOrder();
     void connectButtons();
     void ApplySkin();
     void RandomWebSiteVisit();
@@ -85,7 +97,7 @@ private:
 
     Platform m_platform;
     QString m_applicationFolder;
-    int m_mousePointer = Pointer::Default;
+    Pointer m_mousePointer = Pointer::Default;
     QCursor m_mouseIcon;
 
     QPushButton* m_pushButton[18] = {};
@@ -94,6 +106,7 @@ private:
     QGroupBox* m_frame2 = nullptr;
     QLineEdit* m_text1 = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
+    QString m_savedCaption;
 
     std::unique_ptr<FileListEditor> m_editor;
     std::unique_ptr<FileAdder> m_adder;

@@ -1,8 +1,8 @@
 #include "FileAdder.h"
 
-#include "PathRules.h"
-#include "app/ErrorReport.h"
-#include "platform/Failure.h"
+#include "core/PathRules.h"
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 
 namespace tagsifter {
@@ -75,14 +75,14 @@ void FileAdder::PushButton4_Click()
     report.line(100, [&] {
         extension = m_platform.input->ask(
             extensionPrompt(),
-            m_platform.settings->read(QStringLiteral("Extension"), QStringLiteral("jpg")));
+            m_platform.settings->read(Setting::Extension));
     });
     if (report.condition(102, [&] { return !extension.isEmpty(); }))
-        report.line(104, [&] { m_platform.settings->write(QStringLiteral("Extension"), extension); });
+        report.line(104, [&] { m_platform.settings->write(Setting::Extension, extension); });
     if (extension.isEmpty())
         return;
     report.line(106, [&] {
-        m_lastFolderPath = m_platform.settings->read(QStringLiteral("LastFolder"), QString());
+        m_lastFolderPath = m_platform.settings->read(Setting::LastFolder);
     });
     QString folder;
     report.line(108, [&] {
@@ -92,7 +92,7 @@ void FileAdder::PushButton4_Click()
     if (folder.isEmpty())
         return;
     m_lastFolderPath = folder;
-    report.line(110, [&] { m_platform.settings->write(QStringLiteral("LastFolder"), folder); });
+    report.line(110, [&] { m_platform.settings->write(Setting::LastFolder, folder); });
     m_pointer.setMousePointer(Pointer::Hourglass);
     // The extension is used as typed: "*" gives "*.*", a leading dot gives two dots in a row.
     report.line(112, [&] { m_scan.CollectFolderTree(folder, QStringLiteral("*.") + extension); });

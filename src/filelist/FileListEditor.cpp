@@ -1,6 +1,6 @@
 #include "FileListEditor.h"
 
-#include "app/ErrorReport.h"
+#include "core/ErrorReport.h"
 #include "platform/ListView.h"
 
 #include <QImageReader>
@@ -43,12 +43,8 @@ void FileListEditor::PushButton7_Click()
 
 void FileListEditor::removeSelected()
 {
-    if (m_pointer.isBusy() || m_fileList.count() == 0)
-        return;
-    const int row = m_fileList.selectedIndex();
-    if (row == 0)
-        return;
-    m_fileList.remove(row);
+    if (!m_pointer.isBusy())
+        m_fileList.removeSelected();
 }
 
 void FileListEditor::ListView1_KeyDown(int key)

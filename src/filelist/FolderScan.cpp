@@ -1,8 +1,8 @@
 #include "FolderScan.h"
 
-#include "PathRules.h"
-#include "app/ErrorReport.h"
-#include "platform/Failure.h"
+#include "core/PathRules.h"
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 
 namespace tagsifter {

@@ -15,12 +15,6 @@ QByteArray keyBytes(const QString& key)
     return key.toLatin1();
 }
 
-void yieldTo(EventLoopService* events)
-{
-    if (events)
-        events->yieldSometimes();
-}
-
 } // namespace
 
 QString ScrambleText(const QString& text, const QString& key, EventLoopService* events)
@@ -30,7 +24,7 @@ QString ScrambleText(const QString& text, const QString& key, EventLoopService* 
     QString out;
     out.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        yieldTo(events);
+        yieldSometimes(events);
         int sum = static_cast<unsigned char>(bytes.at(i))
                   + static_cast<unsigned char>(k.at(i % k.size()));
         if (sum > 255)
@@ -46,7 +40,7 @@ QString UnscrambleText(const QString& text, const QString& key, EventLoopService
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        yieldTo(events);
+        yieldSometimes(events);
         // A character beyond one byte cannot come from scrambling; it stands for "?".
         const int code = text.at(i).unicode() <= 255 ? text.at(i).unicode() : '?';
         int difference = code - static_cast<unsigned char>(k.at(i % k.size()));
@@ -96,21 +90,20 @@ void Samples::TakeSampleSnapshot()
     QStringList paths;
     for (const QString& name : std::as_const(names))
         paths.append(samplesFolder() + QLatin1Char('/') + name);
-    m_platform.settings->write(QStringLiteral("Snapshot"),
+    m_platform.settings->write(Setting::Snapshot,
                                ScrambleText(paths.join(QLatin1Char('|')), scramblingKey(),
                                             m_platform.events));
 }
 
 void Samples::checkSnapshot()
 {
-    if (m_platform.settings->read(QStringLiteral("Snapshot"), QString()).isEmpty())
+    if (m_platform.settings->read(Setting::Snapshot).isEmpty())
         TakeSampleSnapshot();
 }
 
 void Samples::LoadSampleFiles(ListView& list)
 {
-    const QString stored =
-        m_platform.settings->read(QStringLiteral("Snapshot"), QStringLiteral("False"));
+    const QString stored = m_platform.settings->read(Setting::Snapshot);
     const QString text = UnscrambleText(stored, scramblingKey(), m_platform.events);
     const QStringList paths = text.split(QLatin1Char('|'), Qt::SkipEmptyParts);
     for (const QString& path : paths) {

@@ -5,18 +5,11 @@
 
 namespace tagsifter {
 
-// Message box flags and answers, as the program has always used them.
-namespace MessageFlags {
-constexpr int Ok = 0;
-constexpr int YesNo = 4;
-constexpr int Exclamation = 48;
-} // namespace MessageFlags
+/// The kind of a message box, numbered as the program has always numbered them.
+enum class MessageFlags { Ok = 0, YesNo = 4, Exclamation = 48 };
 
-namespace MessageAnswer {
-constexpr int Ok = 1;
-constexpr int Yes = 6;
-constexpr int No = 7;
-} // namespace MessageAnswer
+/// The button that closed a message box.
+enum class MessageAnswer { Ok = 1, Yes = 6, No = 7 };
 
 /// Modal message boxes. An empty title shows the application title.
 class MessageBoxService
@@ -24,7 +17,8 @@ class MessageBoxService
 public:
     virtual ~MessageBoxService() = default;
     /// Shows `text` (CR, LF and CR LF are line breaks) and returns the answer.
-    virtual int show(const QString& text, int flags, const QString& title = QString()) = 0;
+    virtual MessageAnswer show(const QString& text, MessageFlags flags,
+                               const QString& title = QString()) = 0;
 };
 
 /// A one-line text prompt with a default answer; cancel gives the empty text.

@@ -1,6 +1,6 @@
 #include "FileSystem.h"
 
-#include "Failure.h"
+#include "core/Failure.h"
 
 #include <QFile>
 

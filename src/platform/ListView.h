@@ -1,48 +1,15 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "ListModel.h"
+#include "WindowPointer.h"
+
 #include <QCursor>
 #include <QStringList>
 #include <QTreeView>
 
-#include <vector>
-
 class QMimeData;
 
 namespace tagsifter {
-
-/// The rows of a list view: a text per row and its sub-items, under a row of column headers.
-class ListModel : public QAbstractTableModel
-{
-    Q_OBJECT
-public:
-    explicit ListModel(QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    void addColumn(const QString& header);
-    QString headerText(int column) const;
-    void setHeaderText(int column, const QString& text);
-
-    void append(const QString& text, const QStringList& subItems);
-    const QString& text(int row) const { return m_rows[static_cast<size_t>(row)].text; }
-    QString subItem(int row, int k) const;
-    void setText(int row, const QString& text);
-    void removeRun(int row, int count);
-    void clear();
-
-private:
-    struct Row
-    {
-        QString text;
-        QStringList subItems;
-    };
-    QStringList m_headers;
-    std::vector<Row> m_rows;
-};
 
 /// What a list does with things dragged onto it from outside.
 class DropHandler
@@ -62,38 +29,41 @@ class ListView : public QTreeView
 public:
     explicit ListView(QWidget* parent = nullptr);
 
-    // Columns, 1-based.
-    void addColumn(const QString& header);
+    // Columns and rows, 1-based, as the model has them.
+    void addColumn(const QString& header) { m_model->addColumn(header); }
     int columnCount() const { return m_model->columnCount(); }
-    QString headerText(int column) const;
-    void setHeaderText(int column, const QString& text);
+    QString headerText(int column) const { return m_model->headerText(column); }
+    void setHeaderText(int column, const QString& text) { m_model->setHeaderText(column, text); }
     void setColumnWidthTwips(int column, int twips);
 
-    // Rows, 1-based.
-    int addItem(const QString& text, const QStringList& subItems = {});
-    int count() const { return m_model->rowCount(); }
-    QString text(int row) const;
-    /// Column 1 is the row text, column k (k >= 2) sub-item k - 1.
-    QString cell(int row, int column) const;
-    QString subItem(int row, int k) const;
-    void setText(int row, const QString& text);
-    void remove(int row);
-    /// Removes `count` rows from `row` on in one step.
-    void removeRange(int row, int count);
-    void clear();
+    int addItem(const QString& text, const QStringList& subItems = {})
+    {
+        return m_model->addItem(text, subItems);
+    }
+    int count() const { return m_model->count(); }
+    QString text(int row) const { return m_model->text(row); }
+    QString cell(int row, int column) const { return m_model->cell(row, column); }
+    QString subItem(int row, int k) const { return m_model->subItem(row, k); }
+    void setText(int row, const QString& text) { m_model->setText(row, text); }
+    void remove(int row) { m_model->remove(row); }
+    void removeRange(int row, int count) { m_model->removeRange(row, count); }
+    void clear() { m_model->clear(); }
+    QStringList texts() const { return m_model->texts(); }
 
     /// The current row's position, or 0 when no row is current.
     int selectedIndex() const;
     /// The current row's text; throws Failure when no row is current.
     QString selectedText() const;
+    /// Removes the current row, if there is one.
+    void removeSelected();
     void select(int row);
     void ensureVisible(int row);
     /// The row at `point` in the list's own coordinates, or 0.
     int hitTest(const QPoint& point) const;
 
-    /// The list's own pointer: 0 default, 1 arrow, 99 the picture given.
-    void setListPointer(int mode, const QCursor& picture = QCursor());
-    int listPointer() const { return m_pointerMode; }
+    /// The list's own pointer: the default, the arrow, or (Custom) the picture given.
+    void setListPointer(Pointer mode, const QCursor& picture = QCursor());
+    Pointer listPointer() const { return m_pointerMode; }
     /// While the window is busy its hourglass shows over the list too.
     void setWindowBusy(bool busy);
 
@@ -119,12 +89,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void checkRow(int row) const;
     void applyPointer();
 
     ListModel* m_model;
     DropHandler* m_dropHandler = nullptr;
-    int m_pointerMode = 0;
+    Pointer m_pointerMode = Pointer::Default;
     QCursor m_pointerPicture;
     bool m_windowBusy = false;
 };

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
-
-class QProcess;
 
 namespace tagsifter {
 
@@ -19,6 +19,27 @@ public:
     virtual bool hasEnded() const = 0;
     virtual void kill() = 0;
     virtual int exitCode() const = 0;
+};
+
+/// A long-lived process talked to over its standard input and output.
+class SessionChannel : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual bool isRunning() const = 0;
+    virtual void write(const QByteArray& bytes) = 0;
+    /// The output that arrived since the last call.
+    virtual QByteArray readOutput() = 0;
+    /// Waits up to `ms` milliseconds for the process to end by itself; true once it has.
+    virtual bool waitForEnd(int ms) = 0;
+    virtual void kill() = 0;
+
+signals:
+    /// New output can be read.
+    void outputReady();
+    /// The process has ended.
+    void ended();
 };
 
 /// Starts processes directly, each argument passed as it is, never through a shell line.
@@ -35,8 +56,8 @@ public:
                                                  const QString& outputFile) = 0;
     /// Starts a long-lived `program` that is talked to over its standard input and output;
     /// its standard error is discarded. It dies with the program. Null when it cannot start.
-    virtual std::unique_ptr<QProcess> startSession(const QString& program,
-                                                   const QStringList& arguments) = 0;
+    virtual std::unique_ptr<SessionChannel> startSession(const QString& program,
+                                                         const QStringList& arguments) = 0;
 };
 
 } // namespace tagsifter

@@ -1,6 +1,6 @@
 #include "QtPlatform.h"
 
-#include "Failure.h"
+#include "core/Failure.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -86,24 +86,56 @@ private:
     std::unique_ptr<QProcess> m_process;
 };
 
+class QtSessionChannel : public SessionChannel
+{
+public:
+    explicit QtSessionChannel(std::unique_ptr<QProcess> process) : m_process(std::move(process))
+    {
+        connect(m_process.get(), &QProcess::readyReadStandardOutput, this,
+                &SessionChannel::outputReady);
+        connect(m_process.get(), &QProcess::finished, this, &SessionChannel::ended);
+    }
+    bool isRunning() const override { return m_process->state() == QProcess::Running; }
+    void write(const QByteArray& bytes) override { m_process->write(bytes); }
+    QByteArray readOutput() override { return m_process->readAllStandardOutput(); }
+    bool waitForEnd(int ms) override { return m_process->waitForFinished(ms); }
+    void kill() override { m_process->kill(); }
+
+private:
+    std::unique_ptr<QProcess> m_process;
+};
+
+// Every child is started the same way: arguments as they are, standard error discarded, and
+// never outliving the program.
+std::unique_ptr<QProcess> childProcess(const QString& program, const QStringList& arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    return process;
+}
+
 } // namespace
 
-int QtMessageBox::show(const QString& text, int flags, const QString& title)
+MessageAnswer QtMessageBox::show(const QString& text, MessageFlags flags, const QString& title)
 {
     QMessageBox box(m_owner);
     box.setWindowTitle(titleOrDefault(title));
     box.setText(displayText(text));
     box.setTextFormat(Qt::PlainText);
-    if (flags & MessageFlags::YesNo) {
+    const bool question = flags == MessageFlags::YesNo;
+    if (question) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    if ((flags & MessageFlags::Exclamation) == MessageFlags::Exclamation)
+    if (flags == MessageFlags::Exclamation)
         box.setIcon(QMessageBox::Warning);
     const int answer = box.exec();
-    if (flags & MessageFlags::YesNo)
+    if (question)
         return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     return MessageAnswer::Ok;
 }
@@ -215,14 +247,9 @@ std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
                                                        const QStringList& arguments,
                                                        const QString& outputFile)
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
+    std::unique_ptr<QProcess> process = childProcess(program, arguments);
     process->setStandardOutputFile(outputFile);
-    process->setStandardErrorFile(QProcess::nullDevice());
     process->setStandardInputFile(QProcess::nullDevice());
-    // A child never outlives the program.
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start();
     if (!process->waitForStarted(10000)) {
         process->kill();
@@ -231,18 +258,14 @@ std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
     return std::make_unique<QtProcessHandle>(std::move(process));
 }
 
-std::unique_ptr<QProcess> QtProcessService::startSession(const QString& program,
-                                                         const QStringList& arguments)
+std::unique_ptr<SessionChannel> QtProcessService::startSession(const QString& program,
+                                                               const QStringList& arguments)
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->setStandardErrorFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    std::unique_ptr<QProcess> process = childProcess(program, arguments);
     process->start();
     if (!process->waitForStarted(10000))
         return nullptr;
-    return process;
+    return std::make_unique<QtSessionChannel>(std::move(process));
 }
 
 QtEventLoop::QtEventLoop()

@@ -16,7 +16,7 @@ class QtMessageBox : public MessageBoxService
 public:
     explicit QtMessageBox(QWidget* owner = nullptr) : m_owner(owner) {}
     void setOwner(QWidget* owner) { m_owner = owner; }
-    int show(const QString& text, int flags, const QString& title) override;
+    MessageAnswer show(const QString& text, MessageFlags flags, const QString& title) override;
 
 private:
     QPointer<QWidget> m_owner;
@@ -66,6 +66,8 @@ class QtSettingsStore : public SettingsStore
 public:
     QtSettingsStore();
     explicit QtSettingsStore(const QString& iniFile);
+    using SettingsStore::read;
+    using SettingsStore::write;
     QString read(const QString& key, const QString& defaultValue) const override;
     void write(const QString& key, const QString& value) override;
 
@@ -79,8 +81,8 @@ public:
     QString findExecutable(const QString& name) const override;
     std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
                                          const QString& outputFile) override;
-    std::unique_ptr<QProcess> startSession(const QString& program,
-                                           const QStringList& arguments) override;
+    std::unique_ptr<SessionChannel> startSession(const QString& program,
+                                                 const QStringList& arguments) override;
 };
 
 class QtEventLoop : public EventLoopService

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingKeys.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -32,6 +34,17 @@ public:
     virtual QString read(const QString& key, const QString& defaultValue) const = 0;
     /// Stores the value at once; throws Failure when the store cannot be written.
     virtual void write(const QString& key, const QString& value) = 0;
+
+    /// The setting's stored value, or its default.
+    QString read(Setting setting) const
+    {
+        const SettingKey key = settingKey(setting);
+        return read(QLatin1String(key.key), QLatin1String(key.defaultValue));
+    }
+    void write(Setting setting, const QString& value)
+    {
+        write(QLatin1String(settingKey(setting).key), value);
+    }
 };
 
 /// Yields to the event loop so the window stays responsive during long operations.
@@ -45,6 +58,13 @@ public:
     /// Keeps the event loop running for up to `ms` milliseconds.
     virtual void wait(int ms) = 0;
 };
+
+/// yieldSometimes() on `events`, when there is an event loop to yield to.
+inline void yieldSometimes(EventLoopService* events)
+{
+    if (events)
+        events->yieldSometimes();
+}
 
 /// The random draw of start-up.
 class RandomService

@@ -2,13 +2,8 @@
 
 namespace tagsifter {
 
-/// Mouse pointer modes of the main window.
-namespace Pointer {
-constexpr int Default = 0;
-constexpr int Arrow = 1;
-constexpr int Hourglass = 11;
-constexpr int Custom = 99;
-} // namespace Pointer
+/// Mouse pointer modes, numbered as the window has always numbered them.
+enum class Pointer { Default = 0, Arrow = 1, Hourglass = 11, Custom = 99 };
 
 /// The main window's pointer mode. The hourglass also marks the window as busy: rows of the
 /// file list are not removed while it shows.
@@ -16,8 +11,8 @@ class WindowPointer
 {
 public:
     virtual ~WindowPointer() = default;
-    virtual int mousePointer() const = 0;
-    virtual void setMousePointer(int mode) = 0;
+    virtual Pointer mousePointer() const = 0;
+    virtual void setMousePointer(Pointer mode) = 0;
     bool isBusy() const { return mousePointer() == Pointer::Hourglass; }
 };
 

@@ -1,21 +1,14 @@
 #include "ClipboardCopy.h"
 
 #include "LineEnd.h"
-#include "app/ErrorReport.h"
+#include "core/ClipboardTable.h"
+#include "core/ErrorReport.h"
 #include "platform/ListView.h"
-
-#include <vector>
 
 namespace tagsifter {
 
 namespace {
 constexpr int kClipboardAttempts = 1000;
-
-void yieldTo(EventLoopService* events)
-{
-    if (events)
-        events->yieldSometimes();
-}
 } // namespace
 
 QString copiedMessage()
@@ -30,40 +23,6 @@ QString copyFailedMessage()
                           "may be holding it. Please try again.");
 }
 
-QString clipboardTable(int rows, int columns, const std::function<QString(int, int)>& cell,
-                       const QString& lineEnd, EventLoopService* events)
-{
-    std::vector<qsizetype> widths(static_cast<size_t>(columns) + 1, 0);
-    for (int k = 1; k <= columns; ++k) {
-        for (int r = 1; r <= rows; ++r) {
-            yieldTo(events);
-            widths[static_cast<size_t>(k)] =
-                std::max(widths[static_cast<size_t>(k)], cell(r, k).size());
-        }
-    }
-    QString text;
-    for (int r = 1; r <= rows; ++r) {
-        yieldTo(events);
-        QString line;
-        for (int k = 1; k <= columns; ++k) {
-            const QString value = cell(r, k);
-            line += value;
-            const qsizetype fill = widths[static_cast<size_t>(k)] - value.size();
-            if (fill > 0)
-                line += QString(fill, QLatin1Char(' '));
-            line += QLatin1Char('\t');
-        }
-        line.chop(1);
-        qsizetype end = line.size();
-        while (end > 0 && line.at(end - 1) == QLatin1Char(' '))
-            --end;
-        line.truncate(end);
-        text += line;
-        text += lineEnd;
-    }
-    return text;
-}
-
 bool ClearClipboard(ClipboardService& clipboard)
 {
     for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
@@ -73,10 +32,8 @@ bool ClearClipboard(ClipboardService& clipboard)
     return false;
 }
 
-bool SetClipboardText(ClipboardService& clipboard, const QString& text, int format)
+bool SetClipboardText(ClipboardService& clipboard, const QString& text)
 {
-    // Only plain text (format 0) is ever put on the clipboard.
-    Q_UNUSED(format);
     for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
         if (clipboard.setText(text))
             return true;
@@ -93,7 +50,7 @@ bool CopyListToClipboard(const Platform& platform, const ListView& list)
         [&list](int row, int column) { return list.cell(row, column); }, platformLineEnd(),
         platform.events);
     ClearClipboard(*platform.clipboard);
-    return SetClipboardText(*platform.clipboard, text, 0);
+    return SetClipboardText(*platform.clipboard, text);
 }
 
 void copyResultsToClipboard(const Platform& platform, const ListView& results)

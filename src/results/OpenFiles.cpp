@@ -1,26 +1,12 @@
 #include "OpenFiles.h"
 
-#include "app/ErrorReport.h"
+#include "core/ErrorReport.h"
+#include "core/RowSelection.h"
 #include "platform/ListView.h"
 
-#include <QSet>
 #include <QUrl>
 
 namespace tagsifter {
-
-QStringList distinctPaths(const QStringList& texts)
-{
-    QSet<QString> seen;
-    seen.reserve(texts.size());
-    QStringList paths;
-    for (const QString& text : texts) {
-        if (text.isEmpty() || seen.contains(text))
-            continue;
-        seen.insert(text);
-        paths.append(text);
-    }
-    return paths;
-}
 
 OpenFiles::OpenFiles(const Platform& platform, ListView& results, WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_pointer(pointer)
@@ -60,14 +46,7 @@ void OpenFiles::PushButton16_Click()
     }
     report.line(102, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
     QStringList texts;
-    report.line(104, [&] {
-        const int count = m_results.count();
-        texts.reserve(count);
-        for (int i = 1; i <= count; ++i) {
-            m_platform.events->yieldSometimes();
-            texts.append(m_results.text(i));
-        }
-    });
+    report.line(104, [&] { texts = m_results.texts(); });
     const QStringList paths = distinctPaths(texts);
     for (const QString& path : paths) {
         report.line(106, [&] {

@@ -9,10 +9,6 @@ namespace tagsifter {
 
 class ListView;
 
-/// The distinct non-empty texts of `texts`, in order of first appearance; equal means equal
-/// character for character.
-QStringList distinctPaths(const QStringList& texts);
-
 /// "Open Selected File" and "Open All Files": the images open in the programs the desktop
 /// associates with them.
 class OpenFiles

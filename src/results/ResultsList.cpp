@@ -1,6 +1,7 @@
 #include "ResultsList.h"
 
-#include "app/ErrorReport.h"
+#include "core/ErrorReport.h"
+#include "core/RowSelection.h"
 #include "platform/ListView.h"
 
 namespace tagsifter {
@@ -9,12 +10,7 @@ namespace {
 
 void removeRows(ListView& list, const QString& text, bool containing)
 {
-    const int count = list.count();
-    QStringList texts;
-    texts.reserve(count);
-    for (int i = 1; i <= count; ++i)
-        texts.append(list.text(i));
-    const QList<int> rows = rowsMatching(texts, text, containing);
+    const QList<int> rows = rowsMatching(list.texts(), text, containing);
     // From the last recorded row to the first, so the positions not yet removed stay valid;
     // a run of neighbouring rows goes in one step.
     qsizetype end = rows.size();
@@ -28,17 +24,6 @@ void removeRows(ListView& list, const QString& text, bool containing)
 }
 
 } // namespace
-
-QList<int> rowsMatching(const QStringList& texts, const QString& filter, bool containing)
-{
-    const QString lowered = filter.toLower();
-    QList<int> rows;
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        if (texts.at(i).toLower().contains(lowered) == containing)
-            rows.append(static_cast<int>(i) + 1);
-    }
-    return rows;
-}
 
 void RemoveRowsContaining(ListView& list, const QString& text)
 {
@@ -88,11 +73,8 @@ void ResultsList::filter(const QString& procedure, const QString& prompt, bool c
 
 void ResultsList::ListView2_DblClick()
 {
-    if (m_pointer.isBusy() || m_results.count() == 0)
-        return;
-    const int row = m_results.selectedIndex();
-    if (row > 0)
-        m_results.remove(row);
+    if (!m_pointer.isBusy())
+        m_results.removeSelected();
 }
 
 } // namespace tagsifter

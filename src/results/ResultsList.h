@@ -10,9 +10,6 @@ namespace tagsifter {
 
 class ListView;
 
-/// The rows of `texts` (1-based positions) whose lower-cased text contains the lower-cased
-/// `filter` (`containing`), or does not.
-QList<int> rowsMatching(const QStringList& texts, const QString& filter, bool containing);
 /// Removes every row whose path contains `text`, ignoring case; tags and values take no part.
 void RemoveRowsContaining(ListView& list, const QString& text);
 /// Removes every row whose path does not contain `text`, ignoring case.

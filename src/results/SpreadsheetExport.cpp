@@ -1,7 +1,7 @@
 #include "SpreadsheetExport.h"
 
-#include "app/ErrorReport.h"
-#include "platform/Failure.h"
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 
 #include <memory>

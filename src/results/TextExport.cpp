@@ -1,8 +1,8 @@
 #include "TextExport.h"
 
 #include "LineEnd.h"
-#include "app/ErrorReport.h"
-#include "platform/Failure.h"
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 
 #include <QSaveFile>
@@ -27,8 +27,7 @@ void TextExport::writeRows(const ListView& results, const QString& path, EventLo
     const QByteArray lineEnd = platformLineEnd().toUtf8();
     const int count = results.count();
     for (int i = 1; i <= count && i <= results.count(); ++i) {
-        if (events)
-            events->yieldSometimes();
+        yieldSometimes(events);
         file.write(results.text(i).toUtf8());
         file.write(lineEnd);
     }
@@ -45,7 +44,7 @@ void TextExport::PushButton2_Click()
     if (path.isEmpty())
         return;
     if (report.condition(102, [&] { return m_platform.files->pathExists(path); })) {
-        const int answer = m_platform.messages->show(overwriteQuestion(path), MessageFlags::YesNo);
+        const MessageAnswer answer = m_platform.messages->show(overwriteQuestion(path), MessageFlags::YesNo);
         if (answer != MessageAnswer::Yes)
             return;
     }

@@ -1,10 +1,9 @@
 #include "ExifTool.h"
 
-#include "platform/Failure.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProgressBar>
 
 #include <cmath>
 #include <utility>
@@ -13,7 +12,6 @@ namespace tagsifter {
 
 namespace {
 
-constexpr int kPollMs = 100;
 // About five seconds of polls before the progress text says to wait, and about fifteen
 // between steps of the progress value.
 constexpr int kPollsBeforeWaitText = 50;
@@ -25,6 +23,29 @@ int roundHalfToEven(double value)
 }
 
 } // namespace
+
+DumpProgress::DumpProgress(SearchView* view, QString text, int value, int total)
+    : m_view(view), m_text(std::move(text)), m_value(value), m_total(total), m_shownValue(value)
+{
+}
+
+void DumpProgress::showWait(int polls)
+{
+    if (!m_view || polls < kPollsBeforeWaitText)
+        return;
+    const int value = ExifTool::waitValue(polls, m_value, m_total);
+    if (value >= 0)
+        m_shownValue = qBound(0, value, 100);
+    m_view->showProgress(m_shownValue, ExifTool::waitText(m_text, polls));
+    m_waitShown = true;
+}
+
+void DumpProgress::endWait()
+{
+    if (m_view && m_waitShown)
+        m_view->showProgress(m_shownValue, m_text.isEmpty() ? SearchView::idleText() : m_text);
+    m_waitShown = false;
+}
 
 ExifTool::ExifTool(const Platform& platform, QString program)
     : m_platform(platform), m_program(std::move(program)),
@@ -85,19 +106,18 @@ int ExifTool::waitValue(int polls, int progressValue, int total)
     return v >= limit ? limit : roundHalfToEven(v);
 }
 
-QString ExifTool::DumpMetadata(const QString& path, const DumpProgress& progress)
+QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress)
 {
     m_startFailed = false;
     if (m_platform.files->pathExists(scriptFile()))
         RemoveFile(scriptFile());
-    if (m_platform.files->pathExists(dumpFile()))
-        RemoveFile(dumpFile());
+    removeTempFiles();
     const QString program = EnsureExifTool();
     if (program.isEmpty()) {
         m_startFailed = true;
         return QString();
     }
-    const int exitCode = RunAndWait(program, argumentsFor(path), dumpFile(), progress);
+    const int exitCode = RunAndWait(program, argumentsFor(path), dumpFile(), std::move(progress));
     if (exitCode == kStartFailed)
         m_startFailed = true;
     if (!m_platform.files->pathExists(dumpFile()))
@@ -107,14 +127,12 @@ QString ExifTool::DumpMetadata(const QString& path, const DumpProgress& progress
 
 void ExifTool::removeTempFiles()
 {
-    if (m_platform.files->pathExists(scriptFile()))
-        RemoveFile(scriptFile());
     if (m_platform.files->pathExists(dumpFile()))
         RemoveFile(dumpFile());
 }
 
 int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
-                         const QString& outputFile, const DumpProgress& progress)
+                         const QString& outputFile, DumpProgress progress)
 {
     std::unique_ptr<ProcessHandle> process =
         m_platform.processes->start(program, arguments, outputFile);
@@ -125,17 +143,8 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
     for (;;) {
         m_platform.events->yield();
         const bool ended = process->waitForEnd(kPollMs);
-        if (progress.bar) {
-            m_platform.events->yield();
-            ++polls;
-            if (polls >= kPollsBeforeWaitText) {
-                progress.bar->setFormat(waitText(progress.text, polls));
-                const int value = waitValue(polls, progress.value, progress.total);
-                if (value >= 0)
-                    progress.bar->setValue(qBound(0, value, progress.bar->maximum()));
-                m_platform.events->yield();
-            }
-        }
+        m_platform.events->yield();
+        progress.showWait(++polls);
         m_platform.events->yield();
         if (ended)
             break;
@@ -146,9 +155,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
             break;
         }
     }
-    if (progress.bar)
-        progress.bar->setFormat(progress.text.isEmpty() ? QStringLiteral("Progress Bar")
-                                                        : progress.text);
+    progress.endWait();
     return process->exitCode();
 }
 
@@ -169,30 +176,7 @@ void ExifTool::RemoveFile(const QString& path)
 {
     m_platform.events->yield();
     if (!m_platform.files->removeFile(path))
-        ForceDeleteFile(path);
-}
-
-bool ExifTool::ForceDeleteFile(const QString& path)
-{
-    return m_platform.files->forceRemoveFile(path);
-}
-
-void ExifTool::WriteTextToFile(const QString& text, const QString& path)
-{
-    if (m_platform.files->pathExists(path) && !m_platform.files->removeFile(path))
-        throw Failure(QStringLiteral("Permission denied: %1").arg(path),
-                      ErrorCode::PermissionDenied);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
-        throw Failure(QStringLiteral("%1: %2").arg(file.errorString(), path));
-}
-
-void ExifTool::WriteBytesToFile(const QByteArray& bytes, const QString& path)
-{
-    m_platform.events->yield();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.seek(0) || file.write(bytes) != bytes.size())
-        throw Failure(QStringLiteral("%1: %2").arg(file.errorString(), path));
+        m_platform.files->forceRemoveFile(path);
 }
 
 } // namespace tagsifter

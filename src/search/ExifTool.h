@@ -1,26 +1,38 @@
 #pragma once
 
+#include "SearchView.h"
 #include "platform/Platform.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
 
-class QProgressBar;
-
 namespace tagsifter {
 
-/// Where the dump of the image in progress is shown: the progress bar, its text and value, and
-/// the length of the file list.
-struct DumpProgress
+/// The progress shown while one image is read: what the run showed when the read began (its
+/// value out of 100 and its text, for the `total` images of the list), and the
+/// "Please wait.." text and value that a long read adds to it. Without a view nothing shows.
+class DumpProgress
 {
-    QProgressBar* bar = nullptr;
-    QString text;
-    int value = 0;
-    int total = 1;
+public:
+    DumpProgress() = default;
+    DumpProgress(SearchView* view, QString text, int value, int total);
+
+    /// Shows the wait after `polls` polls of 100 ms: nothing before the 50th, about five
+    /// seconds.
+    void showWait(int polls);
+    /// Back to the run's own text once a wait was shown; the value stays where the wait left it.
+    void endWait();
+
+private:
+    SearchView* m_view = nullptr;
+    QString m_text;
+    int m_value = 0;
+    int m_total = 1;
+    int m_shownValue = 0;
+    bool m_waitShown = false;
 };
 
 /// Runs exiftool for one image at a time and reads its text output. Its files live in a
@@ -33,6 +45,8 @@ public:
     ~ExifTool();
     Q_DISABLE_COPY_MOVE(ExifTool)
 
+    /// How often a wait for exiftool looks whether it is done, in milliseconds.
+    static constexpr int kPollMs = 100;
     /// Exit code of RunAndWait when the process could not be started.
     static constexpr int kStartFailed = -2147221504 + 53;
 
@@ -40,7 +54,7 @@ public:
     QString EnsureExifTool();
     /// The dump text of the image at `path`, or the empty text when there is none.
     /// Afterwards startFailed() tells whether exiftool could not be started at all.
-    QString DumpMetadata(const QString& path, const DumpProgress& progress);
+    QString DumpMetadata(const QString& path, DumpProgress progress);
     /// Removes the temp files of the image just read.
     void removeTempFiles();
     bool startFailed() const { return m_startFailed; }
@@ -51,7 +65,7 @@ public:
     /// Starts `program` with `arguments` (output to `outputFile`), waits for its end while the
     /// window stays alive, and returns its exit code. A stop request ends the process.
     int RunAndWait(const QString& program, const QStringList& arguments,
-                   const QString& outputFile, const DumpProgress& progress);
+                   const QString& outputFile, DumpProgress progress);
 
     /// Asked on every poll; a true answer ends the process being waited for.
     void setStopRequest(std::function<bool()> stopRequested);
@@ -61,6 +75,7 @@ public:
     /// Removes the temp folder and everything in it.
     void removeTempFolder() { m_temp->remove(); }
     QString dumpFile() const { return tempFolder() + QLatin1String("/dump.txt"); }
+    /// A batch file of this name is never written here; one left in the folder is removed.
     QString scriptFile() const { return tempFolder() + QLatin1String("/dump.bat"); }
 
     /// The whole file as UTF-8 text; the empty text when it does not exist, "empty file"
@@ -68,11 +83,6 @@ public:
     QString ReadWholeFile(const QString& path) const;
     /// Deletes the file, forcing it when needed; never fails.
     void RemoveFile(const QString& path);
-    bool ForceDeleteFile(const QString& path);
-    /// Replaces the file with `text` in UTF-8, no line end added. Throws Failure.
-    void WriteTextToFile(const QString& text, const QString& path);
-    /// Writes `bytes` from offset 0 without truncating. Throws Failure.
-    void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
     /// The characters after the last "/" (the whole path when it has none).
     static QString FileNameOf(const QString& path);

@@ -3,8 +3,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
-#include <QProgressBar>
 #include <QThread>
 #include <QTimer>
 
@@ -14,17 +12,15 @@
 namespace tagsifter {
 
 namespace {
-constexpr int kPollMs = 100;
-constexpr int kPollsBeforeWaitText = 50;
 // A session that dies or hangs twice on the same image hands it to the one-shot way.
 constexpr int kSessionAttempts = 2;
 } // namespace
 
-ExifSession::ExifSession(std::unique_ptr<QProcess> process, QObject* parent)
-    : QObject(parent), m_process(std::move(process))
+ExifSession::ExifSession(std::unique_ptr<SessionChannel> channel, QObject* parent)
+    : QObject(parent), m_channel(std::move(channel))
 {
-    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ExifSession::readOutput);
-    connect(m_process.get(), &QProcess::finished, this, [this] {
+    connect(m_channel.get(), &SessionChannel::outputReady, this, &ExifSession::readOutput);
+    connect(m_channel.get(), &SessionChannel::ended, this, [this] {
         if (isBusy()) {
             const QString path = std::exchange(m_path, QString());
             emit died(path);
@@ -39,7 +35,7 @@ ExifSession::~ExifSession()
 
 bool ExifSession::isAlive() const
 {
-    return m_process && m_process->state() == QProcess::Running;
+    return m_channel && m_channel->isRunning();
 }
 
 QByteArray ExifSession::argumentLine(const QString& path)
@@ -73,12 +69,12 @@ void ExifSession::request(const QString& path)
     ++m_sequence;
     m_marker = "{ready" + QByteArray::number(m_sequence) + "}";
     m_requested.start();
-    m_process->write(argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) + "\n");
+    m_channel->write(argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) + "\n");
 }
 
 void ExifSession::readOutput()
 {
-    m_buffer += m_process->readAllStandardOutput();
+    m_buffer += m_channel->readOutput();
     if (!isBusy())
         return;
     // The marker stands at the start of a line; a value cannot fake it, as exiftool prints a
@@ -96,7 +92,7 @@ void ExifSession::readOutput()
 void ExifSession::abort()
 {
     if (isAlive())
-        m_process->kill();
+        m_channel->kill();
 }
 
 void ExifSession::close()
@@ -104,10 +100,10 @@ void ExifSession::close()
     if (!isAlive())
         return;
     m_path.clear();
-    m_process->write("-stay_open\nFalse\n");
-    if (!m_process->waitForFinished(1000)) {
-        m_process->kill();
-        m_process->waitForFinished(1000);
+    m_channel->write("-stay_open\nFalse\n");
+    if (!m_channel->waitForEnd(1000)) {
+        m_channel->kill();
+        m_channel->waitForEnd(1000);
     }
 }
 
@@ -168,12 +164,12 @@ ExifSession* MetadataReader::freeSession(const QString& program)
     }
     if (static_cast<int>(m_sessions.size()) >= m_sessionCount)
         return nullptr;
-    std::unique_ptr<QProcess> process = m_platform.processes->startSession(
+    std::unique_ptr<SessionChannel> channel = m_platform.processes->startSession(
         program, {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
                   QStringLiteral("-")});
-    if (!process)
+    if (!channel)
         return nullptr;
-    auto session = std::make_unique<ExifSession>(std::move(process));
+    auto session = std::make_unique<ExifSession>(std::move(channel));
     connect(session.get(), &ExifSession::finished, this,
             [this, program](const QString& path, const QString& dump) {
                 m_known.insert(path, Known{m_requestedStamp.value(path), dump});
@@ -214,8 +210,44 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
     dispatch(program);
 }
 
-QString MetadataReader::read(const QString& program, const QString& path,
-                             const DumpProgress& progress)
+bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
+{
+    return m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path))
+           || (m_sessions.empty() && !freeSession(program));
+}
+
+QString MetadataReader::readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress)
+{
+    m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
+    QString dump = m_oneShot.DumpMetadata(path, std::move(progress));
+    m_oneShot.removeTempFiles();
+    m_stopped = m_oneShot.wasStopped();
+    if (!m_stopped && !m_oneShot.startFailed())
+        m_known.insert(path, Known{stamp, dump});
+    return dump;
+}
+
+void MetadataReader::waitForSessions()
+{
+    QEventLoop loop;
+    QTimer::singleShot(ExifTool::kPollMs, &loop, &QEventLoop::quit);
+    for (auto& session : m_sessions) {
+        connect(session.get(), &ExifSession::finished, &loop, &QEventLoop::quit);
+        connect(session.get(), &ExifSession::died, &loop, &QEventLoop::quit);
+    }
+    loop.exec();
+}
+
+void MetadataReader::endHungSessions()
+{
+    // A hung session is ended; its image goes round again like one whose session died.
+    for (auto& session : m_sessions) {
+        if (session->busyMs() > m_hangMs)
+            session->abort();
+    }
+}
+
+QString MetadataReader::read(const QString& program, const QString& path, DumpProgress progress)
 {
     m_stopped = false;
     const Stamp stamp = stampOf(path);
@@ -230,54 +262,26 @@ QString MetadataReader::read(const QString& program, const QString& path,
     QElapsedTimer waited;
     waited.start();
     int shownPolls = 0;
-    const auto restoreText = [&] {
-        if (progress.bar && shownPolls >= kPollsBeforeWaitText)
-            progress.bar->setFormat(progress.text);
-    };
     for (;;) {
         if (isKnown(path, stamp)) {
-            restoreText();
+            progress.endWait();
             return m_known.value(path).dump;
         }
-        if (m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path))
-            || (m_sessions.empty() && !freeSession(program))) {
-            m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
-            QString dump = m_oneShot.DumpMetadata(path, progress);
-            m_oneShot.removeTempFiles();
-            m_stopped = m_oneShot.wasStopped();
-            if (!m_stopped && !m_oneShot.startFailed())
-                m_known.insert(path, Known{stamp, dump});
-            return dump;
-        }
+        if (sessionsGaveUp(program, path))
+            return readOneShot(path, stamp, std::move(progress));
         if (m_oneShot.stopRequested()) {
             // Stop ends the sessions' work in progress too; they start afresh next time.
             closeSessions();
             m_stopped = true;
-            restoreText();
+            progress.endWait();
             return QString();
         }
-        QEventLoop loop;
-        QTimer::singleShot(kPollMs, &loop, &QEventLoop::quit);
-        for (auto& session : m_sessions) {
-            connect(session.get(), &ExifSession::finished, &loop, &QEventLoop::quit);
-            connect(session.get(), &ExifSession::died, &loop, &QEventLoop::quit);
-        }
-        loop.exec();
-        // A hung session is ended; its image goes round again like one whose session died.
-        for (auto& session : m_sessions) {
-            if (session->busyMs() > m_hangMs)
-                session->abort();
-        }
-        // The same "Please wait.." text as a one-shot wait, counted in 100 ms polls.
-        const int polls = static_cast<int>(waited.elapsed() / kPollMs);
-        for (int poll = shownPolls + 1; progress.bar && poll <= polls; ++poll) {
-            if (poll < kPollsBeforeWaitText)
-                continue;
-            progress.bar->setFormat(ExifTool::waitText(progress.text, poll));
-            const int value = ExifTool::waitValue(poll, progress.value, progress.total);
-            if (value >= 0)
-                progress.bar->setValue(qBound(0, value, progress.bar->maximum()));
-        }
+        waitForSessions();
+        endHungSessions();
+        // The same "Please wait.." text as a one-shot wait, counted in polls.
+        const int polls = static_cast<int>(waited.elapsed() / ExifTool::kPollMs);
+        for (int poll = shownPolls + 1; poll <= polls; ++poll)
+            progress.showWait(poll);
         shownPolls = std::max(shownPolls, polls);
     }
 }

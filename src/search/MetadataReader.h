@@ -12,8 +12,6 @@
 #include <memory>
 #include <vector>
 
-class QProcess;
-
 namespace tagsifter {
 
 /// exiftool kept running in its stay-open mode: one image per request, answered by the text a
@@ -22,7 +20,7 @@ class ExifSession : public QObject
 {
     Q_OBJECT
 public:
-    explicit ExifSession(std::unique_ptr<QProcess> process, QObject* parent = nullptr);
+    explicit ExifSession(std::unique_ptr<SessionChannel> channel, QObject* parent = nullptr);
     ~ExifSession() override;
 
     bool isBusy() const { return !m_path.isEmpty(); }
@@ -47,7 +45,7 @@ signals:
 private:
     void readOutput();
 
-    std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<SessionChannel> m_channel;
     QString m_path;
     QByteArray m_buffer;
     QByteArray m_marker;
@@ -70,7 +68,7 @@ public:
     void prefetch(const QString& program, const QString& path);
     /// The dump of `path`, waiting for it while the window stays alive; the empty text when
     /// there is none. A stop request ends the wait and the sessions' work.
-    QString read(const QString& program, const QString& path, const DumpProgress& progress);
+    QString read(const QString& program, const QString& path, DumpProgress progress);
     bool wasStopped() const { return m_stopped; }
     /// Ends every session (they start again when needed).
     void closeSessions();
@@ -97,6 +95,14 @@ private:
     };
     static Stamp stampOf(const QString& path);
     bool isKnown(const QString& path, const Stamp& stamp) const;
+    /// True when the sessions cannot read `path`: it failed in them too often, or no session
+    /// runs or can be started for it.
+    bool sessionsGaveUp(const QString& program, const QString& path);
+    QString readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress);
+    /// Keeps the event loop running until a session answers or dies, or a poll has passed.
+    void waitForSessions();
+    /// Ends the sessions that have not answered within the hang limit.
+    void endHungSessions();
     bool isPending(const QString& path) const;
     void dispatch(const QString& program);
     ExifSession* freeSession(const QString& program);

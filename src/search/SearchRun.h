@@ -2,49 +2,46 @@
 
 #include "ExifTool.h"
 #include "MetadataReader.h"
+#include "SearchView.h"
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <functional>
 
-class QProgressBar;
-class QPushButton;
-
 namespace tagsifter {
 
-class ListView;
+class ListModel;
 class ErrorReport;
 
-/// The controls a search run works on, handed over by the window.
+/// What a search run works on, handed over by the window.
 struct SearchControls
 {
-    ListView* fileList = nullptr;
-    ListView* results = nullptr;
-    QPushButton* button = nullptr;
-    QProgressBar* progress = nullptr;
+    ListModel* fileList = nullptr;
+    ListModel* results = nullptr;
+    SearchView* view = nullptr;
     std::function<QString()> searchText;
     WindowPointer* pointer = nullptr;
 };
 
 /// "Start Finding": walks the file list, has exiftool print each image's metadata and lists
-/// every value that contains the search text. While it runs the button reads "Stop".
+/// every value that contains the search text. While it runs the view shows it as running.
 class SearchRun
 {
+    Q_DECLARE_TR_FUNCTIONS(SearchRun)
 public:
     SearchRun(const Platform& platform, SearchControls controls, QString exiftool = QString());
 
     void PushButton1_Click();
-    bool isRunning() const { return m_running; }
     bool stopFlag() const { return m_stop; }
     /// Ends a run in progress and the exiftool it waits for, as the program closes.
     void abort();
 
-    static QString noFilesMessage() { return QStringLiteral("No folders added."); }
-    static QString noSearchTextMessage() { return QStringLiteral("Please enter search text."); }
-    static QString doneMessage() { return QStringLiteral("Done."); }
-    static QString stopCaption() { return QStringLiteral("Stop"); }
+    static QString noFilesMessage() { return tr("No folders added."); }
+    static QString noSearchTextMessage() { return tr("Please enter search text."); }
+    static QString doneMessage() { return tr("Done."); }
     static QString exiftoolMissingMessage();
 
     ExifTool& exifTool() { return m_exifTool; }
@@ -53,6 +50,17 @@ public:
     void setOneShot(bool oneShot) { m_oneShot = oneShot; }
 
 private:
+    /// The click that ends a run in progress.
+    void requestStop(ErrorReport& report);
+    /// False, after saying why, when there is nothing to search or nothing to search for.
+    bool canStart(ErrorReport& report, const QString& searchText);
+    void start(ErrorReport& report);
+    /// The steps for image `i` of the list: progress, a yield, the stop check, the read and
+    /// the rows. False when the run ends here.
+    bool searchImage(ErrorReport& report, int i, const QString& program,
+                     const QString& searchText, bool& exiftoolMissing);
+    /// The dump of `path`; `stopped` tells that a stop request cut it short.
+    QString readDump(const QString& program, int i, const QString& path, bool& stopped);
     void finish(ErrorReport& report, bool showDone);
 
     Platform m_platform;
@@ -61,8 +69,8 @@ private:
     MetadataReader m_reader;
     bool m_oneShot = false;
     bool m_stop = false;
-    bool m_running = false;
-    QString m_savedCaption;
+    int m_progressValue = 0;
+    QString m_progressText = SearchView::idleText();
 };
 
 } // namespace tagsifter

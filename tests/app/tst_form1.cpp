@@ -1,4 +1,4 @@
-#include "app/AppTitle.h"
+#include "core/AppTitle.h"
 #include "app/Form1.h"
 #include "filelist/Samples.h"
 #include "platform/ListView.h"
@@ -270,44 +270,44 @@ private slots:
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Pointer::Default);
         const QStringList buttons{"PushButton1",  "PushButton2",  "PushButton3",  "PushButton4",
                                   "PushButton6",  "PushButton7",  "PushButton8",  "PushButton11",
                                   "PushButton12", "PushButton13", "PushButton14", "PushButton15",
                                   "PushButton16", "PushButton17"};
         for (const QString& name : buttons) {
-            form.setMousePointer(0);
+            form.setMousePointer(Pointer::Default);
             moveMouseOver(form.control(name));
-            QCOMPARE(form.mousePointer(), 99);
+            QCOMPARE(form.mousePointer(), Pointer::Custom);
             // The hand shows over the buttons: they take the window's pointer.
             QCOMPARE(form.control(name)->cursor().shape(), Qt::BitmapCursor);
         }
         // The progress bar has no handler: the hand stays until a reset area is reached.
         moveMouseOver(form.control(QStringLiteral("ProgressBar1")));
-        QCOMPARE(form.mousePointer(), 99);
+        QCOMPARE(form.mousePointer(), Pointer::Custom);
         moveMouseOver(form.control(QStringLiteral("Text1")));
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Pointer::Default);
         QCOMPARE(form.control(QStringLiteral("PushButton1"))->cursor().shape(), Qt::ArrowCursor);
 
         for (const char* area : {"Form1", "Frame2", "Text1", "ListView2", "ListView1"}) {
-            form.setMousePointer(99);
+            form.setMousePointer(Pointer::Custom);
             QWidget* target = form.control(QString::fromLatin1(area));
             if (auto* list = qobject_cast<ListView*>(target))
                 target = list->viewport();
             moveMouseOver(target);
-            QVERIFY2(form.mousePointer() == 0, area);
+            QVERIFY2(form.mousePointer() == Pointer::Default, area);
         }
 
         // The hourglass survives every move.
-        form.setMousePointer(11);
+        form.setMousePointer(Pointer::Hourglass);
         moveMouseOver(form.control(QStringLiteral("PushButton3")));
         moveMouseOver(form.control(QStringLiteral("Text1")));
         moveMouseOver(form.fileList().viewport());
-        QCOMPARE(form.mousePointer(), 11);
+        QCOMPARE(form.mousePointer(), Pointer::Hourglass);
         QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
         QCOMPARE(form.control(QStringLiteral("Text1"))->cursor().shape(), Qt::WaitCursor);
         QCOMPARE(form.fileList().viewport()->cursor().shape(), Qt::WaitCursor);
-        form.setMousePointer(0);
+        form.setMousePointer(Pointer::Default);
         QCOMPARE(form.control(QStringLiteral("Text1"))->cursor().shape(), Qt::IBeamCursor);
     }
 
@@ -318,7 +318,7 @@ private slots:
         Form1 form(fake.platform(), folder.path());
         form.Form_Load();
         moveMouseOver(form.control(QStringLiteral("PushButton12")));
-        QCOMPARE(form.mousePointer(), 99);
+        QCOMPARE(form.mousePointer(), Pointer::Custom);
         QCOMPARE(form.control(QStringLiteral("PushButton12"))->cursor().shape(), Qt::ArrowCursor);
     }
 
@@ -331,7 +331,7 @@ private slots:
         QTest::mouseClick(qobject_cast<QPushButton*>(form.control(QStringLiteral("PushButton12"))),
                           Qt::LeftButton);
         QCOMPARE(fake.messages.shown.size(), 1);
-        QCOMPARE(fake.messages.shown[0].flags, 0);
+        QCOMPARE(fake.messages.shown[0].flags, MessageFlags::Ok);
         QCOMPARE(fake.messages.shown[0].title, QStringLiteral("Tagsifter"));
         QCOMPARE(fake.messages.shown[0].text,
                  QStringLiteral("Sometimes this software cannot search long numeric values. For example, "

@@ -45,7 +45,7 @@ private slots:
         fake.dialogs.nextOpen = {};
         adder.PushButton3_Click();
         // One file as returned; several joined and cleaned, in the dialog's order.
-        QCOMPARE(rowTexts(*list), QStringList({"/photos//one.jpg", "/b.JPG", "/a.jpg"}));
+        QCOMPARE(list->texts(), QStringList({"/photos//one.jpg", "/b.JPG", "/a.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
     }
 
@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(fake.messages.texts(),
                  QStringList({"You've selected too many files to add.\r\rPlease try adding via the "
                               "\"Add All\" button."}));
-        QCOMPARE(fake.messages.shown[0].flags, 0);
+        QCOMPARE(fake.messages.shown[0].flags, MessageFlags::Ok);
     }
 
     void addFolderWithTheStoredSettings()
@@ -106,9 +106,9 @@ private slots:
         fake.dialogs.nextFolder = dir.path();
         adder.PushButton4_Click();
         QCOMPARE(fake.input.defaults.constLast(), QStringLiteral("*"));
-        QCOMPARE(rowTexts(*list), QStringList({dir.path() + "/a.jpg", dir.path() + "/b.txt"}));
+        QCOMPARE(list->texts(), QStringList({dir.path() + "/a.jpg", dir.path() + "/b.txt"}));
         QCOMPARE(fake.settings.read(QStringLiteral("LastFolder"), QString()), dir.path());
-        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QCOMPARE(pointer.history, QList<Pointer>({Pointer::Hourglass, Pointer::Default}));
 
         // The next browser opens at the last folder; no duplicate check.
         fake.input.answers = {QStringLiteral("txt")};
@@ -151,7 +151,7 @@ private slots:
         QVERIFY(drop.canAccept(&files));
         drop.drop(&files);
         QTRY_COMPARE(list->count(), 5);
-        QCOMPARE(rowTexts(*list),
+        QCOMPARE(list->texts(),
                  QStringList({dir.path() + "/note.txt", dir.path() + "/tree/x.txt",
                               dir.path() + "/tree/sub/y.jpg", dir.path() + "/vanished.jpg",
                               dir.path() + "/other/z.png"}));
@@ -200,17 +200,17 @@ private slots:
         editor.removeSelected(); // no current row
         QCOMPARE(list->count(), 3);
         list->select(2);
-        pointer.mode = 11;
+        pointer.mode = Pointer::Hourglass;
         editor.ListView1_KeyDown(Qt::Key_Delete);
         editor.removeSelected();
         editor.PushButton7_Click();
         QCOMPARE(list->count(), 3);
-        pointer.mode = 0;
+        pointer.mode = Pointer::Default;
         QTest::keyClick(list.get(), Qt::Key_Delete, Qt::ShiftModifier);
-        QCOMPARE(rowTexts(*list), QStringList({"/1", "/3"}));
+        QCOMPARE(list->texts(), QStringList({"/1", "/3"}));
         list->select(1);
         emit list->doubleClicked();
-        QCOMPARE(rowTexts(*list), QStringList({"/3"}));
+        QCOMPARE(list->texts(), QStringList({"/3"}));
         editor.PushButton7_Click();
         QCOMPARE(list->count(), 0);
         QVERIFY(fake.messages.shown.isEmpty());
@@ -233,20 +233,20 @@ private slots:
         };
         QWidget* viewport = list->viewport();
         QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, centre(1));
-        QCOMPARE(list->listPointer(), 99);
+        QCOMPARE(list->listPointer(), Pointer::Custom);
         QCOMPARE(viewport->cursor().shape(), Qt::BitmapCursor);
         QTest::mouseMove(viewport, centre(2));
         QTest::mouseMove(viewport, centre(3));
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, centre(3));
-        QCOMPARE(rowTexts(*list), QStringList({"/2", "/3", "/1", "/4"}));
+        QCOMPARE(list->texts(), QStringList({"/2", "/3", "/1", "/4"}));
         QCOMPARE(list->selectedIndex(), 3);
-        QCOMPARE(list->listPointer(), 1);
+        QCOMPARE(list->listPointer(), Pointer::Arrow);
         QVERIFY(!editor.isDragging());
         // A fast move exchanges just the two rows.
         QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, centre(1));
         QTest::mouseMove(viewport, centre(4));
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, centre(4));
-        QCOMPARE(rowTexts(*list), QStringList({"/4", "/3", "/1", "/2"}));
+        QCOMPARE(list->texts(), QStringList({"/4", "/3", "/1", "/2"}));
     }
 
     void dragEdgeCases()
@@ -270,19 +270,19 @@ private slots:
         editor.ListView1_MouseDown();
         // Twins never exchange.
         editor.ListView1_MouseMove(centre(2), QPoint(0, 330));
-        QCOMPARE(rowTexts(*list), QStringList({"/same", "/same", "/other"}));
+        QCOMPARE(list->texts(), QStringList({"/same", "/same", "/other"}));
         // The dragged row removed meanwhile: moving on over rows changes nothing, and no crash.
         list->remove(1);
         editor.ListView1_MouseMove(centre(2), QPoint(0, 330));
-        QCOMPARE(rowTexts(*list), QStringList({"/same", "/other"}));
+        QCOMPARE(list->texts(), QStringList({"/same", "/other"}));
         editor.ListView1_MouseUp();
         // The move resets the window pointer, unless it is the hourglass.
-        pointer.mode = 99;
+        pointer.mode = Pointer::Custom;
         editor.ListView1_MouseMove(centre(1), QPoint());
-        QCOMPARE(pointer.mode, 0);
-        pointer.mode = 11;
+        QCOMPARE(pointer.mode, Pointer::Default);
+        pointer.mode = Pointer::Hourglass;
         editor.ListView1_MouseMove(centre(1), QPoint());
-        QCOMPARE(pointer.mode, 11);
+        QCOMPARE(pointer.mode, Pointer::Hourglass);
     }
 
     void dragScrollsNearTheScreenEdges()

@@ -1,5 +1,5 @@
 #include "filelist/FolderScan.h"
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 #include "support/FakePlatform.h"
 

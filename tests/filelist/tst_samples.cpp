@@ -45,7 +45,7 @@ private slots:
                  QStringList(2, QStringLiteral("Would you like this software to open the folder "
                                                "where these sample files are stored (so that you "
                                                "can view them before working with them)?")));
-        QCOMPARE(fake.messages.shown[0].flags, 4);
+        QCOMPARE(fake.messages.shown[0].flags, MessageFlags::YesNo);
         // No keeps the folder closed; Yes opens it.
         QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl::fromLocalFile(app.path() + QStringLiteral("/Samples"))});
     }

@@ -1,4 +1,4 @@
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 #include "platform/QtPlatform.h"
 #include "platform/calc/CalcSpreadsheet.h"
@@ -244,7 +244,7 @@ private slots:
         QVERIFY(columnWidth(sheet, 0) > columnWidth(sheet, 3));
         QVERIFY(columnWidth(sheet, 1) > columnWidth(sheet, 3));
         QVERIFY(isShown(sheet));
-        QCOMPARE(done.pointer.history, QList<int>({11, 0}));
+        QCOMPARE(done.pointer.history, QList<Pointer>({Pointer::Hourglass, Pointer::Default}));
         // The export's office stays for the user; the probe's is gone.
         QVERIFY(!processesWith(exportPipes()).isEmpty());
         QVERIFY(processesWith(CalcSpreadsheet::probePipePrefix()).isEmpty());
@@ -274,7 +274,7 @@ private slots:
         QVERIFY(shown[0].text.contains("The connection to LibreOffice Calc was lost."));
         // The export stopped at the first block it could not write, short of the last cell.
         QVERIFY(done.calc.cells < 3 + 2500 * 3);
-        QCOMPARE(done.pointer.mode, 0);
+        QCOMPARE(done.pointer.mode, Pointer::Default);
     }
 
     void cleanupTestCase()

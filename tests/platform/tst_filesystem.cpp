@@ -1,4 +1,4 @@
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/FileSystem.h"
 #include "support/FakePlatform.h"
 

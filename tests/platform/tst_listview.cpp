@@ -1,4 +1,4 @@
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 
 #include <QAbstractItemModelTester>
@@ -74,14 +74,14 @@ private slots:
         ListView list;
         QPixmap picture(16, 16);
         picture.fill(Qt::red);
-        list.setListPointer(99, QCursor(picture));
+        list.setListPointer(Pointer::Custom, QCursor(picture));
         QCOMPARE(list.viewport()->cursor().shape(), Qt::BitmapCursor);
         list.setWindowBusy(true);
         QCOMPARE(list.viewport()->cursor().shape(), Qt::WaitCursor);
         list.setWindowBusy(false);
-        list.setListPointer(1);
+        list.setListPointer(Pointer::Arrow);
         QCOMPARE(list.viewport()->cursor().shape(), Qt::ArrowCursor);
-        list.setListPointer(99); // no picture: the default pointer
+        list.setListPointer(Pointer::Custom); // no picture: the default pointer
         QCOMPARE(list.viewport()->cursor().shape(), Qt::ArrowCursor);
     }
 

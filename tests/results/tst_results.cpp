@@ -1,4 +1,6 @@
 #include "platform/ListView.h"
+#include "core/ClipboardTable.h"
+#include "core/RowSelection.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
@@ -62,12 +64,12 @@ private slots:
             buttons.PushButton17_Click();
         else
             buttons.PushButton11_Click();
-        QCOMPARE(rowTexts(*list), left);
+        QCOMPARE(list->texts(), left);
         QCOMPARE(fake.input.prompts.constFirst(),
                  containing ? QStringLiteral("Remove entries containing: ")
                             : QStringLiteral("Remove entries not containing: "));
         QCOMPARE(fake.input.defaults.constFirst(), QString());
-        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QCOMPARE(pointer.history, QList<Pointer>({Pointer::Hourglass, Pointer::Default}));
         QVERIFY(fake.messages.shown.isEmpty());
     }
 
@@ -84,7 +86,7 @@ private slots:
                          });
         RemoveRowsContaining(*list, QStringLiteral("x"));
         QCOMPARE(removedOrder, QStringList({"5-5", "2-3"}));
-        QCOMPARE(rowTexts(*list), QStringList({"/1", "/4"}));
+        QCOMPARE(list->texts(), QStringList({"/1", "/4"}));
     }
 
     void cancelAndClear()
@@ -98,12 +100,12 @@ private slots:
         QVERIFY(pointer.history.isEmpty());
         // A double-click removes the selected row, not while the window is busy.
         list->select(1);
-        pointer.mode = 11;
+        pointer.mode = Pointer::Hourglass;
         buttons.ListView2_DblClick();
         QCOMPARE(list->count(), 2);
-        pointer.mode = 0;
+        pointer.mode = Pointer::Default;
         buttons.ListView2_DblClick();
-        QCOMPARE(rowTexts(*list), QStringList({"/2"}));
+        QCOMPARE(list->texts(), QStringList({"/2"}));
         buttons.PushButton6_Click();
         QCOMPARE(list->count(), 0);
         buttons.PushButton6_Click();
@@ -136,7 +138,7 @@ private slots:
         QCOMPARE(fake.messages.texts().constLast(),
                  QStringLiteral("Are you sure you wish to overwrite ") + target +
                      QStringLiteral(" ?"));
-        QCOMPARE(fake.messages.shown.constLast().flags, 4);
+        QCOMPARE(fake.messages.shown.constLast().flags, MessageFlags::YesNo);
         QCOMPARE(readAll(target), QByteArray());
         TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QString::fromUtf8("/a/ü 1.jpg\n").repeated(6).toUtf8() +
@@ -173,7 +175,7 @@ private slots:
         QVERIFY(fake.messages.shown[1].text.contains(
             QStringLiteral("Form1.PushButton2_Click at line")));
         QVERIFY(!fake.messages.texts().contains(QStringLiteral("Done.")));
-        QCOMPARE(pointer.mode, 0);
+        QCOMPARE(pointer.mode, Pointer::Default);
         QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
                               QFile::permissions(dir.path()));
     }
@@ -252,7 +254,7 @@ private slots:
                                                  QUrl::fromLocalFile(bLower)}));
         QCOMPARE(fake.messages.texts(),
                  QStringList({"Can not open this file. It does not exist."}));
-        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QCOMPARE(pointer.history, QList<Pointer>({Pointer::Hourglass, Pointer::Default}));
         QCOMPARE(distinctPaths({"x", "y", "x", "", "Y", "y"}), QStringList({"x", "y", "Y"}));
 
         // No current row: one message, nothing opened.
@@ -289,7 +291,7 @@ private slots:
                          "cell 2,1=/p=1.jpg", "cell 2,2=Tag", "cell 3,1=/p.jpg", "cell 3,2=Make",
                          "cell 3,3=", "cell 4,1=/q.jpg", "cell 4,2=v1", "fit", "show"}));
         QVERIFY(fake.messages.shown.isEmpty());
-        QCOMPARE(pointer.history, QList<int>({11, 0}));
+        QCOMPARE(pointer.history, QList<Pointer>({Pointer::Hourglass, Pointer::Default}));
     }
 
     void spreadsheetMissingOrLost()
@@ -312,7 +314,7 @@ private slots:
         QCOMPARE(lost.messages.shown.size(), 1);
         QCOMPARE(lost.messages.shown[0].title, QStringLiteral("Application Error"));
         QVERIFY(!lost.spreadsheet.log.calls.contains(QStringLiteral("show")));
-        QCOMPARE(pointer.mode, 0);
+        QCOMPARE(pointer.mode, Pointer::Default);
 
         // Every cell arrived, but the connection is found lost when the columns are fitted.
         FakePlatform lostLate;

@@ -1,17 +1,14 @@
-#include "app/Form1.h"
-#include "platform/ListView.h"
+#include "platform/ListModel.h"
 #include "search/ExifTool.h"
 #include "search/MetadataReader.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
+#include "support/ScriptedProcesses.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QProcess>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -30,7 +27,7 @@ struct Row
     }
 };
 
-QList<Row> results(const ListView& list)
+QList<Row> results(const ListModel& list)
 {
     QList<Row> rows;
     for (int i = 1; i <= list.count(); ++i)
@@ -43,15 +40,6 @@ char* toString(const Row& row)
     return qstrdup(qPrintable(row.path + " | " + row.tag + " | " + row.value));
 }
 
-// A stand-in for exiftool: a real process running the given shell text.
-QString standIn(const QTemporaryDir& dir, const QString& name, const QByteArray& body)
-{
-    const QString path = dir.path() + QLatin1Char('/') + name;
-    writeFile(path, "#!/bin/sh\n" + body);
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
-    return path;
-}
-
 QString copySample(const QString& from, const QString& to)
 {
     QDir().mkpath(QFileInfo(to).absolutePath());
@@ -60,27 +48,40 @@ QString copySample(const QString& from, const QString& to)
     return to;
 }
 
-/// A window with a search run over `paths`, searching for `text`.
+/// A search run with the lists and the view a window would hand it, searching with the real
+/// exiftool, the one named, or scripted processes.
 struct Window
 {
-    explicit Window(const QString& exiftool = QString())
-        : form(fake.platform(), QStringLiteral("/nonexistent"), exiftool)
+    explicit Window(const QString& exiftool = QString(), ProcessService* processes = nullptr)
+        : platform(withProcesses(fake.platform(), processes)),
+          run(platform, {&files, &results, &view, [this] { return searchText; }, &pointer},
+              exiftool)
     {
-        form.Form_Load();
+        setApplicationTitle(QStringLiteral("Tagsifter"));
+        files.addColumn(QStringLiteral("Image(s)"));
+        for (const char* header : {"Image", "Metadata Tag", "Value"})
+            results.addColumn(QString::fromLatin1(header));
+    }
+    static Platform withProcesses(Platform platform, ProcessService* processes)
+    {
+        if (processes)
+            platform.processes = processes;
+        return platform;
     }
     void search(const QStringList& paths, const QString& text)
     {
         for (const QString& path : paths)
-            form.fileList().addItem(path);
-        form.searchBox().setText(text);
-        form.searchRun().PushButton1_Click();
-    }
-    QPushButton* startButton() const
-    {
-        return qobject_cast<QPushButton*>(form.control(QStringLiteral("PushButton1")));
+            files.addItem(path);
+        searchText = text;
+        run.PushButton1_Click();
     }
     FakePlatform fake;
-    Form1 form;
+    Platform platform;
+    ListModel files, results;
+    FakeSearchView view;
+    FakePointer pointer;
+    QString searchText;
+    SearchRun run;
 };
 
 // Reading a file may move its access time, so that one value is left out of comparisons.
@@ -113,7 +114,7 @@ private slots:
                                 s + "Harbour_at_dawn.jpg", s + "Old_bridge.jpg"};
         w.search(files, QStringLiteral("kodak"));
         QCOMPARE(
-            results(w.form.resultsList()),
+            results(w.results),
             (QList<Row>{{files[1], "Make", "KODAK"},
                         {files[2], "Make", "Eastman Kodak Company"},
                         {files[2], "Camera Model Name", "KODAK EASYSHARE Z981"},
@@ -121,12 +122,12 @@ private slots:
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
         QCOMPARE(w.fake.messages.shown[0].title, QStringLiteral("Tagsifter"));
         // Everything is back as it was.
-        QCOMPARE(w.startButton()->text(), QStringLiteral("Start Finding"));
-        QCOMPARE(w.form.mousePointer(), 0);
-        QCOMPARE(w.form.progressBar().value(), 0);
-        QCOMPARE(w.form.progressBar().format(), QStringLiteral("Progress Bar"));
-        QCOMPARE(w.form.fileList().headerText(1), QStringLiteral("Image(s)"));
-        QVERIFY(QDir(w.form.searchRun().exifTool().tempFolder()).isEmpty());
+        QCOMPARE(w.view.runningHistory, QList<bool>({true, false}));
+        QCOMPARE(w.pointer.history, QList<Pointer>({Pointer::Hourglass, Pointer::Default}));
+        QCOMPARE(w.view.value, 0);
+        QCOMPARE(w.view.text, QStringLiteral("Progress Bar"));
+        QCOMPARE(w.files.headerText(1), QStringLiteral("Image(s)"));
+        QVERIFY(QDir(w.run.exifTool().tempFolder()).isEmpty());
     }
 
     void corpusCaseAndColons()
@@ -134,12 +135,12 @@ private slots:
         Window w;
         const QString kodak = corpusFolder() + QStringLiteral("/Kodak_CX7530.jpg");
         w.search({kodak}, QStringLiteral("EASTMAN kodak"));
-        QCOMPARE(results(w.form.resultsList()),
+        QCOMPARE(results(w.results),
                  (QList<Row>{{kodak, "Make", "EASTMAN KODAK COMPANY"}}));
         // A new run empties the list first; a date keeps its colons.
-        w.form.fileList().clear();
+        w.files.clear();
         w.search({kodak}, QStringLiteral("2005:08:13 09:47"));
-        QCOMPARE(results(w.form.resultsList()).constFirst(),
+        QCOMPARE(results(w.results).constFirst(),
                  (Row{kodak, "Date/Time Original", "2005:08:13 09:47:23"}));
     }
 
@@ -167,14 +168,14 @@ private slots:
         QList<Row> expected;
         for (const QString& path : paths)
             expected.append({path, "Make", "Kodak"});
-        QCOMPARE(results(w.form.resultsList()), expected);
+        QCOMPARE(results(w.results), expected);
 
-        w.form.fileList().clear();
+        w.files.clear();
         w.search({base}, QStringLiteral("  spaced"));
-        QCOMPARE(results(w.form.resultsList()), (QList<Row>{{base, "Artist", "a  spaced  value"}}));
-        w.form.fileList().clear();
+        QCOMPARE(results(w.results), (QList<Row>{{base, "Artist", "a  spaced  value"}}));
+        w.files.clear();
         w.search({base}, QStringLiteral(" a "));
-        QVERIFY(results(w.form.resultsList()).isEmpty());
+        QVERIFY(results(w.results).isEmpty());
     }
 
     void unreadableImagesGiveNoRows()
@@ -186,21 +187,21 @@ private slots:
         w.search({corpusFolder() + QStringLiteral("/corrupted.jpg"), empty,
                   dir.path() + QStringLiteral("/missing.jpg")},
                  QStringLiteral("kodak"));
-        QVERIFY(results(w.form.resultsList()).isEmpty());
+        QVERIFY(results(w.results).isEmpty());
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
     }
 
     void refusedRuns()
     {
         Window w;
-        w.form.resultsList().addItem(QStringLiteral("/kept"),
+        w.results.addItem(QStringLiteral("/kept"),
                                      {QStringLiteral("t"), QStringLiteral("v")});
         w.search({}, QStringLiteral("x"));
         QCOMPARE(w.fake.messages.texts(), QStringList({"No folders added."}));
-        QVERIFY(w.form.searchRun().stopFlag());
+        QVERIFY(w.run.stopFlag());
         w.search({QStringLiteral("/a.jpg")}, QStringLiteral("   "));
         QCOMPARE(w.fake.messages.texts().constLast(), QStringLiteral("Please enter search text."));
-        QCOMPARE(w.form.resultsList().count(), 1);
+        QCOMPARE(w.results.count(), 1);
     }
 
     void exiftoolMissingIsSaidOnce()
@@ -210,8 +211,8 @@ private slots:
                   samplesFolder() + QStringLiteral("/Old_bridge.jpg")},
                  QStringLiteral("kodak"));
         QCOMPARE(w.fake.messages.texts(), QStringList({SearchRun::exiftoolMissingMessage()}));
-        QCOMPARE(w.startButton()->text(), QStringLiteral("Start Finding"));
-        QCOMPARE(w.form.mousePointer(), 0);
+        QVERIFY(!w.view.running);
+        QCOMPARE(w.pointer.mode, Pointer::Default);
     }
 
     void exiftoolThatCannotStart()
@@ -226,76 +227,79 @@ private slots:
 
     void stopEndsAHungImage()
     {
-        QTemporaryDir dir;
-        const QString marker = dir.path() + QStringLiteral("/finished");
-        const QString hung =
-            standIn(dir, QStringLiteral("hung"),
-                    "echo 'Make : Kodak'\nsleep 30\ntouch '" + marker.toUtf8() + "'\n");
-        const QString quick = standIn(dir, QStringLiteral("quick"), "echo 'Make : Kodak'\n");
-        Window w(hung);
-        w.form.searchRun().setOneShot(true);
+        ScriptedProcesses processes;
+        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 0, true}; };
+        Window w(QString(), &processes);
+        w.run.setOneShot(true);
         QStringList seenHeaders;
-        w.fake.messages.onShow = [&](const QString&) {
-            seenHeaders.append(w.form.fileList().headerText(1));
+        w.fake.messages.onShow = [&](const QString&) { seenHeaders.append(w.files.headerText(1)); };
+        bool runningAtStop = false;
+        processes.onStart = [&](const QString&) {
+            QTimer::singleShot(0, [&] {
+                runningAtStop = w.view.running && w.pointer.mode == Pointer::Hourglass;
+                w.run.PushButton1_Click();
+                seenHeaders.append(w.files.headerText(1));
+            });
         };
-        // First a run that finds a row, so there is something to keep.
-        w.form.fileList().addItem(QStringLiteral("/first.jpg"));
-        w.form.fileList().addItem(QStringLiteral("/second.jpg"));
-        QTimer::singleShot(1500, [&] {
-            QCOMPARE(w.startButton()->text(), QStringLiteral("Stop"));
-            QCOMPARE(w.form.mousePointer(), 11);
-            w.startButton()->click();
-            seenHeaders.append(w.form.fileList().headerText(1));
-        });
-        w.search({}, QStringLiteral("kodak"));
+        w.search({QStringLiteral("/first.jpg"), QStringLiteral("/second.jpg")},
+                 QStringLiteral("kodak"));
+        QVERIFY(runningAtStop);
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
         QCOMPARE(seenHeaders, QStringList({"File(s)", "Image(s)"}));
-        QVERIFY(!QFile::exists(marker));
-        QCOMPARE(w.startButton()->text(), QStringLiteral("Start Finding"));
-        // The image cut short gives no rows; nothing else was read.
-        QCOMPARE(w.form.resultsList().count(), 0);
-        Q_UNUSED(quick);
+        // The hung exiftool was ended, the image cut short gives no rows, nothing else was read.
+        QCOMPARE(processes.killed, 1);
+        QCOMPARE(processes.oneShotStarts, 1);
+        QCOMPARE(w.results.count(), 0);
+        QVERIFY(!w.view.running);
     }
 
     void stopKeepsTheRowsFound()
     {
-        QTemporaryDir dir;
-        const QString counter = dir.path() + QStringLiteral("/count");
-        // The first image answers at once, later ones hang.
-        const QString script =
-            standIn(dir, QStringLiteral("tool"),
-                    "if [ -e '" + counter.toUtf8() + "' ]; then sleep 30; fi\ntouch '" +
-                        counter.toUtf8() + "'\necho 'Make                : Kodak'\n");
-        Window w(script);
-        w.form.searchRun().setOneShot(true);
-        QTimer::singleShot(1500, [&] { w.startButton()->click(); });
+        // The first image answers at once, later ones hang; Stop comes as the second starts.
+        ScriptedProcesses processes;
+        processes.oneShot = [](const QString& path) {
+            return ScriptedAnswer{"Make                : Kodak\n", 0, path != "/1.jpg"};
+        };
+        Window w(QString(), &processes);
+        w.run.setOneShot(true);
+        processes.onStart = [&](const QString& path) {
+            if (path == "/2.jpg")
+                QTimer::singleShot(0, [&] { w.run.PushButton1_Click(); });
+        };
         w.search({QStringLiteral("/1.jpg"), QStringLiteral("/2.jpg"), QStringLiteral("/3.jpg")},
                  QStringLiteral("kodak"));
-        QCOMPARE(results(w.form.resultsList()), (QList<Row>{{"/1.jpg", "Make", "Kodak"}}));
+        QCOMPARE(results(w.results), (QList<Row>{{"/1.jpg", "Make", "Kodak"}}));
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        QCOMPARE(processes.oneShotStarts, 2);
     }
 
     void slowImageSaysPleaseWait()
     {
-        QTemporaryDir dir;
-        const QString slow =
-            standIn(dir, QStringLiteral("slow"), "sleep 5.6\necho 'Make : Kodak'\n");
-        Window w(slow);
-        QStringList texts;
-        QList<int> values;
-        QTimer sampler;
-        QObject::connect(&sampler, &QTimer::timeout, [&] {
-            texts.append(w.form.progressBar().format());
-            values.append(w.form.progressBar().value());
-        });
-        sampler.start(50);
-        w.search({dir.path() + QStringLiteral("/one image.jpg")}, QStringLiteral("kodak"));
-        sampler.stop();
-        QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg")));
-        QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg, Please wait.. 0")));
-        QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg, Please wait.. 3")));
-        QVERIFY(values.contains(100));
-        QCOMPARE(w.form.resultsList().count(), 1);
+        // Polls of 100 ms: the wait text from the 50th on, and the value steps at the 200th.
+        for (const int polls : {55, 201}) {
+            ScriptedProcesses processes;
+            processes.oneShot = [&](const QString&) {
+                return ScriptedAnswer{"Make : Kodak\n", polls};
+            };
+            Window w(QString(), &processes);
+            w.run.setOneShot(true);
+            QStringList texts;
+            QList<int> values;
+            w.view.onProgress = [&] {
+                texts.append(w.view.text);
+                values.append(w.view.value);
+            };
+            w.search({QStringLiteral("/photos/one image.jpg"), QStringLiteral("/photos/b.jpg")},
+                     QStringLiteral("kodak"));
+            QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg")));
+            QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg, Please wait.. 0")));
+            QVERIFY(texts.contains(QStringLiteral("Processing: one image.jpg, Please wait.. 5")));
+            QCOMPARE(texts.contains(QStringLiteral("Processing: one image.jpg, Please wait.. 6")),
+                     polls == 201);
+            // The first image is at 50 of 100; a wait of 150 polls more moves it one step of 5.
+            QCOMPARE(values.contains(55), polls == 201);
+            QCOMPARE(w.results.count(), 2);
+        }
     }
 
     void sessionsGiveTheOneShotLines()
@@ -350,57 +354,44 @@ private slots:
             copySample(samplesFolder() + "/Harbour_at_dawn.jpg", dir.path() + "/b.jpg");
         Window w;
         w.search({a, b}, "kodak");
-        QCOMPARE(w.form.resultsList().count(), 3);
-        const int reads = w.form.searchRun().reader().exiftoolReads();
+        QCOMPARE(w.results.count(), 3);
+        const int reads = w.run.reader().exiftoolReads();
         QCOMPARE(reads, 2);
         w.search({}, "harbour");
-        QCOMPARE(w.form.searchRun().reader().exiftoolReads(), reads);
-        QVERIFY(w.form.resultsList().count() > 0);
+        QCOMPARE(w.run.reader().exiftoolReads(), reads);
+        QVERIFY(w.results.count() > 0);
         // A changed file is read again.
         QProcess exiftool;
         exiftool.start("exiftool", {"-q", "-overwrite_original", "-Make=Leica", a});
         QVERIFY(exiftool.waitForFinished(30000));
         w.search({}, "leica");
-        QCOMPARE(w.form.searchRun().reader().exiftoolReads(), reads + 1);
-        QCOMPARE(results(w.form.resultsList()), (QList<Row>{{a, "Make", "Leica"}}));
+        QCOMPARE(w.run.reader().exiftoolReads(), reads + 1);
+        QCOMPARE(results(w.results), (QList<Row>{{a, "Make", "Leica"}}));
     }
 
     void sessionsThatDieOrHangAreReplaced()
     {
-        // A stand-in that speaks the stay-open protocol; its session dies on every "die" image
-        // and hangs on every "hang" image, while the one-shot way reads them all.
-        QTemporaryDir dir;
-        const QString starts = dir.path() + "/starts";
-        const QString tool = standIn(
-            dir, "tool",
-            "if [ \"$1\" != -stay_open ]; then echo 'Make : Kodak one-shot'; exit 0; fi\n"
-            "echo started >> '" + starts.toUtf8() + "'\n"
-            "while IFS= read -r line; do\n"
-            "  case \"$line\" in\n"
-            "    -execute*) n=${line#-execute}\n"
-            "      case \"$path\" in *die*) exit 1;; *hang*) sleep 20;; esac\n"
-            "      echo 'Make : Kodak session'; echo \"{ready$n}\";;\n"
-            "    False) exit 0;;\n"
-            "    *) path=$line;;\n"
-            "  esac\n"
-            "done\n");
-        Window w(tool);
-        w.form.searchRun().reader().setHangTimeout(300);
-        QElapsedTimer clock;
-        clock.start();
+        // A session dies on every "die" image and hangs on every "hang" image, while the
+        // one-shot way reads them all.
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            return ScriptedAnswer{"Make : Kodak session\n", 0, path.contains("hang"),
+                                  path.contains("die")};
+        };
+        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak one-shot\n"}; };
+        Window w(QString(), &processes);
+        w.run.reader().setHangTimeout(50);
         w.search({"/photos/ok1.jpg", "/photos/die.jpg", "/photos/hang.jpg", "/photos/ok2.jpg"},
                  "kodak");
-        QCOMPARE(results(w.form.resultsList()),
+        QCOMPARE(results(w.results),
                  (QList<Row>{{"/photos/ok1.jpg", "Make", "Kodak session"},
                              {"/photos/die.jpg", "Make", "Kodak one-shot"},
                              {"/photos/hang.jpg", "Make", "Kodak one-shot"},
                              {"/photos/ok2.jpg", "Make", "Kodak session"}}));
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
-        // Each image was tried twice in a session, each failure costing a session.
-        QFile log(starts);
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().count('\n') >= 5);
-        QVERIFY(clock.elapsed() < 15000);
+        // Each bad image was tried twice in a session, each failure costing a session.
+        QVERIFY(processes.sessionStarts >= 5);
+        QCOMPARE(processes.oneShotStarts, 2);
     }
 
     void sessionArgumentLines()
@@ -451,11 +442,7 @@ private slots:
         writeFile(tool.dumpFile(), QByteArray());
         QCOMPARE(tool.ReadWholeFile(tool.dumpFile()), QStringLiteral("empty file"));
         QCOMPARE(tool.ReadWholeFile(temp + QStringLiteral("/none")), QString());
-        tool.WriteTextToFile(QString::fromUtf8("ü line"), tool.dumpFile());
-        tool.WriteTextToFile(QStringLiteral("short"), tool.dumpFile());
-        QCOMPARE(tool.ReadWholeFile(tool.dumpFile()), QStringLiteral("short"));
-        tool.WriteBytesToFile("AB", tool.dumpFile());
-        QCOMPARE(tool.ReadWholeFile(tool.dumpFile()), QStringLiteral("ABort"));
+        QFile::setPermissions(tool.dumpFile(), QFileDevice::ReadOwner);
         tool.RemoveFile(tool.dumpFile());
         tool.RemoveFile(tool.dumpFile()); // never fails
         QVERIFY(QDir(temp).isEmpty());

@@ -24,14 +24,6 @@ QString samplesFolder()
     return QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/Samples");
 }
 
-QStringList rowTexts(const ListView& list)
-{
-    QStringList all;
-    for (int i = 1; i <= list.count(); ++i)
-        all.append(list.text(i));
-    return all;
-}
-
 std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows)
 {
     auto list = std::make_unique<ListView>();

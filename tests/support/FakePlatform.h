@@ -1,10 +1,11 @@
 #pragma once
 
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/ListView.h"
 #include "platform/Platform.h"
 #include "platform/QtPlatform.h"
 #include "platform/WindowPointer.h"
+#include "search/SearchView.h"
 
 #include <QList>
 #include <QQueue>
@@ -24,17 +25,17 @@ public:
     struct Shown
     {
         QString text;
-        int flags;
+        MessageFlags flags;
         QString title;
     };
-    int show(const QString& text, int flags, const QString& title) override
+    MessageAnswer show(const QString& text, MessageFlags flags, const QString& title) override
     {
         shown.append({text, flags, title.isEmpty() ? applicationTitle() : title});
         if (onShow)
             onShow(text);
         if (!answers.isEmpty())
             return answers.takeFirst();
-        return (flags & MessageFlags::YesNo) ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return flags == MessageFlags::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
     QStringList texts() const
     {
@@ -44,7 +45,7 @@ public:
         return all;
     }
     QList<Shown> shown;
-    QList<int> answers;
+    QList<MessageAnswer> answers;
     std::function<void(const QString&)> onShow;
 };
 
@@ -236,14 +237,38 @@ public:
 class FakePointer : public WindowPointer
 {
 public:
-    int mousePointer() const override { return mode; }
-    void setMousePointer(int newMode) override
+    Pointer mousePointer() const override { return mode; }
+    void setMousePointer(Pointer newMode) override
     {
         mode = newMode;
         history.append(newMode);
     }
-    int mode = 0;
-    QList<int> history;
+    Pointer mode = Pointer::Default;
+    QList<Pointer> history;
+};
+
+/// A search view without a window: what the run showed, in order.
+class FakeSearchView : public SearchView
+{
+public:
+    bool isRunning() const override { return running; }
+    void setRunning(bool on) override
+    {
+        running = on;
+        runningHistory.append(on);
+    }
+    void showProgress(int newValue, const QString& newText) override
+    {
+        value = newValue;
+        text = newText;
+        if (onProgress)
+            onProgress();
+    }
+    bool running = false;
+    QList<bool> runningHistory;
+    int value = 0;
+    QString text = idleText();
+    std::function<void()> onProgress;
 };
 
 /// Writes a file with `content`, making its folders.
@@ -252,8 +277,6 @@ void writeFile(const QString& path, const QByteArray& content = QByteArray("x"))
 QString corpusFolder();
 /// The project's Samples folder.
 QString samplesFolder();
-/// The first-column text of every row of `list`, top to bottom.
-QStringList rowTexts(const ListView& list);
 /// A results list with its three columns, holding `rows` of path, tag and value.
 std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows);
 

@@ -1,6 +1,6 @@
 #include "platform/calc/CalcSpreadsheet.h"
 
-#include "platform/Failure.h"
+#include "core/Failure.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Spreadsheet.h"
-#include "platform/calc/SheetBuffer.h"
+#include "core/SheetBuffer.h"
 
 #include <QString>
 #include <QtGlobal>

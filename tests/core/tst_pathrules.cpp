@@ -1,4 +1,4 @@
-#include "filelist/PathRules.h"
+#include "core/PathRules.h"
 #include "filelist/Samples.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "search/DumpParser.h"
+#include "core/DumpParser.h"
 
 #include <QFile>
 #include <QTest>
@@ -10,7 +10,7 @@ Q_DECLARE_METATYPE(std::optional<TagValue>)
 namespace {
 QString recorded(const char* name)
 {
-    QFile file(QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/search/data/") + QLatin1String(name));
+    QFile file(QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/data/dumps/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("missing recorded dump %s", name);
     return QString::fromUtf8(file.readAll());

@@ -1,6 +1,6 @@
-#include "app/ErrorReport.h"
+#include "core/ErrorReport.h"
 #include "filelist/FolderScan.h"
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "support/FakePlatform.h"
 
 #include <QTest>
@@ -27,7 +27,7 @@ private slots:
         ErrorReport report(messages, ErrorReport::formLocation(QStringLiteral("PushButton7_Click")));
         report.line(100, [] { throw Failure(QStringLiteral("Boom")); });
         QCOMPARE(messages.shown.size(), 1);
-        QCOMPARE(messages.shown[0].flags, 48);
+        QCOMPARE(messages.shown[0].flags, MessageFlags::Exclamation);
         QCOMPARE(messages.shown[0].title, QStringLiteral("Application Error"));
         QVERIFY(messages.shown[0].text.startsWith(QStringLiteral("Boom\r\nin Tagsift2021/08/31.Form1.PushButton7_Click at line 100\r\r")));
     }

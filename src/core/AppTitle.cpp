@@ -1,4 +1,4 @@
-#include "AppTitle.h"
+#include "core/AppTitle.h"
 
 namespace tagsifter {
 

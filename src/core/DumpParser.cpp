@@ -1,4 +1,4 @@
-#include "DumpParser.h"
+#include "core/DumpParser.h"
 
 namespace tagsifter {
 

@@ -1,4 +1,4 @@
-#include "platform/calc/SheetBuffer.h"
+#include "core/SheetBuffer.h"
 
 #include <QtTest>
 

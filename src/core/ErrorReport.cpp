@@ -1,6 +1,6 @@
-#include "ErrorReport.h"
+#include "core/ErrorReport.h"
 
-#include "platform/Failure.h"
+#include "core/Failure.h"
 
 #include <utility>
 

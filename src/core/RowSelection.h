@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tagsifter {
+
+/// The rows of `texts` (1-based positions) whose lower-cased text contains the lower-cased
+/// `filter` (`containing`), or does not.
+QList<int> rowsMatching(const QStringList& texts, const QString& filter, bool containing);
+/// The distinct non-empty texts of `texts`, in order of first appearance; equal means equal
+/// character for character.
+QStringList distinctPaths(const QStringList& texts);
+
+} // namespace tagsifter

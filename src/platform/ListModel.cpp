@@ -1,0 +1,151 @@
+#include "ListModel.h"
+
+#include "core/Failure.h"
+
+#include <iterator>
+
+namespace tagsifter {
+
+namespace {
+[[noreturn]] void outOfBounds()
+{
+    throw Failure(QStringLiteral("Index out of bounds"), ErrorCode::SubscriptOutOfRange);
+}
+} // namespace
+
+ListModel::ListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
+        return QVariant();
+    const Row& row = at(index.row() + 1);
+    if (index.column() == 0)
+        return row.text;
+    return row.subItems.value(index.column() - 1);
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= m_headers.size())
+        return QVariant();
+    return m_headers.at(section);
+}
+
+void ListModel::checkColumn(int column) const
+{
+    if (column < 1 || column > m_headers.size())
+        outOfBounds();
+}
+
+void ListModel::checkRow(int row) const
+{
+    if (row < 1 || row > count())
+        outOfBounds();
+}
+
+void ListModel::addColumn(const QString& header)
+{
+    const int column = static_cast<int>(m_headers.size());
+    beginInsertColumns(QModelIndex(), column, column);
+    m_headers.append(header);
+    endInsertColumns();
+}
+
+QString ListModel::headerText(int column) const
+{
+    checkColumn(column);
+    return m_headers.at(column - 1);
+}
+
+void ListModel::setHeaderText(int column, const QString& text)
+{
+    checkColumn(column);
+    m_headers[column - 1] = text;
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
+}
+
+int ListModel::addItem(const QString& text, const QStringList& subItems)
+{
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.push_back(Row{text, subItems});
+    endInsertRows();
+    return count();
+}
+
+void ListModel::addItems(std::vector<Row> rows)
+{
+    if (rows.empty())
+        return;
+    const int first = count();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
+                  std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+QString ListModel::text(int row) const
+{
+    checkRow(row);
+    return at(row).text;
+}
+
+QString ListModel::cell(int row, int column) const
+{
+    checkRow(row);
+    return column == 1 ? at(row).text : at(row).subItems.value(column - 2);
+}
+
+QString ListModel::subItem(int row, int k) const
+{
+    checkRow(row);
+    return at(row).subItems.value(k - 1);
+}
+
+void ListModel::setText(int row, const QString& text)
+{
+    checkRow(row);
+    m_rows[static_cast<size_t>(row - 1)].text = text;
+    const QModelIndex changed = index(row - 1, 0);
+    emit dataChanged(changed, changed, {Qt::DisplayRole});
+}
+
+void ListModel::removeRange(int row, int count)
+{
+    checkRow(row);
+    checkRow(row + count - 1);
+    beginRemoveRows(QModelIndex(), row - 1, row + count - 2);
+    m_rows.erase(m_rows.begin() + (row - 1), m_rows.begin() + (row - 1 + count));
+    endRemoveRows();
+}
+
+void ListModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    endResetModel();
+}
+
+QStringList ListModel::texts() const
+{
+    QStringList all;
+    all.reserve(count());
+    for (const Row& row : m_rows)
+        all.append(row.text);
+    return all;
+}
+
+} // namespace tagsifter

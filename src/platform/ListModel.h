@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <vector>
+
+namespace tagsifter {
+
+/// The rows of a list: a text per row and its sub-items, under a row of column headers.
+/// Besides Qt's model interface it offers the list's own, with 1-based rows and columns; a
+/// position outside the list throws Failure 9, as the callers' error reports expect.
+class ListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit ListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Columns, 1-based.
+    void addColumn(const QString& header);
+    QString headerText(int column) const;
+    void setHeaderText(int column, const QString& text);
+    /// Throws unless `column` is one of the list's columns.
+    void checkColumn(int column) const;
+
+    // Rows, 1-based.
+    struct Row
+    {
+        QString text;
+        QStringList subItems;
+    };
+    /// Appends a row; returns its position.
+    int addItem(const QString& text, const QStringList& subItems = {});
+    /// Appends the rows in one step, in their order.
+    void addItems(std::vector<Row> rows);
+    int count() const { return static_cast<int>(m_rows.size()); }
+    QString text(int row) const;
+    /// Column 1 is the row text, column k (k >= 2) sub-item k - 1.
+    QString cell(int row, int column) const;
+    QString subItem(int row, int k) const;
+    void setText(int row, const QString& text);
+    void remove(int row) { removeRange(row, 1); }
+    /// Removes `count` rows from `row` on in one step.
+    void removeRange(int row, int count);
+    void clear();
+    /// The text of every row, top to bottom.
+    QStringList texts() const;
+    /// Throws unless `row` is one of the list's rows.
+    void checkRow(int row) const;
+
+private:
+    const Row& at(int row) const { return m_rows[static_cast<size_t>(row - 1)]; }
+
+    QStringList m_headers;
+    std::vector<Row> m_rows;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,121 @@
+#include "ScriptedProcesses.h"
+
+#include <QFile>
+#include <QTimer>
+
+namespace tagsifter::test {
+
+namespace {
+
+class ScriptedHandle : public ProcessHandle
+{
+public:
+    ScriptedHandle(ScriptedProcesses& owner, ScriptedAnswer answer, QString outputFile)
+        : m_owner(owner), m_answer(std::move(answer)), m_outputFile(std::move(outputFile))
+    {
+        if (!m_answer.hang && m_answer.polls == 0)
+            end();
+    }
+    bool waitForEnd(int) override
+    {
+        if (!m_ended && !m_answer.hang && --m_answer.polls <= 0)
+            end();
+        return m_ended;
+    }
+    bool hasEnded() const override { return m_ended; }
+    void kill() override
+    {
+        if (!m_ended)
+            ++m_owner.killed;
+        m_ended = true;
+    }
+    int exitCode() const override { return 0; }
+
+private:
+    void end()
+    {
+        QFile file(m_outputFile);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(m_answer.output);
+        m_ended = true;
+    }
+    ScriptedProcesses& m_owner;
+    ScriptedAnswer m_answer;
+    QString m_outputFile;
+    bool m_ended = false;
+};
+
+class ScriptedChannel : public SessionChannel
+{
+public:
+    explicit ScriptedChannel(ScriptedProcesses::Script script) : m_script(std::move(script)) {}
+    bool isRunning() const override { return m_running; }
+    void write(const QByteArray& bytes) override
+    {
+        m_input += bytes;
+        qsizetype end;
+        while ((end = m_input.indexOf('\n')) >= 0) {
+            const QByteArray line = m_input.left(end);
+            m_input.remove(0, end + 1);
+            handle(line);
+        }
+    }
+    QByteArray readOutput() override { return std::exchange(m_output, QByteArray()); }
+    bool waitForEnd(int) override { return !m_running; }
+    void kill() override { endSoon(); }
+
+private:
+    void handle(const QByteArray& line)
+    {
+        if (line == "False") {
+            endSoon();
+        } else if (line.startsWith("-execute")) {
+            const ScriptedAnswer answer = m_script(QFile::decodeName(m_path));
+            if (answer.die) {
+                endSoon();
+            } else if (!answer.hang) {
+                m_output += answer.output + "{ready" + line.mid(8) + "}\n";
+                QTimer::singleShot(0, this, [this] { emit outputReady(); });
+            }
+        } else if (line != "-stay_open") {
+            m_path = line.startsWith("./") ? line.mid(2) : line;
+        }
+    }
+    void endSoon()
+    {
+        if (!m_running)
+            return;
+        m_running = false;
+        QTimer::singleShot(0, this, [this] { emit ended(); });
+    }
+    ScriptedProcesses::Script m_script;
+    QByteArray m_input, m_output, m_path;
+    bool m_running = true;
+};
+
+} // namespace
+
+QString ScriptedProcesses::findExecutable(const QString&) const
+{
+    return QStringLiteral("/scripted/exiftool");
+}
+
+std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&,
+                                                        const QStringList& arguments,
+                                                        const QString& outputFile)
+{
+    ++oneShotStarts;
+    const QString path = arguments.value(0);
+    if (onStart)
+        onStart(path);
+    return std::make_unique<ScriptedHandle>(*this, oneShot(path), outputFile);
+}
+
+std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&,
+                                                                const QStringList&)
+{
+    ++sessionStarts;
+    return std::make_unique<ScriptedChannel>(session);
+}
+
+} // namespace tagsifter::test

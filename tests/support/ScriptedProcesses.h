@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/Process.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace tagsifter::test {
+
+/// How a scripted exiftool answers for one image.
+struct ScriptedAnswer
+{
+    /// What it prints for the image.
+    QByteArray output;
+    /// One-shot reads: the polls it takes before it ends.
+    int polls = 0;
+    /// Never answers until it is killed.
+    bool hang = false;
+    /// A session ends instead of answering.
+    bool die = false;
+};
+
+/// Processes that run no program: every exiftool, one-shot or session, answers as the test
+/// scripts it, at once and without a clock. A session speaks the stay-open protocol.
+class ScriptedProcesses : public ProcessService
+{
+public:
+    using Script = std::function<ScriptedAnswer(const QString& path)>;
+
+    QString findExecutable(const QString& name) const override;
+    std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
+                                         const QString& outputFile) override;
+    std::unique_ptr<SessionChannel> startSession(const QString& program,
+                                                 const QStringList& arguments) override;
+
+    Script oneShot = [](const QString&) { return ScriptedAnswer(); };
+    Script session = [](const QString&) { return ScriptedAnswer(); };
+    /// Called as each one-shot exiftool starts, with the image it reads.
+    std::function<void(const QString& path)> onStart;
+    int oneShotStarts = 0;
+    int sessionStarts = 0;
+    /// One-shot exiftools that were killed before they ended.
+    int killed = 0;
+};
+
+} // namespace tagsifter::test

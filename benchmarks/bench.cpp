@@ -74,7 +74,8 @@ int benchScan()
 {
     QTemporaryDir dir;
     for (int f = 0; f < 2000; ++f) {
-        const QString folder = dir.path() + QStringLiteral("/d%1/e%2/f%3").arg(f % 20).arg(f % 100).arg(f);
+        const QString folder =
+            dir.path() + QStringLiteral("/d%1/e%2/f%3").arg(f % 20).arg(f % 100).arg(f);
         QDir().mkpath(folder);
         for (int i = 0; i < 10; ++i)
             writeFile(folder + QStringLiteral("/IMG_%1.%2").arg(i).arg(i % 3 ? "jpg" : "JPG"));

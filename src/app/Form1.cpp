@@ -2,11 +2,11 @@
 
 #include "core/AppTitle.h"
 #include "core/ErrorReport.h"
+#include "core/Failure.h"
 #include "filelist/FileAdder.h"
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
 #include "filelist/Samples.h"
-#include "core/Failure.h"
 #include "platform/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
@@ -75,17 +75,16 @@ QFont arial(double points)
 
 } // namespace
 
-Form1::Form1(const Platform& platform, QString applicationFolder, QString exiftool,
-             QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint),
+Form1::Form1(const Platform& platform, QString applicationFolder, QString exiftool, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       m_platform(platform), m_applicationFolder(std::move(applicationFolder))
 {
     createControls();
 
-    m_editor = std::make_unique<FileListEditor>(m_platform, *m_listView1, *this,
-                                                m_applicationFolder);
+    m_editor =
+        std::make_unique<FileListEditor>(m_platform, *m_listView1, *this, m_applicationFolder);
     m_adder = std::make_unique<FileAdder>(m_platform, *m_listView1, *this);
     m_drop = std::make_unique<FileDrop>(m_platform, *m_listView1);
     m_samples = std::make_unique<Samples>(m_platform, m_applicationFolder);
@@ -188,11 +187,10 @@ void Form1::createProgressBar()
 void Form1::setTabOrder()
 {
     const QList<QWidget*> order{
-        m_listView1,       m_listView2,       m_pushButton[3],  m_pushButton[1],
-        m_pushButton[2],   m_pushButton[6],   m_pushButton[17], m_pushButton[11],
-        m_pushButton[4],   m_pushButton[7],   m_frame2,         m_text1,
-        m_pushButton[8],   m_pushButton[12],  m_pushButton[13], m_progressBar1,
-        m_pushButton[14],  m_pushButton[15],  m_pushButton[16]};
+        m_listView1,     m_listView2,      m_pushButton[3],  m_pushButton[1],  m_pushButton[2],
+        m_pushButton[6], m_pushButton[17], m_pushButton[11], m_pushButton[4],  m_pushButton[7],
+        m_frame2,        m_text1,          m_pushButton[8],  m_pushButton[12], m_pushButton[13],
+        m_progressBar1,  m_pushButton[14], m_pushButton[15], m_pushButton[16]};
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
 }
@@ -251,14 +249,15 @@ QString Form1::helpText()
     return tr("Sometimes this software cannot search long numeric values. For example, when "
               "searching the Altitude metadata of an image, 352.676 will succeed but 352.6765140 "
               "will fail. Therefore, please try reducing your length/precision if you are not "
-              "getting the results you want.")
-           + QStringLiteral("\r\n\r\n") + tr("Questions? Please contact Team Brimvale at ")
-           + contactPage();
+              "getting the results you want.") +
+           QStringLiteral("\r\n\r\n") + tr("Questions? Please contact Team Brimvale at ") +
+           contactPage();
 }
 
 void Form1::Form_Load()
 {
-    ErrorReport report(*m_platform.messages, ErrorReport::formLocation(QStringLiteral("Form_Load")));
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("Form_Load")));
     report.line(100, [&] { ApplySkin(); });
     report.line(104, [&] { setWindowTitle(productName()); });
     report.line(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/tagsifter/tagsifter.png"))); });

@@ -29,8 +29,8 @@ std::optional<TagValue> parseDumpLine(const QString& line)
         return std::nullopt;
     // The version line and the folder line, and any other line that happens to hold either
     // text, are never results.
-    if (line.contains(QLatin1String("ExifTool Version Number"))
-        || line.contains(QLatin1String("Directory")))
+    if (line.contains(QLatin1String("ExifTool Version Number")) ||
+        line.contains(QLatin1String("Directory")))
         return std::nullopt;
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
     if (colon < 0)

@@ -23,10 +23,9 @@ QString ErrorReport::supportAddress()
 
 QString ErrorReport::text(const QString& description, const QString& location, int line)
 {
-    return description + QLatin1String("\r\n") + QLatin1String("in ") + location
-           + QLatin1Char(' ') + QLatin1String("at line ") + QString::number(line)
-           + QLatin1String("\r\r") + QLatin1String("Please email screenshot of this message to ")
-           + supportAddress();
+    return description + QLatin1String("\r\n") + tr("in ") + location + QLatin1Char(' ') +
+           tr("at line ") + QString::number(line) + QLatin1String("\r\r") +
+           tr("Please email screenshot of this message to ") + supportAddress();
 }
 
 void ErrorReport::report(int number, std::exception_ptr failure)
@@ -39,11 +38,11 @@ void ErrorReport::report(int number, std::exception_ptr failure)
     } catch (const std::exception& other) {
         description = QString::fromLocal8Bit(other.what());
     } catch (...) {
-        description = QStringLiteral("Unexpected failure");
+        description = tr("Unexpected failure");
     }
     ++m_reports;
     m_messages.show(text(description, m_location, number), MessageFlags::Exclamation,
-                    QStringLiteral("Application Error"));
+                    tr("Application Error"));
 }
 
 } // namespace tagsifter

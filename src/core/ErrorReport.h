@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <exception>
@@ -17,6 +18,8 @@ namespace tagsifter {
 ///     if (report.condition(102, [&] { return ...; })) { ... }   // a failing test enters
 class ErrorReport
 {
+    Q_DECLARE_TR_FUNCTIONS(ErrorReport)
+
 public:
     ErrorReport(MessageBoxService& messages, QString location);
 

@@ -25,10 +25,8 @@ private:
 namespace ErrorCode {
 constexpr int PermissionDenied = 70;
 constexpr int PathNotFound = 76;
-constexpr int InvalidProcedureCall = 5;
-constexpr int ObjectVariableNotSet = 91;
 constexpr int SubscriptOutOfRange = 9;
-constexpr int TooManyFiles = 20476;
+constexpr int ObjectVariableNotSet = 91;
 } // namespace ErrorCode
 
 } // namespace tagsifter

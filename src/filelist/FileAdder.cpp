@@ -1,8 +1,8 @@
 #include "FileAdder.h"
 
-#include "core/PathRules.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "core/PathRules.h"
 #include "platform/ListView.h"
 
 namespace tagsifter {
@@ -14,24 +14,24 @@ FileAdder::FileAdder(const Platform& platform, ListView& fileList, WindowPointer
 
 QString FileAdder::openDialogTitle()
 {
-    return QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files");
+    return tr("Add File(s) - Use Ctrl & Shift to select multiple files");
 }
 
 QString FileAdder::openDialogFilter()
 {
-    return QStringLiteral("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|");
+    return tr("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|");
 }
 
 QString FileAdder::extensionPrompt()
 {
-    return QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all txt "
-                          "files, doc for all doc files, etc.)");
+    return tr("Enter file extension to load:\r\r(* for all files, txt for all txt "
+              "files, doc for all doc files, etc.)");
 }
 
 QString FileAdder::tooManyFilesMessage()
 {
-    return QStringLiteral("You've selected too many files to add.\r\rPlease try adding via the "
-                          "\"Add All\" button.");
+    return tr("You've selected too many files to add.\r\rPlease try adding via the "
+              "\"Add All\" button.");
 }
 
 int FileAdder::dialogBufferLength(const OpenFilesAnswer& answer)
@@ -73,21 +73,17 @@ void FileAdder::PushButton4_Click()
                        ErrorReport::formLocation(QStringLiteral("PushButton4_Click")));
     QString extension;
     report.line(100, [&] {
-        extension = m_platform.input->ask(
-            extensionPrompt(),
-            m_platform.settings->read(Setting::Extension));
+        extension =
+            m_platform.input->ask(extensionPrompt(), m_platform.settings->read(Setting::Extension));
     });
     if (report.condition(102, [&] { return !extension.isEmpty(); }))
         report.line(104, [&] { m_platform.settings->write(Setting::Extension, extension); });
     if (extension.isEmpty())
         return;
-    report.line(106, [&] {
-        m_lastFolderPath = m_platform.settings->read(Setting::LastFolder);
-    });
+    report.line(106, [&] { m_lastFolderPath = m_platform.settings->read(Setting::LastFolder); });
     QString folder;
     report.line(108, [&] {
-        folder = m_platform.dialogs->browseFolder(QStringLiteral("Please select folder:"),
-                                                  m_lastFolderPath);
+        folder = m_platform.dialogs->browseFolder(tr("Please select folder:"), m_lastFolderPath);
     });
     if (folder.isEmpty())
         return;

@@ -4,6 +4,8 @@
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
+#include <QCoreApplication>
+
 namespace tagsifter {
 
 class ListView;
@@ -11,6 +13,8 @@ class ListView;
 /// "Add JPEG File(s)" and "Add All JPEG File(s) In Folder".
 class FileAdder
 {
+    Q_DECLARE_TR_FUNCTIONS(FileAdder)
+
 public:
     FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer);
 

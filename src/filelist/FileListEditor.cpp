@@ -17,15 +17,16 @@ constexpr int kScrollUpBelowY = 305;
 constexpr int kScrollDownFromY = 365;
 } // namespace
 
-FileListEditor::FileListEditor(const Platform& platform, ListView& fileList,
-                               WindowPointer& pointer, QString applicationFolder, QObject* parent)
+FileListEditor::FileListEditor(const Platform& platform, ListView& fileList, WindowPointer& pointer,
+                               QString applicationFolder, QObject* parent)
     : QObject(parent), m_platform(platform), m_fileList(fileList), m_pointer(pointer),
       m_applicationFolder(std::move(applicationFolder))
 {
     connect(&fileList, &ListView::itemClicked, this, &FileListEditor::ListView1_ItemClick);
     connect(&fileList, &ListView::mousePressed, this, [this] { ListView1_MouseDown(); });
-    connect(&fileList, &ListView::mouseMoved, this,
-            [this](Qt::MouseButtons, QPoint at, QPoint screen) { ListView1_MouseMove(at, screen); });
+    connect(
+        &fileList, &ListView::mouseMoved, this,
+        [this](Qt::MouseButtons, QPoint at, QPoint screen) { ListView1_MouseMove(at, screen); });
     connect(&fileList, &ListView::mouseReleased, this, [this] { ListView1_MouseUp(); });
     connect(&fileList, &ListView::keyPressed, this,
             [this](int key, Qt::KeyboardModifiers) { ListView1_KeyDown(key); });
@@ -34,7 +35,8 @@ FileListEditor::FileListEditor(const Platform& platform, ListView& fileList,
 
 void FileListEditor::PushButton7_Click()
 {
-    ErrorReport report(*m_platform.messages, ErrorReport::formLocation(QStringLiteral("PushButton7_Click")));
+    ErrorReport report(*m_platform.messages,
+                       ErrorReport::formLocation(QStringLiteral("PushButton7_Click")));
     report.line(100, [&] {
         if (!m_pointer.isBusy())
             m_fileList.clear();

@@ -1,8 +1,8 @@
 #include "FolderScan.h"
 
-#include "core/PathRules.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "core/PathRules.h"
 #include "platform/ListView.h"
 
 namespace tagsifter {
@@ -26,9 +26,9 @@ bool tooLong(const QString& text, int limit)
 
 bool usableFolderName(const QString& name)
 {
-    return !tooLong(name, kMaxNameBytes + 1) && !HasOddCharacters(name)
-           && !name.contains(QLatin1Char('?')) && name != QLatin1String(".")
-           && name != QLatin1String("..");
+    return !tooLong(name, kMaxNameBytes + 1) && !HasOddCharacters(name) &&
+           !name.contains(QLatin1Char('?')) && name != QLatin1String(".") &&
+           name != QLatin1String("..");
 }
 
 } // namespace
@@ -52,9 +52,11 @@ int FolderScan::attributesOrZero(const QString& path) const
     }
 }
 
-bool FolderScan::FileExists(const QString& path) const
+bool FolderScan::isHiddenSystemFolder(const QString& folder) const
 {
-    return m_platform.files->fileExists(path);
+    const int attributes = m_platform.files->attributes(folder);
+    return !m_platform.files->isRoot(folder) &&
+           (attributes == kHiddenSystemFolder || attributes == kHiddenSystemLink);
 }
 
 bool FolderScan::IsFolder(const QString& path) const
@@ -94,19 +96,14 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
     QStringList found;
     for (int i = 0; i < folders.size(); ++i) {
         const QString d = folders.at(i);
-        if (!report.value(100, [&] { return IsFolder(d); }, true))
+        if (!report.value(
+                100, [&] { return IsFolder(d); }, true))
             continue;
         if (tooLong(d, kMaxPathBytes))
             continue;
         m_platform.events->yieldSometimes();
         const bool skipped = report.value(
-            102,
-            [&] {
-                const int attributes = m_platform.files->attributes(d);
-                return !m_platform.files->isRoot(d)
-                       && (attributes == kHiddenSystemFolder || attributes == kHiddenSystemLink);
-            },
-            false);
+            102, [&] { return isHiddenSystemFolder(d); }, false);
         if (skipped)
             continue;
         try {
@@ -118,8 +115,8 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
             }
         } catch (const Failure& failure) {
             // A folder that may not be read or has vanished leaves the scan, files and all.
-            if (failure.code() == ErrorCode::PermissionDenied
-                || failure.code() == ErrorCode::PathNotFound) {
+            if (failure.code() == ErrorCode::PermissionDenied ||
+                failure.code() == ErrorCode::PathNotFound) {
                 const int at = folders.indexOf(d);
                 if (at >= 0) {
                     folders.removeAt(at);
@@ -136,9 +133,7 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
             if (!IsFolder(s))
                 return;
             m_platform.events->yieldSometimes();
-            const int attributes = m_platform.files->attributes(s);
-            if (m_platform.files->isRoot(s)
-                || (attributes != kHiddenSystemFolder && attributes != kHiddenSystemLink))
+            if (!isHiddenSystemFolder(s))
                 folders.append(s);
         });
     }

@@ -21,13 +21,15 @@ public:
     void GetSubDirectories2016(QStringList& folders, bool recursive);
     /// Names of the files of `folder` that match `pattern`, hidden ones included.
     QStringList ListFiles(const QString& folder, const QString& pattern) const;
-    bool FileExists(const QString& path) const;
     bool IsFolder(const QString& path) const;
 
     static QString scanLocation();
 
 private:
     int attributesOrZero(const QString& path) const;
+    /// True for a hidden + system folder (or such a link) other than the root: it is left out
+    /// with its subtree.
+    bool isHiddenSystemFolder(const QString& folder) const;
 
     Platform m_platform;
     ListView& m_fileList;

@@ -25,8 +25,8 @@ QString ScrambleText(const QString& text, const QString& key, EventLoopService* 
     out.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         yieldSometimes(events);
-        int sum = static_cast<unsigned char>(bytes.at(i))
-                  + static_cast<unsigned char>(k.at(i % k.size()));
+        int sum = static_cast<unsigned char>(bytes.at(i)) +
+                  static_cast<unsigned char>(k.at(i % k.size()));
         if (sum > 255)
             sum -= 255;
         out.append(QChar(static_cast<char16_t>(sum)));
@@ -73,26 +73,25 @@ QString Samples::samplesFolder() const
 
 QString Samples::openFolderQuestion()
 {
-    return QStringLiteral("Would you like this software to open the folder where these sample "
-                          "files are stored (so that you can view them before working with "
-                          "them)?");
+    return tr("Would you like this software to open the folder where these sample "
+              "files are stored (so that you can view them before working with "
+              "them)?");
 }
 
 void Samples::TakeSampleSnapshot()
 {
     QStringList names;
     try {
-        names = m_platform.files->listFiles(samplesFolder() + QLatin1Char('/'),
-                                            QStringLiteral("*.*"));
+        names =
+            m_platform.files->listFiles(samplesFolder() + QLatin1Char('/'), QStringLiteral("*.*"));
     } catch (...) {
         // A missing Samples folder records an empty snapshot, taken again next start.
     }
     QStringList paths;
     for (const QString& name : std::as_const(names))
         paths.append(samplesFolder() + QLatin1Char('/') + name);
-    m_platform.settings->write(Setting::Snapshot,
-                               ScrambleText(paths.join(QLatin1Char('|')), scramblingKey(),
-                                            m_platform.events));
+    m_platform.settings->write(Setting::Snapshot, ScrambleText(paths.join(QLatin1Char('|')),
+                                                               scramblingKey(), m_platform.events));
 }
 
 void Samples::checkSnapshot()
@@ -110,8 +109,7 @@ void Samples::LoadSampleFiles(ListView& list)
         if (m_platform.files->pathExists(path) && !ListContains(list, path))
             list.addItem(path);
     }
-    if (m_platform.messages->show(openFolderQuestion(), MessageFlags::YesNo)
-        == MessageAnswer::Yes)
+    if (m_platform.messages->show(openFolderQuestion(), MessageFlags::YesNo) == MessageAnswer::Yes)
         m_platform.shell->openUrl(QUrl::fromLocalFile(samplesFolder()));
 }
 

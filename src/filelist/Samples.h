@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 namespace tagsifter {
@@ -13,6 +14,8 @@ class ListView;
 /// "Load Sample/Example Files".
 class Samples
 {
+    Q_DECLARE_TR_FUNCTIONS(Samples)
+
 public:
     Samples(const Platform& platform, QString applicationFolder);
 
@@ -25,7 +28,7 @@ public:
     void LoadSampleFiles(ListView& list);
 
     QString samplesFolder() const;
-    static QString searchText() { return QStringLiteral("Kodak"); }
+    static QString searchText() { return tr("Kodak"); }
     static QString openFolderQuestion();
     static QString scramblingKey() { return QStringLiteral("quillmet"); }
 
@@ -41,7 +44,6 @@ bool ListContains(const ListView& list, const QString& text);
 /// code plus the key letter's code, less 255 above 255. The result holds one character per
 /// byte. `yieldEach` runs once per character.
 QString ScrambleText(const QString& text, const QString& key, EventLoopService* events = nullptr);
-QString UnscrambleText(const QString& text, const QString& key,
-                       EventLoopService* events = nullptr);
+QString UnscrambleText(const QString& text, const QString& key, EventLoopService* events = nullptr);
 
 } // namespace tagsifter

@@ -5,12 +5,12 @@
 #include <QFile>
 
 #include <algorithm>
-#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tagsifter {
 
@@ -89,7 +89,9 @@ std::vector<Entry> listEntries(const QString& folder, bool wantFolders)
             continue;
         unsigned char type = entry->d_type;
         if (type == DT_UNKNOWN) {
-            struct stat info {};
+            struct stat info
+            {
+            };
             const QByteArray full = path + '/' + raw;
             if (::lstat(full.constData(), &info) != 0)
                 continue;
@@ -99,9 +101,8 @@ std::vector<Entry> listEntries(const QString& folder, bool wantFolders)
             entries.push_back(Entry{QFile::decodeName(raw), type == DT_REG});
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return listedBefore(a.name, b.name);
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return listedBefore(a.name, b.name); });
     return entries;
 }
 
@@ -121,14 +122,18 @@ void sortListing(QStringList& names)
 
 int LocalFileSystem::attributes(const QString& path) const
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     const QByteArray raw = native(path);
     if (raw.isEmpty() || ::lstat(raw.constData(), &info) != 0)
         throw Failure(QStringLiteral("File not found: %1").arg(path), ErrorCode::PathNotFound);
     int bits = 0;
     if (S_ISLNK(info.st_mode)) {
         bits |= Attribute::ReparsePoint;
-        struct stat target {};
+        struct stat target
+        {
+        };
         if (::stat(raw.constData(), &target) == 0 && S_ISDIR(target.st_mode))
             bits |= Attribute::Directory;
         else
@@ -148,14 +153,18 @@ int LocalFileSystem::attributes(const QString& path) const
 
 bool LocalFileSystem::pathExists(const QString& path) const
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     const QByteArray raw = native(path);
     return !raw.isEmpty() && ::stat(raw.constData(), &info) == 0;
 }
 
 bool LocalFileSystem::fileExists(const QString& path) const
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     const QByteArray raw = native(path);
     return !raw.isEmpty() && ::stat(raw.constData(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
@@ -170,8 +179,8 @@ QStringList LocalFileSystem::listFiles(const QString& folder, const QString& pat
     QStringList kept;
     for (const Entry& entry : listEntries(folder, false)) {
         // A regular file exists; a link is asked whether its target is a file.
-        if (matchesWildcard(entry.name, pattern)
-            && (entry.regular || fileExists(joined(folder, entry.name))))
+        if (matchesWildcard(entry.name, pattern) &&
+            (entry.regular || fileExists(joined(folder, entry.name))))
             kept.append(entry.name);
     }
     return kept;

@@ -69,8 +69,8 @@ void ListView::select(int row)
 {
     m_model->checkRow(row);
     setCurrentIndex(m_model->index(row - 1, 0));
-    selectionModel()->select(m_model->index(row - 1, 0), QItemSelectionModel::ClearAndSelect
-                                                             | QItemSelectionModel::Rows);
+    selectionModel()->select(m_model->index(row - 1, 0),
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void ListView::ensureVisible(int row)

@@ -143,9 +143,8 @@ MessageAnswer QtMessageBox::show(const QString& text, MessageFlags flags, const 
 QString QtInputBox::ask(const QString& prompt, const QString& defaultAnswer, const QString& title)
 {
     bool ok = false;
-    const QString answer = QInputDialog::getText(m_owner, titleOrDefault(title),
-                                                 displayText(prompt), QLineEdit::Normal,
-                                                 defaultAnswer, &ok);
+    const QString answer = QInputDialog::getText(
+        m_owner, titleOrDefault(title), displayText(prompt), QLineEdit::Normal, defaultAnswer, &ok);
     return ok ? answer : QString();
 }
 

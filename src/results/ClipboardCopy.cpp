@@ -13,14 +13,16 @@ constexpr int kClipboardAttempts = 1000;
 
 QString copiedMessage()
 {
-    return QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where "
-                          "you normally type and press Ctrl+V to paste the clipboard.");
+    return QCoreApplication::translate(
+        "ClipboardCopy", "Results have been copied to the clipboard.\r\rClick a text area where "
+                         "you normally type and press Ctrl+V to paste the clipboard.");
 }
 
 QString copyFailedMessage()
 {
-    return QStringLiteral("The results could not be copied to the clipboard.\r\rAnother program "
-                          "may be holding it. Please try again.");
+    return QCoreApplication::translate(
+        "ClipboardCopy", "The results could not be copied to the clipboard.\r\rAnother program "
+                         "may be holding it. Please try again.");
 }
 
 bool ClearClipboard(ClipboardService& clipboard)

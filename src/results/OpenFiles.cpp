@@ -23,7 +23,8 @@ void OpenFiles::PushButton15_Click()
     ErrorReport report(*m_platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton15_Click")));
     // Rows but no current row is the same missing selection as no rows at all: one message.
-    if (report.condition(100, [&] { return m_results.count() == 0 || m_results.selectedIndex() == 0; })) {
+    if (report.condition(
+            100, [&] { return m_results.count() == 0 || m_results.selectedIndex() == 0; })) {
         m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
         return;
     }

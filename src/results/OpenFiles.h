@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace tagsifter {
@@ -13,18 +14,17 @@ class ListView;
 /// associates with them.
 class OpenFiles
 {
+    Q_DECLARE_TR_FUNCTIONS(OpenFiles)
+
 public:
     OpenFiles(const Platform& platform, ListView& results, WindowPointer& pointer);
 
     void PushButton15_Click();
     void PushButton16_Click();
 
-    static QString noSelectionMessage() { return QStringLiteral("No files selected in list."); }
-    static QString emptyListMessage() { return QStringLiteral("No file selected in Results list."); }
-    static QString missingFileMessage()
-    {
-        return QStringLiteral("Can not open this file. It does not exist.");
-    }
+    static QString noSelectionMessage() { return tr("No files selected in list."); }
+    static QString emptyListMessage() { return tr("No file selected in Results list."); }
+    static QString missingFileMessage() { return tr("Can not open this file. It does not exist."); }
 
 private:
     void open(const QString& path);

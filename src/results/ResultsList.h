@@ -29,11 +29,8 @@ public:
     /// A double-click removes the selected row, as the list's tool tip says; not while busy.
     void ListView2_DblClick();
 
-    static QString containingPrompt() { return QStringLiteral("Remove entries containing: "); }
-    static QString notContainingPrompt()
-    {
-        return QStringLiteral("Remove entries not containing: ");
-    }
+    static QString containingPrompt() { return tr("Remove entries containing: "); }
+    static QString notContainingPrompt() { return tr("Remove entries not containing: "); }
 
 private:
     void filter(const QString& procedure, const QString& prompt, bool containing);

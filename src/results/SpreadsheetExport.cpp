@@ -16,14 +16,14 @@ SpreadsheetExport::SpreadsheetExport(const Platform& platform, ListView& results
 
 QString SpreadsheetExport::probeMessage()
 {
-    return QStringLiteral("Excel is not installed on this computer. You need to have it "
-                          "installed to use this software without error.");
+    return tr("Excel is not installed on this computer. You need to have it "
+              "installed to use this software without error.");
 }
 
 QString SpreadsheetExport::notInstalledMessage()
 {
-    return QStringLiteral("Excel is not installed on this computer. You need to have it "
-                          "installed to use this feature.");
+    return tr("Excel is not installed on this computer. You need to have it "
+              "installed to use this feature.");
 }
 
 bool SpreadsheetExport::SaveResultsAsExcelFileIsExcelInstalled()

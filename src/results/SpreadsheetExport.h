@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
+#include <QCoreApplication>
+
 namespace tagsifter {
 
 class ListView;
@@ -11,6 +13,8 @@ class ListView;
 /// left open, unsaved, for the user.
 class SpreadsheetExport
 {
+    Q_DECLARE_TR_FUNCTIONS(SpreadsheetExport)
+
 public:
     SpreadsheetExport(const Platform& platform, ListView& results, WindowPointer& pointer);
 

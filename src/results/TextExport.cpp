@@ -16,7 +16,7 @@ TextExport::TextExport(const Platform& platform, ListView& results, WindowPointe
 
 QString TextExport::overwriteQuestion(const QString& path)
 {
-    return QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?");
+    return tr("Are you sure you wish to overwrite ") + path + tr(" ?");
 }
 
 void TextExport::writeRows(const ListView& results, const QString& path, EventLoopService* events)
@@ -40,11 +40,12 @@ void TextExport::PushButton2_Click()
     ErrorReport report(*m_platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton2_Click")));
     QString path;
-    report.line(100, [&] { path = m_platform.dialogs->saveFile(QStringLiteral("Save"), dialogFilter()); });
+    report.line(100, [&] { path = m_platform.dialogs->saveFile(tr("Save"), dialogFilter()); });
     if (path.isEmpty())
         return;
     if (report.condition(102, [&] { return m_platform.files->pathExists(path); })) {
-        const MessageAnswer answer = m_platform.messages->show(overwriteQuestion(path), MessageFlags::YesNo);
+        const MessageAnswer answer =
+            m_platform.messages->show(overwriteQuestion(path), MessageFlags::YesNo);
         if (answer != MessageAnswer::Yes)
             return;
     }
@@ -53,7 +54,7 @@ void TextExport::PushButton2_Click()
     const int before = report.reportCount();
     report.line(106, [&] { writeRows(m_results, path, m_platform.events); });
     if (report.reportCount() == before)
-        report.line(108, [&] { m_platform.messages->show(QStringLiteral("Done."), MessageFlags::Ok); });
+        report.line(108, [&] { m_platform.messages->show(tr("Done."), MessageFlags::Ok); });
     report.line(110, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }
 

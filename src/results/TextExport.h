@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
+#include <QCoreApplication>
+
 namespace tagsifter {
 
 class ListView;
@@ -10,6 +12,8 @@ class ListView;
 /// "Save Results As Text File": one path per results row, in list order.
 class TextExport
 {
+    Q_DECLARE_TR_FUNCTIONS(TextExport)
+
 public:
     TextExport(const Platform& platform, ListView& results, WindowPointer& pointer);
 
@@ -19,7 +23,7 @@ public:
     static void writeRows(const ListView& results, const QString& path, EventLoopService* events);
 
     static QString overwriteQuestion(const QString& path);
-    static QString dialogFilter() { return QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }
+    static QString dialogFilter() { return tr("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }
 
 private:
     Platform m_platform;

@@ -49,8 +49,7 @@ void DumpProgress::endWait()
 
 ExifTool::ExifTool(const Platform& platform, QString program)
     : m_platform(platform), m_program(std::move(program)),
-      m_temp(std::make_unique<QTemporaryDir>(QDir::tempPath()
-                                             + QLatin1String("/tagsifter-XXXXXX")))
+      m_temp(std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1String("/tagsifter-XXXXXX")))
 {
 }
 
@@ -91,8 +90,8 @@ QStringList ExifTool::argumentsFor(const QString& path)
 
 QString ExifTool::waitText(const QString& progressText, int polls)
 {
-    return progressText + (progressText.isEmpty() ? QString() : QStringLiteral(", "))
-           + QLatin1String("Please wait.. ") + QString::number(polls - kPollsBeforeWaitText);
+    return progressText + (progressText.isEmpty() ? QString() : QStringLiteral(", ")) +
+           QLatin1String("Please wait.. ") + QString::number(polls - kPollsBeforeWaitText);
 }
 
 int ExifTool::waitValue(int polls, int progressValue, int total)

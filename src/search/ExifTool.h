@@ -64,8 +64,8 @@ public:
 
     /// Starts `program` with `arguments` (output to `outputFile`), waits for its end while the
     /// window stays alive, and returns its exit code. A stop request ends the process.
-    int RunAndWait(const QString& program, const QStringList& arguments,
-                   const QString& outputFile, DumpProgress progress);
+    int RunAndWait(const QString& program, const QStringList& arguments, const QString& outputFile,
+                   DumpProgress progress);
 
     /// Asked on every poll; a true answer ends the process being waited for.
     void setStopRequest(std::function<bool()> stopRequested);

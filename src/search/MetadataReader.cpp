@@ -121,7 +121,9 @@ MetadataReader::~MetadataReader()
 
 MetadataReader::Stamp MetadataReader::stampOf(const QString& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     Stamp stamp;
     if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
         stamp.size = info.st_size;
@@ -202,8 +204,8 @@ void MetadataReader::dispatch(const QString& program)
 void MetadataReader::prefetch(const QString& program, const QString& path)
 {
     const Stamp stamp = stampOf(path);
-    if (path.isEmpty() || isKnown(path, stamp) || isPending(path)
-        || m_failures.value(path) >= kSessionAttempts)
+    if (path.isEmpty() || isKnown(path, stamp) || isPending(path) ||
+        m_failures.value(path) >= kSessionAttempts)
         return;
     m_requestedStamp.insert(path, stamp);
     m_queue.push_back(path);
@@ -212,8 +214,8 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
 
 bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
 {
-    return m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path))
-           || (m_sessions.empty() && !freeSession(program));
+    return m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path)) ||
+           (m_sessions.empty() && !freeSession(program));
 }
 
 QString MetadataReader::readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress)

@@ -47,7 +47,9 @@ void SearchRun::PushButton1_Click()
     QString program;
     report.line(118, [&] { program = m_exifTool.EnsureExifTool(); });
     bool exiftoolMissing = program.isEmpty();
-    const int n = exiftoolMissing ? 0 : report.value(120, [&] { return m_controls.fileList->count(); }, 0);
+    const int n = exiftoolMissing ? 0
+                                  : report.value(
+                                        120, [&] { return m_controls.fileList->count(); }, 0);
     for (int i = 1; i <= n; ++i) {
         if (!searchImage(report, i, program, searchText, exiftoolMissing))
             break;

@@ -57,8 +57,8 @@ private:
     void start(ErrorReport& report);
     /// The steps for image `i` of the list: progress, a yield, the stop check, the read and
     /// the rows. False when the run ends here.
-    bool searchImage(ErrorReport& report, int i, const QString& program,
-                     const QString& searchText, bool& exiftoolMissing);
+    bool searchImage(ErrorReport& report, int i, const QString& program, const QString& searchText,
+                     bool& exiftoolMissing);
     /// The dump of `path`; `stopped` tells that a stop request cut it short.
     QString readDump(const QString& program, int i, const QString& path, bool& stopped);
     void finish(ErrorReport& report, bool showDone);

@@ -17,10 +17,7 @@ public:
     virtual void showProgress(int value, const QString& text) = 0;
 
     /// The progress text while no run is in progress.
-    static QString idleText()
-    {
-        return QCoreApplication::translate("SearchView", "Progress Bar");
-    }
+    static QString idleText() { return QCoreApplication::translate("SearchView", "Progress Bar"); }
 };
 
 } // namespace tagsifter

@@ -1,5 +1,5 @@
-#include "core/AppTitle.h"
 #include "app/Form1.h"
+#include "core/AppTitle.h"
 #include "filelist/Samples.h"
 #include "platform/ListView.h"
 #include "search/SearchRun.h"
@@ -25,8 +25,7 @@ struct AppFolder
     explicit AppFolder(bool withSkin, bool withCursor, bool withSamples = true)
     {
         if (withSkin)
-            writeFile(dir.path() + QStringLiteral("/x/o.cjs"),
-                      "QPushButton { color: #103060; }");
+            writeFile(dir.path() + QStringLiteral("/x/o.cjs"), "QPushButton { color: #103060; }");
         if (withCursor)
             QFile::copy(QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/HAND-M.CUR"),
                         dir.path() + QStringLiteral("/HAND-M.CUR"));
@@ -162,7 +161,8 @@ private slots:
         for (QWidget* control : form.findChildren<QWidget*>()) {
             if (expected.contains(control->objectName()))
                 QCOMPARE(bool(control->focusPolicy() & Qt::TabFocus),
-                         control->objectName() != "Frame2" && control->objectName() != "ProgressBar1");
+                         control->objectName() != "Frame2" &&
+                             control->objectName() != "ProgressBar1");
         }
         QStringList focusable = expected;
         focusable.removeAll("Frame2");
@@ -194,9 +194,11 @@ private slots:
         AppFolder folder(skin, cursor);
         Form1 form(fake.platform(), folder.path());
         form.Form_Load();
-        const QColor expected = skin ? QApplication::palette().color(QPalette::Button) : QColor(Qt::white);
+        const QColor expected =
+            skin ? QApplication::palette().color(QPalette::Button) : QColor(Qt::white);
         QCOMPARE(form.palette().color(QPalette::Window), expected);
-        QCOMPARE(form.control(QStringLiteral("Frame2"))->palette().color(QPalette::Window), expected);
+        QCOMPARE(form.control(QStringLiteral("Frame2"))->palette().color(QPalette::Window),
+                 expected);
         QCOMPARE(form.styleSheet().isEmpty(), !skin);
         QCOMPARE(form.hasCustomPointer(), cursor);
         QVERIFY(fake.messages.shown.isEmpty());
@@ -225,7 +227,8 @@ private slots:
             Form1 form(fake.platform(), folder.path());
             form.Form_Load();
             if (draw == 7)
-                QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl(QStringLiteral("https://www.brimvale.example/"))});
+                QCOMPARE(fake.shell.opened,
+                         QList<QUrl>{QUrl(QStringLiteral("https://www.brimvale.example/"))});
             else
                 QVERIFY(fake.shell.opened.isEmpty());
         }
@@ -241,8 +244,8 @@ private slots:
         }
         const QString stored = fake.settings.read(QStringLiteral("Snapshot"), QString());
         QCOMPARE(UnscrambleText(stored, Samples::scramblingKey()),
-                 folder.path() + QStringLiteral("/Samples/a.jpg|") + folder.path()
-                     + QStringLiteral("/Samples/b.jpg"));
+                 folder.path() + QStringLiteral("/Samples/a.jpg|") + folder.path() +
+                     QStringLiteral("/Samples/b.jpg"));
         // A snapshot once taken is kept: new sample files are not seen.
         writeFile(folder.path() + QStringLiteral("/Samples/c.jpg"));
         Form1 again(fake.platform(), folder.path());
@@ -333,22 +336,19 @@ private slots:
         QCOMPARE(fake.messages.shown.size(), 1);
         QCOMPARE(fake.messages.shown[0].flags, MessageFlags::Ok);
         QCOMPARE(fake.messages.shown[0].title, QStringLiteral("Tagsifter"));
-        QCOMPARE(fake.messages.shown[0].text,
-                 QStringLiteral("Sometimes this software cannot search long numeric values. For example, "
-                                "when searching the Altitude metadata of an image, 352.676 will succeed "
-                                "but 352.6765140 will fail. Therefore, please try reducing your "
-                                "length/precision if you are not getting the results you want.\r\n\r\n"
-                                "Questions? Please contact Team Brimvale at "
-                                "https://www.brimvale.example/contact/"));
+        QCOMPARE(fake.messages.shown[0].text, Form1::helpText());
     }
 
     void appTitle_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("title");
-        QTest::newRow("one word stays whole") << "Tagsifter" << "Tagsifter";
-        QTest::newRow("last word removed") << "Brimvale Tag Finder" << "Brimvale Tag";
-        QTest::newRow("two words") << "Tag Sifter" << "Tag";
+        QTest::newRow("one word stays whole") << "Tagsifter"
+                                              << "Tagsifter";
+        QTest::newRow("last word removed") << "Brimvale Tag Finder"
+                                           << "Brimvale Tag";
+        QTest::newRow("two words") << "Tag Sifter"
+                                   << "Tag";
         QTest::newRow("long name loses words")
             << "Brimvale Professional Metadata Search Studio Deluxe Edition"
             << "Brimvale Professional Metadata Search";
@@ -373,7 +373,8 @@ private slots:
         QVERIFY(raw.allKeys().isEmpty());
         fake.settings.write(QStringLiteral("Extension"), QStringLiteral("*"));
         QtSettingsStore reopened(fake.settingsFile);
-        QCOMPARE(reopened.read(QStringLiteral("Extension"), QStringLiteral("jpg")), QStringLiteral("*"));
+        QCOMPARE(reopened.read(QStringLiteral("Extension"), QStringLiteral("jpg")),
+                 QStringLiteral("*"));
     }
 };
 

@@ -27,21 +27,32 @@ private slots:
         QTest::addColumn<bool>("entry");
         QTest::addColumn<QString>("tag");
         QTest::addColumn<QString>("value");
-        QTest::newRow("make") << "Make                            : Kodak" << true << "Make" << "Kodak";
+        QTest::newRow("make") << "Make                            : Kodak" << true << "Make"
+                              << "Kodak";
         QTest::newRow("date keeps its colons")
             << "Date/Time Original              : 2021:08:31 10:00:00" << true
-            << "Date/Time Original" << "2021:08:31 10:00:00";
-        QTest::newRow("only spaces after the colon") << "Comment                         :    "
-                                                     << true << "Comment" << "";
-        QTest::newRow("trailing colon kept inside") << "Note : a: b :" << true << "Note" << "a: b :";
-        QTest::newRow("tabs are not trimmed") << "Tag :\tvalue\t" << true << "Tag" << "\tvalue\t";
-        QTest::newRow("no colon") << "Warning without colon" << false << "" << "";
-        QTest::newRow("empty") << "" << false << "" << "";
-        QTest::newRow("version line") << "ExifTool Version Number         : 12.57" << false << "" << "";
-        QTest::newRow("folder line") << "Directory                       : /home/a" << false << "" << "";
-        QTest::newRow("Directory inside a value") << "Comment : see Directory X" << false << "" << "";
-        QTest::newRow("directory in lower case is kept") << "Comment : see directory X" << true
-                                                         << "Comment" << "see directory X";
+            << "Date/Time Original"
+            << "2021:08:31 10:00:00";
+        QTest::newRow("only spaces after the colon")
+            << "Comment                         :    " << true << "Comment"
+            << "";
+        QTest::newRow("trailing colon kept inside") << "Note : a: b :" << true << "Note"
+                                                    << "a: b :";
+        QTest::newRow("tabs are not trimmed") << "Tag :\tvalue\t" << true << "Tag"
+                                              << "\tvalue\t";
+        QTest::newRow("no colon") << "Warning without colon" << false << ""
+                                  << "";
+        QTest::newRow("empty") << "" << false << ""
+                               << "";
+        QTest::newRow("version line") << "ExifTool Version Number         : 12.57" << false << ""
+                                      << "";
+        QTest::newRow("folder line") << "Directory                       : /home/a" << false << ""
+                                     << "";
+        QTest::newRow("Directory inside a value") << "Comment : see Directory X" << false << ""
+                                                  << "";
+        QTest::newRow("directory in lower case is kept")
+            << "Comment : see directory X" << true << "Comment"
+            << "see directory X";
     }
     void line()
     {
@@ -69,9 +80,10 @@ private slots:
     {
         const QString dump = recorded("Kodak_CX7530.txt");
         const QList<TagValue> kodak = matchingEntries(dump, QStringLiteral("kOdAk"));
-        QCOMPARE(kodak, (QList<TagValue>{{"File Name", "Kodak_CX7530.jpg"},
-                                         {"Make", "EASTMAN KODAK COMPANY"},
-                                         {"Camera Model Name", "KODAK CX7530 ZOOM DIGITAL CAMERA"}}));
+        QCOMPARE(kodak,
+                 (QList<TagValue>{{"File Name", "Kodak_CX7530.jpg"},
+                                  {"Make", "EASTMAN KODAK COMPANY"},
+                                  {"Camera Model Name", "KODAK CX7530 ZOOM DIGITAL CAMERA"}}));
         // The folder of the file is on the Directory line, which never matches.
         QVERIFY(matchingEntries(dump, QStringLiteral("Pictures")).isEmpty());
         QCOMPARE(matchingEntries(dump, QStringLiteral("2005:08:13 09:47")).constFirst(),

@@ -1,6 +1,6 @@
 #include "core/ErrorReport.h"
-#include "filelist/FolderScan.h"
 #include "core/Failure.h"
+#include "filelist/FolderScan.h"
 #include "support/FakePlatform.h"
 
 #include <QTest>
@@ -14,22 +14,25 @@ class TestErrorReport : public QObject
 private slots:
     void reportTextIsExact()
     {
-        QCOMPARE(ErrorReport::text(QStringLiteral("Subscript out of range"),
-                                   QStringLiteral("Tagsift2021/08/31.Form1.PushButton1_Click"), 122),
-                 QStringLiteral("Subscript out of range\r\nin Tagsift2021/08/31.Form1.PushButton1_Click "
-                                "at line 122\r\rPlease email screenshot of this message to "
-                                "support@brimvale.example"));
+        QCOMPARE(
+            ErrorReport::text(QStringLiteral("Subscript out of range"),
+                              QStringLiteral("Tagsift2021/08/31.Form1.PushButton1_Click"), 122),
+            QStringLiteral("Subscript out of range\r\nin Tagsift2021/08/31.Form1.PushButton1_Click "
+                           "at line 122\r\rPlease email screenshot of this message to "
+                           "support@brimvale.example"));
     }
 
     void firstLineFailureReports100()
     {
         FakeMessages messages;
-        ErrorReport report(messages, ErrorReport::formLocation(QStringLiteral("PushButton7_Click")));
+        ErrorReport report(messages,
+                           ErrorReport::formLocation(QStringLiteral("PushButton7_Click")));
         report.line(100, [] { throw Failure(QStringLiteral("Boom")); });
         QCOMPARE(messages.shown.size(), 1);
         QCOMPARE(messages.shown[0].flags, MessageFlags::Exclamation);
         QCOMPARE(messages.shown[0].title, QStringLiteral("Application Error"));
-        QVERIFY(messages.shown[0].text.startsWith(QStringLiteral("Boom\r\nin Tagsift2021/08/31.Form1.PushButton7_Click at line 100\r\r")));
+        QVERIFY(messages.shown[0].text.startsWith(QStringLiteral(
+            "Boom\r\nin Tagsift2021/08/31.Form1.PushButton7_Click at line 100\r\r")));
     }
 
     void twoFailuresTwoReportsAndTheProcedureRunsOn()
@@ -58,7 +61,9 @@ private slots:
             entered = true;
         QVERIFY(entered);
         QVERIFY(!report.condition(112, [] { return false; }));
-        QCOMPARE(report.value(114, []() -> int { throw Failure(QStringLiteral("x")); }, 7), 7);
+        QCOMPARE(report.value(
+                     114, []() -> int { throw Failure(QStringLiteral("x")); }, 7),
+                 7);
         QCOMPARE(messages.shown.size(), 2);
     }
 

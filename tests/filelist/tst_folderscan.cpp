@@ -1,11 +1,11 @@
-#include "filelist/FolderScan.h"
 #include "core/Failure.h"
+#include "filelist/FolderScan.h"
 #include "platform/ListView.h"
 #include "support/FakePlatform.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -51,9 +51,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QString t = dir.path();
-        for (const char* f : {"top.jpg", "A/a1.jpg", "A/Deep/d.jpg", "A/Deep/Deeper/e.jpg", "b/b1.JPG",
-                              "b/b2.jpeg", "b/~temp.jpg", "b/.hidden.jpg", ".hiddenfolder/h.jpg",
-                              "c/notes.txt"})
+        for (const char* f :
+             {"top.jpg", "A/a1.jpg", "A/Deep/d.jpg", "A/Deep/Deeper/e.jpg", "b/b1.JPG", "b/b2.jpeg",
+              "b/~temp.jpg", "b/.hidden.jpg", ".hiddenfolder/h.jpg", "c/notes.txt"})
             writeFile(t + QLatin1Char('/') + QLatin1String(f));
         FakePlatform fake;
         ListView list;
@@ -91,10 +91,11 @@ private slots:
     void oddNamesPassUnchanged()
     {
         QTemporaryDir dir;
-        const QStringList names{QStringLiteral("with space.jpg"), QStringLiteral("quote\"s'.jpg"),
-                                QStringLiteral("100%.jpg"), QStringLiteral("a&b.jpg"),
-                                QStringLiteral("-leading.jpg"), QString::fromUtf8("Ωmega.jpg"),
-                                QString::fromUtf8("写真.jpg"), QString::fromUtf8("Фото/в папке.jpg")};
+        const QStringList names{
+            QStringLiteral("with space.jpg"), QStringLiteral("quote\"s'.jpg"),
+            QStringLiteral("100%.jpg"),       QStringLiteral("a&b.jpg"),
+            QStringLiteral("-leading.jpg"),   QString::fromUtf8("Ωmega.jpg"),
+            QString::fromUtf8("写真.jpg"),    QString::fromUtf8("Фото/в папке.jpg")};
         for (const QString& name : names)
             writeFile(dir.path() + QLatin1Char('/') + name);
         FakePlatform fake;
@@ -112,7 +113,8 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.path() + QStringLiteral("/a/x.jpg"));
         QFile::link(dir.path(), dir.path() + QStringLiteral("/a/loop"));
-        QFile::link(dir.path() + QStringLiteral("/a/x.jpg"), dir.path() + QStringLiteral("/a/y.jpg"));
+        QFile::link(dir.path() + QStringLiteral("/a/x.jpg"),
+                    dir.path() + QStringLiteral("/a/y.jpg"));
         FakePlatform fake;
         ListView list;
         FolderScan(fake.platform(), list).CollectFolderTree(dir.path(), QStringLiteral("*.*"));
@@ -146,19 +148,22 @@ private slots:
         QTemporaryDir dir(QStringLiteral("/tmp/tagsifter-perm-XXXXXX"));
         for (const char* f : {"open/o.jpg", "locked/l.jpg", "z.jpg"})
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
-        QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+        QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFileDevice::ExeOther |
+                                              QFileDevice::ReadOther);
         for (const char* f : {"open", "open/o.jpg", "z.jpg"})
-            QFile::setPermissions(dir.path() + QLatin1Char('/') + QLatin1String(f),
-                                  QFile::permissions(dir.path() + QLatin1Char('/') + QLatin1String(f))
-                                      | QFileDevice::ReadOther | QFileDevice::ExeOther);
-        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFileDevice::ReadOwner
-                                                                          | QFileDevice::WriteOwner
-                                                                          | QFileDevice::ExeOwner);
+            QFile::setPermissions(
+                dir.path() + QLatin1Char('/') + QLatin1String(f),
+                QFile::permissions(dir.path() + QLatin1Char('/') + QLatin1String(f)) |
+                    QFileDevice::ReadOther | QFileDevice::ExeOther);
+        QFile::setPermissions(dir.path() + QStringLiteral("/locked"), QFileDevice::ReadOwner |
+                                                                          QFileDevice::WriteOwner |
+                                                                          QFileDevice::ExeOwner);
         QProcess child;
         child.setProgram(QStringLiteral("setpriv"));
         child.setArguments({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                            QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                            QStringLiteral("-scan"), dir.path()});
+                            QStringLiteral("--clear-groups"),
+                            QCoreApplication::applicationFilePath(), QStringLiteral("-scan"),
+                            dir.path()});
         child.start();
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),

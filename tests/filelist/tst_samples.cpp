@@ -3,11 +3,11 @@
 #include "platform/ListView.h"
 #include "support/FakePlatform.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSettings>
-#include <QDir>
-#include <QFileInfo>
 #include <QTest>
 
 using namespace tagsifter;
@@ -47,7 +47,8 @@ private slots:
                                                "can view them before working with them)?")));
         QCOMPARE(fake.messages.shown[0].flags, MessageFlags::YesNo);
         // No keeps the folder closed; Yes opens it.
-        QCOMPARE(fake.shell.opened, QList<QUrl>{QUrl::fromLocalFile(app.path() + QStringLiteral("/Samples"))});
+        QCOMPARE(fake.shell.opened,
+                 QList<QUrl>{QUrl::fromLocalFile(app.path() + QStringLiteral("/Samples"))});
     }
 
     void absentSnapshotLoadsNothingButStillAsks()
@@ -79,7 +80,8 @@ private slots:
 
     void bundledSamplesAreRealCameraLikeImages()
     {
-        const QStringList names = QDir(samplesFolder()).entryList({QStringLiteral("*.jpg")}, QDir::Files);
+        const QStringList names =
+            QDir(samplesFolder()).entryList({QStringLiteral("*.jpg")}, QDir::Files);
         QVERIFY(names.size() >= 5);
         for (const QString& name : names)
             QVERIFY(QFileInfo(samplesFolder() + QLatin1Char('/') + name).size() < 20000);
@@ -89,11 +91,49 @@ private slots:
     {
         FakePlatform fake;
         const QString path = QString::fromUtf8("/opt/tagsifter/Samples/ünïcødé 写真.jpg|/x/y.jpg");
-        fake.settings.write(QStringLiteral("Snapshot"), ScrambleText(path, Samples::scramblingKey()));
+        fake.settings.write(QStringLiteral("Snapshot"),
+                            ScrambleText(path, Samples::scramblingKey()));
         QtSettingsStore reopened(fake.settingsFile);
         QCOMPARE(UnscrambleText(reopened.read(QStringLiteral("Snapshot"), QString()),
                                 Samples::scramblingKey()),
                  path);
+    }
+
+    void scrambling_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("printable") << "/opt/tagsifter/Samples/a.jpg|/opt/tagsifter/Samples/b.jpg";
+        QTest::newRow("non-Latin") << QString::fromUtf8("/home/ünal/写真/Ωmega.jpg");
+        QTest::newRow("bytes near 255") << QString::fromUtf8("ÿþý") + QChar(0x7e);
+    }
+    void scrambling()
+    {
+        QFETCH(QString, text);
+        const QString key = Samples::scramblingKey();
+        QCOMPARE(key.size(), 8);
+        const QString scrambled = ScrambleText(text, key);
+        QCOMPARE(scrambled.isEmpty(), text.isEmpty());
+        for (const QChar c : scrambled)
+            QVERIFY(c.unicode() >= 1 && c.unicode() <= 255);
+        if (!text.isEmpty())
+            QVERIFY(scrambled != text);
+        QCOMPARE(UnscrambleText(scrambled, key), text);
+    }
+
+    void scramblingRule()
+    {
+        // 'a' (97) + 'q' (113) = 210; 200 + 'q' = 313 - 255 = 58.
+        QCOMPARE(ScrambleText(QStringLiteral("a"), QStringLiteral("qqqqqqqq")),
+                 QString(QChar(210)));
+        // Over the UTF-8 bytes: "ÿ" is C3 BF; 195 + 113 - 255 = 53, 191 + 113 - 255 = 49.
+        QCOMPARE(ScrambleText(QString::fromUtf8("ÿ"), QStringLiteral("qqqqqqqq")),
+                 QStringLiteral("51"));
+        QCOMPARE(UnscrambleText(QStringLiteral("51"), QStringLiteral("qqqqqqqq")),
+                 QString::fromUtf8("ÿ"));
+        // The key runs round: the ninth character uses the first key letter again.
+        const QString nine = ScrambleText(QStringLiteral("aaaaaaaaa"), QStringLiteral("abcdefgh"));
+        QCOMPARE(nine.at(8), nine.at(0));
     }
 };
 

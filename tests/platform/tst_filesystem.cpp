@@ -20,17 +20,28 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("star-dot-star, no dot") << "README" << "*.*" << true;
-        QTest::newRow("lower pattern, upper name") << "DSC0001.JPG" << "*.jpg" << true;
-        QTest::newRow("upper pattern") << "a.jpg" << "*.JPG" << true;
-        QTest::newRow("jpg is not jpeg") << "a.jpeg" << "*.jpg" << false;
-        QTest::newRow("jpg is not jpgx") << "a.jpgx" << "*.jpg" << false;
-        QTest::newRow("two dots") << "a.jpg" << "*..jpg" << false;
-        QTest::newRow("two dots match") << "a..jpg" << "*..jpg" << true;
-        QTest::newRow("question mark") << "a1.jpg" << "a?.jpg" << true;
-        QTest::newRow("question needs one") << "a.jpg" << "a?.jpg" << false;
-        QTest::newRow("non-Latin") << "Ärger.JPG" << "ä*.jpg" << true;
-        QTest::newRow("star") << "anything" << "*" << true;
+        QTest::newRow("star-dot-star, no dot") << "README"
+                                               << "*.*" << true;
+        QTest::newRow("lower pattern, upper name") << "DSC0001.JPG"
+                                                   << "*.jpg" << true;
+        QTest::newRow("upper pattern") << "a.jpg"
+                                       << "*.JPG" << true;
+        QTest::newRow("jpg is not jpeg") << "a.jpeg"
+                                         << "*.jpg" << false;
+        QTest::newRow("jpg is not jpgx") << "a.jpgx"
+                                         << "*.jpg" << false;
+        QTest::newRow("two dots") << "a.jpg"
+                                  << "*..jpg" << false;
+        QTest::newRow("two dots match") << "a..jpg"
+                                        << "*..jpg" << true;
+        QTest::newRow("question mark") << "a1.jpg"
+                                       << "a?.jpg" << true;
+        QTest::newRow("question needs one") << "a.jpg"
+                                            << "a?.jpg" << false;
+        QTest::newRow("non-Latin") << "Ärger.JPG"
+                                   << "ä*.jpg" << true;
+        QTest::newRow("star") << "anything"
+                              << "*" << true;
     }
     void wildcard()
     {

@@ -18,7 +18,9 @@ private slots:
         list.addColumn(QStringLiteral("Image"));
         list.addColumn(QStringLiteral("Metadata Tag"));
         list.addColumn(QStringLiteral("Value"));
-        QCOMPARE(list.addItem(QStringLiteral("/a b/ü.jpg"), {QStringLiteral("Make"), QStringLiteral("  Kodak ")}), 1);
+        QCOMPARE(list.addItem(QStringLiteral("/a b/ü.jpg"),
+                              {QStringLiteral("Make"), QStringLiteral("  Kodak ")}),
+                 1);
         QCOMPARE(list.addItem(QStringLiteral("/b.jpg"), {QStringLiteral("Tag"), QString()}), 2);
         QCOMPARE(list.count(), 2);
         QCOMPARE(list.text(1), QStringLiteral("/a b/ü.jpg"));

@@ -1,6 +1,6 @@
-#include "platform/ListView.h"
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
+#include "platform/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
@@ -303,9 +303,6 @@ private slots:
         SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
         QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
                                                      SpreadsheetExport::notInstalledMessage()}));
-        QCOMPARE(SpreadsheetExport::notInstalledMessage(),
-                 QStringLiteral("Excel is not installed on this computer. You need to have it "
-                                "installed to use this feature."));
         QVERIFY(pointer.history.isEmpty());
 
         FakePlatform lost;

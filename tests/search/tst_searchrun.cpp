@@ -135,8 +135,7 @@ private slots:
         Window w;
         const QString kodak = corpusFolder() + QStringLiteral("/Kodak_CX7530.jpg");
         w.search({kodak}, QStringLiteral("EASTMAN kodak"));
-        QCOMPARE(results(w.results),
-                 (QList<Row>{{kodak, "Make", "EASTMAN KODAK COMPANY"}}));
+        QCOMPARE(results(w.results), (QList<Row>{{kodak, "Make", "EASTMAN KODAK COMPANY"}}));
         // A new run empties the list first; a date keeps its colons.
         w.files.clear();
         w.search({kodak}, QStringLiteral("2005:08:13 09:47"));
@@ -194,8 +193,7 @@ private slots:
     void refusedRuns()
     {
         Window w;
-        w.results.addItem(QStringLiteral("/kept"),
-                                     {QStringLiteral("t"), QStringLiteral("v")});
+        w.results.addItem(QStringLiteral("/kept"), {QStringLiteral("t"), QStringLiteral("v")});
         w.search({}, QStringLiteral("x"));
         QCOMPARE(w.fake.messages.texts(), QStringList({"No folders added."}));
         QVERIFY(w.run.stopFlag());
@@ -228,7 +226,9 @@ private slots:
     void stopEndsAHungImage()
     {
         ScriptedProcesses processes;
-        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 0, true}; };
+        processes.oneShot = [](const QString&) {
+            return ScriptedAnswer{"Make : Kodak\n", 0, true};
+        };
         Window w(QString(), &processes);
         w.run.setOneShot(true);
         QStringList seenHeaders;
@@ -378,16 +378,17 @@ private slots:
             return ScriptedAnswer{"Make : Kodak session\n", 0, path.contains("hang"),
                                   path.contains("die")};
         };
-        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak one-shot\n"}; };
+        processes.oneShot = [](const QString&) {
+            return ScriptedAnswer{"Make : Kodak one-shot\n"};
+        };
         Window w(QString(), &processes);
         w.run.reader().setHangTimeout(50);
         w.search({"/photos/ok1.jpg", "/photos/die.jpg", "/photos/hang.jpg", "/photos/ok2.jpg"},
                  "kodak");
-        QCOMPARE(results(w.results),
-                 (QList<Row>{{"/photos/ok1.jpg", "Make", "Kodak session"},
-                             {"/photos/die.jpg", "Make", "Kodak one-shot"},
-                             {"/photos/hang.jpg", "Make", "Kodak one-shot"},
-                             {"/photos/ok2.jpg", "Make", "Kodak session"}}));
+        QCOMPARE(results(w.results), (QList<Row>{{"/photos/ok1.jpg", "Make", "Kodak session"},
+                                                 {"/photos/die.jpg", "Make", "Kodak one-shot"},
+                                                 {"/photos/hang.jpg", "Make", "Kodak one-shot"},
+                                                 {"/photos/ok2.jpg", "Make", "Kodak session"}}));
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
         // Each bad image was tried twice in a session, each failure costing a session.
         QVERIFY(processes.sessionStarts >= 5);

@@ -100,9 +100,8 @@ QString ScriptedProcesses::findExecutable(const QString&) const
     return QStringLiteral("/scripted/exiftool");
 }
 
-std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&,
-                                                        const QStringList& arguments,
-                                                        const QString& outputFile)
+std::unique_ptr<ProcessHandle>
+ScriptedProcesses::start(const QString&, const QStringList& arguments, const QString& outputFile)
 {
     ++oneShotStarts;
     const QString path = arguments.value(0);
@@ -111,8 +110,7 @@ std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&,
     return std::make_unique<ScriptedHandle>(*this, oneShot(path), outputFile);
 }
 
-std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&,
-                                                                const QStringList&)
+std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&, const QStringList&)
 {
     ++sessionStarts;
     return std::make_unique<ScriptedChannel>(session);

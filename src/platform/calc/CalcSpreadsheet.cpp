@@ -8,11 +8,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
@@ -86,28 +87,23 @@ template <class Calls> void unoCalls(Calls&& calls)
 /// an office and opening its first document take seconds.
 void whileAnswering(const std::function<void()>& work)
 {
-    std::atomic<bool> done{false};
     std::exception_ptr failure;
-    std::thread worker([&] {
+    QFuture<void> done = QtConcurrent::run([&] {
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
-        done = true;
     });
     if (QCoreApplication::instance()) {
         QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (done)
-                loop.quit();
-        });
-        poll.start(10);
-        if (!done)
+        QFutureWatcher<void> watcher;
+        QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(done);
+        if (!done.isFinished())
             loop.exec();
     }
-    worker.join();
+    done.waitForFinished();
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -253,39 +249,35 @@ Reference<uno::XComponentContext> CalcSpreadsheet::localContext()
     return m_local;
 }
 
-bool CalcSpreadsheet::probe()
+namespace {
+
+/// Starts an invisible office with the throw-away `profile`, listening on `pipe`, in a process
+/// group of its own so that the office's own children end with it. `ended` is set once the
+/// started process is gone.
+void startProbeOffice(QProcess& office, const QString& soffice, const QString& profile,
+                      const QString& pipe, std::atomic<bool>& ended)
 {
-    Reference<uno::XComponentContext> local;
-    try {
-        local = localContext();
-    } catch (const Failure&) {
-        return false;
-    }
-    QTemporaryDir profile;
-    if (!profile.isValid())
-        return false;
-    const QString pipe = newPipeName(QStringLiteral("probe"));
-    QProcess office;
     office.setStandardOutputFile(QProcess::nullDevice());
     office.setStandardErrorFile(QProcess::nullDevice());
-    // A process group of its own, so that the office's own children end with it.
     office.setChildProcessModifier([] { ::setsid(); });
-    std::atomic<bool> ended{false};
     QObject::connect(&office, &QProcess::finished, [&] { ended = true; });
     QObject::connect(&office, &QProcess::errorOccurred, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             ended = true;
     });
-    office.start(sofficePath(),
-                 {QStringLiteral("--headless"), QStringLiteral("--invisible"),
-                  QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
-                  QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"),
-                  QStringLiteral("-env:UserInstallation=") +
-                      QUrl::fromLocalFile(profile.path()).toString(QUrl::FullyEncoded),
-                  QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)});
-    const qint64 group = office.processId();
-    if (group > 0)
-        RunningProbes::instance().add(static_cast<pid_t>(group), profile.path());
+    office.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--invisible"),
+                           QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
+                           QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"),
+                           QStringLiteral("-env:UserInstallation=") +
+                               QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
+                           QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)});
+}
+
+/// Opens a hidden sheet in the office on `pipe`, closes it and ends that office; true when the
+/// sheet opened.
+bool openSheetAndEnd(const Reference<uno::XComponentContext>& local, const QString& pipe,
+                     const std::atomic<bool>& ended)
+{
     bool opened = false;
     try {
         whileAnswering([&] {
@@ -307,7 +299,12 @@ bool CalcSpreadsheet::probe()
     } catch (const Failure&) {
         opened = false;
     }
-    // Whatever happened, nothing of the probe's office outlives it.
+    return opened;
+}
+
+/// Whatever happened, nothing of the probe's office outlives it.
+void endProbeOffice(QProcess& office, qint64 group)
+{
     QElapsedTimer clock;
     clock.start();
     while (office.state() != QProcess::NotRunning && clock.elapsed() < 10000) {
@@ -320,6 +317,30 @@ bool CalcSpreadsheet::probe()
         RunningProbes::instance().remove(static_cast<pid_t>(group));
     }
     office.waitForFinished(1000);
+}
+
+} // namespace
+
+bool CalcSpreadsheet::probe()
+{
+    Reference<uno::XComponentContext> local;
+    try {
+        local = localContext();
+    } catch (const Failure&) {
+        return false;
+    }
+    QTemporaryDir profile;
+    if (!profile.isValid())
+        return false;
+    const QString pipe = newPipeName(QStringLiteral("probe"));
+    QProcess office;
+    std::atomic<bool> ended{false};
+    startProbeOffice(office, sofficePath(), profile.path(), pipe, ended);
+    const qint64 group = office.processId();
+    if (group > 0)
+        RunningProbes::instance().add(static_cast<pid_t>(group), profile.path());
+    const bool opened = openSheetAndEnd(local, pipe, ended);
+    endProbeOffice(office, group);
     return opened;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Spreadsheet.h"
 #include "core/SheetBuffer.h"
+#include "platform/Spreadsheet.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -64,7 +64,10 @@ public:
             if (++m_owner.cells == m_owner.killAfterCells) {
                 for (int pid : processesWith(exportPipes()))
                     ::kill(pid, SIGKILL);
-                QTest::qWait(500);
+                // The next cell goes to an office that is gone.
+                QDeadlineTimer limit(10000);
+                while (!processesWith(exportPipes()).isEmpty() && !limit.hasExpired())
+                    QTest::qWait(20);
             }
             m_document->setCellText(row, column, text);
         }
@@ -187,6 +190,7 @@ private slots:
         QVERIFY(program.waitForStarted());
         const QString pipes = QStringLiteral("tagsifter_probe_%1_").arg(program.processId());
         QTRY_VERIFY_WITH_TIMEOUT(!processesWith(pipes).isEmpty(), 5000);
+        program.write("quit\n");
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(processesWith(pipes).isEmpty(), 5000);
@@ -292,7 +296,9 @@ int main(int argc, char** argv)
     if (argc > 1 && qstrcmp(argv[1], "--quit-during-probe") == 0) {
         QApplication app(argc, argv);
         CalcSpreadsheet calc;
-        QTimer::singleShot(500, [] { std::quick_exit(0); });
+        // The test says when: once it has seen the probe's office running.
+        QSocketNotifier quit(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&quit, &QSocketNotifier::activated, [] { std::quick_exit(0); });
         calc.probe();
         return 1;
     }

@@ -65,6 +65,15 @@ QRect twipsRect(int left, int top, int width, int height)
                  twipsToPixels(height));
 }
 
+// A progress bar that shows its text as it stands: QProgressBar would read "%p", "%v" and "%m"
+// in a file name as its own placeholders.
+class PlainProgressBar : public QProgressBar
+{
+public:
+    using QProgressBar::QProgressBar;
+    QString text() const override { return format(); }
+};
+
 QFont arial(double points)
 {
     QFont font(QStringLiteral("Arial"));
@@ -145,6 +154,8 @@ void Form1::createLists()
     m_listView1->setToolTip(
         tr("Drag and drop files here. Double-click item to remove it. Move | line to right and "
            "out of window to reveal full names."));
+    // Item views put no tool tip on the accessibility bus: a screen reader hears it this way.
+    m_listView1->setAccessibleDescription(m_listView1->toolTip());
 
     m_listView2 = new ListView(this);
     m_listView2->setObjectName(QStringLiteral("ListView2"));
@@ -152,6 +163,7 @@ void Form1::createLists()
     m_listView2->setFont(arial(9));
     m_listView2->setToolTip(tr("Double-click item to remove it. Move | line to right and out of "
                                "window to reveal full names."));
+    m_listView2->setAccessibleDescription(m_listView2->toolTip());
     connect(m_listView2, &ListView::mouseMoved, this, [this] { pointerReset(); });
 }
 
@@ -167,6 +179,7 @@ void Form1::createSearchBox()
 
     m_text1 = new QLineEdit(m_frame2);
     m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setAccessibleName(m_frame2->title());
     m_text1->setGeometry(twipsRect(240, 300, 7320, 345));
     m_text1->setMouseTracking(true);
     m_text1->installEventFilter(this);
@@ -174,7 +187,7 @@ void Form1::createSearchBox()
 
 void Form1::createProgressBar()
 {
-    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1 = new PlainProgressBar(this);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar1->setGeometry(twipsRect(120, 8895, 7800, 405));
     m_progressBar1->setRange(0, 100);

@@ -26,9 +26,9 @@ bool tooLong(const QString& text, int limit)
 
 bool usableFolderName(const QString& name)
 {
+    // "?" is a legal character here: every name can be held, so none stands for a lost one.
     return !tooLong(name, kMaxNameBytes + 1) && !HasOddCharacters(name) &&
-           !name.contains(QLatin1Char('?')) && name != QLatin1String(".") &&
-           name != QLatin1String("..");
+           name != QLatin1String(".") && name != QLatin1String("..");
 }
 
 } // namespace

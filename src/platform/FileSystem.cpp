@@ -37,10 +37,18 @@ QString joined(const QString& folder, const QString& name)
     throw Failure(QStringLiteral("%1: %2").arg(reason, folder));
 }
 
+// As NTFS orders names: in upper case, code unit by code unit, so "_" and "[" come after the
+// letters. Names equal in upper case keep a fixed order by their own code units.
 bool listedBefore(const QString& a, const QString& b)
 {
-    const int folded = a.compare(b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t x = a.at(i).toUpper().unicode();
+        const char16_t y = b.at(i).toUpper().unicode();
+        if (x != y)
+            return x < y;
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
 bool matchFrom(const QString& name, int n, const QString& pattern, int p)

@@ -47,7 +47,8 @@ public:
 /// matches every name, with or without a dot.
 bool matchesWildcard(const QString& name, const QString& pattern);
 
-/// The listing order: case-insensitive alphabetical, the same every run.
+/// The listing order of an NTFS folder: names compared in upper case, code unit by code unit;
+/// the same every run.
 void sortListing(QStringList& names);
 
 /// The file system of this machine.

@@ -33,6 +33,14 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListModel(t
     header()->setSectionsMovable(false);
     viewport()->setMouseTracking(true);
     setMouseTracking(true);
+    // The row last selected stays the chosen one when a press below the rows clears the
+    // highlight, as the first press of a double-click there does; a row that focus alone made
+    // current was never chosen.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                if (!selected.isEmpty())
+                    m_chosen = QPersistentModelIndex(selected.indexes().constFirst());
+            });
 }
 
 void ListView::setColumnWidthTwips(int column, int twips)
@@ -43,10 +51,7 @@ void ListView::setColumnWidthTwips(int column, int twips)
 
 int ListView::selectedIndex() const
 {
-    const QModelIndex current = currentIndex();
-    if (!current.isValid() || !selectionModel()->isRowSelected(current.row(), QModelIndex()))
-        return 0;
-    return current.row() + 1;
+    return m_chosen.isValid() ? m_chosen.row() + 1 : 0;
 }
 
 QString ListView::selectedText() const

@@ -4,6 +4,7 @@
 #include "WindowPointer.h"
 
 #include <QCursor>
+#include <QPersistentModelIndex>
 #include <QStringList>
 #include <QTreeView>
 
@@ -50,7 +51,8 @@ public:
     void clear() { m_model->clear(); }
     QStringList texts() const { return m_model->texts(); }
 
-    /// The current row's position, or 0 when no row is current.
+    /// The chosen row's position: the row last selected, while it exists, even when a press
+    /// below the rows has cleared its highlight; 0 when there is none.
     int selectedIndex() const;
     /// The current row's text; throws Failure when no row is current.
     QString selectedText() const;
@@ -92,6 +94,7 @@ private:
     void applyPointer();
 
     ListModel* m_model;
+    QPersistentModelIndex m_chosen;
     DropHandler* m_dropHandler = nullptr;
     Pointer m_pointerMode = Pointer::Default;
     QCursor m_pointerPicture;

@@ -4,6 +4,7 @@
 #include "core/Failure.h"
 #include "platform/ListView.h"
 
+#include <exception>
 #include <memory>
 
 namespace tagsifter {
@@ -39,6 +40,30 @@ bool SpreadsheetExport::SaveResultsAsExcelFileIsExcelInstalled()
     return started;
 }
 
+void SpreadsheetExport::writeCells(SpreadsheetDocument& document)
+{
+    const int columns = m_results.columnCount();
+    int c = 1;
+    for (int k = 1; k <= columns; ++k) {
+        m_platform.events->yieldSometimes();
+        if (!m_results.cell(1, k).isEmpty())
+            document.setCellText(1, c++, m_results.headerText(k));
+    }
+    const int rows = m_results.count();
+    for (int r = 1; r <= rows; ++r) {
+        m_platform.events->yieldSometimes();
+        c = 1;
+        for (int k = 1; k <= columns; ++k) {
+            QString value = m_results.cell(r, k);
+            if (value.isEmpty())
+                continue;
+            if (k >= 2)
+                value.remove(QLatin1Char('='));
+            document.setCellText(r + 1, c++, value);
+        }
+    }
+}
+
 void SpreadsheetExport::PushButton14_Click()
 {
     ErrorReport report(*m_platform.messages,
@@ -56,34 +81,27 @@ void SpreadsheetExport::PushButton14_Click()
         m_pointer.setMousePointer(Pointer::Default);
         return;
     }
-    // A lost connection ends the export with one report, not one per remaining cell.
-    report.line(104, [&] {
-        const int columns = m_results.columnCount();
-        int c = 1;
-        for (int k = 1; k <= columns; ++k) {
-            m_platform.events->yieldSometimes();
-            if (!m_results.cell(1, k).isEmpty())
-                document->setCellText(1, c++, m_results.headerText(k));
-        }
-        const int rows = m_results.count();
-        for (int r = 1; r <= rows; ++r) {
-            m_platform.events->yieldSometimes();
-            c = 1;
-            for (int k = 1; k <= columns; ++k) {
-                QString value = m_results.cell(r, k);
-                if (value.isEmpty())
-                    continue;
-                if (k >= 2)
-                    value.remove(QLatin1Char('='));
-                document->setCellText(r + 1, c++, value);
+    // A failing cell ends the writing (one report, not one per remaining cell), yet what was
+    // written is still fitted and shown, so the sheet never stays hidden in the user's office.
+    // Cells go out a block at a time, so a lost connection may show first at the fit or the
+    // show: the first failure is reported, once, after all three.
+    int failedLine = 0;
+    std::exception_ptr failure;
+    const auto attempt = [&](int line, const auto& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+                failedLine = line;
             }
         }
-    });
-    // Cells may be written a block at a time, so the loss can also show at the fit or the show.
-    if (report.reportCount() == 0)
-        report.line(106, [&] { document->fitColumns(); });
-    if (report.reportCount() == 0)
-        report.line(108, [&] { document->show(); });
+    };
+    attempt(104, [&] { writeCells(*document); });
+    attempt(106, [&] { document->fitColumns(); });
+    attempt(108, [&] { document->show(); });
+    if (failure)
+        report.report(failedLine, failure);
     report.line(110, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }
 

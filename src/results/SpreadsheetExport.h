@@ -26,6 +26,9 @@ public:
     static QString notInstalledMessage();
 
 private:
+    /// The header row and every results row, packed from column 1.
+    void writeCells(SpreadsheetDocument& document);
+
     Platform m_platform;
     ListView& m_results;
     WindowPointer& m_pointer;

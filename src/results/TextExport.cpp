@@ -19,20 +19,30 @@ QString TextExport::overwriteQuestion(const QString& path)
     return tr("Are you sure you wish to overwrite ") + path + tr(" ?");
 }
 
-void TextExport::writeRows(const ListView& results, const QString& path, EventLoopService* events)
+int TextExport::writeRows(const ListView& results, const QString& path, EventLoopService* events)
 {
     QSaveFile file(path);
+    // A folder that lets the file be replaced but not a new file be made beside it gets the
+    // file written in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw Failure(QStringLiteral("%1: %2").arg(file.errorString(), path));
     const QByteArray lineEnd = platformLineEnd().toUtf8();
+    // The count is read once: rows removed while the loop yields are missing at its end.
     const int count = results.count();
-    for (int i = 1; i <= count && i <= results.count(); ++i) {
+    int missing = 0;
+    for (int i = 1; i <= count; ++i) {
         yieldSometimes(events);
+        if (i > results.count()) {
+            ++missing;
+            continue;
+        }
         file.write(results.text(i).toUtf8());
         file.write(lineEnd);
     }
     if (!file.commit())
         throw Failure(QStringLiteral("%1: %2").arg(file.errorString(), path));
+    return missing;
 }
 
 void TextExport::PushButton2_Click()
@@ -52,8 +62,14 @@ void TextExport::PushButton2_Click()
     report.line(104, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
     // One report when the file cannot be written, and no "Done." for a save that failed.
     const int before = report.reportCount();
-    report.line(106, [&] { writeRows(m_results, path, m_platform.events); });
-    if (report.reportCount() == before)
+    int missing = 0;
+    report.line(106, [&] { missing = writeRows(m_results, path, m_platform.events); });
+    // Rows removed during the save are reported once; the rows that were there are saved.
+    if (missing > 0)
+        report.line(106, [] {
+            throw Failure(QStringLiteral("Index out of bounds"), ErrorCode::SubscriptOutOfRange);
+        });
+    if (report.reportCount() == before || missing > 0)
         report.line(108, [&] { m_platform.messages->show(tr("Done."), MessageFlags::Ok); });
     report.line(110, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }

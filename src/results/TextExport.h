@@ -19,8 +19,9 @@ public:
 
     void PushButton2_Click();
     /// Writes the row texts of `results` to `path`, replacing it only once the whole file is
-    /// written. Throws Failure; an existing file is then left as it was.
-    static void writeRows(const ListView& results, const QString& path, EventLoopService* events);
+    /// written; returns how many rows were removed while it yielded. Throws Failure; an
+    /// existing file is then left as it was.
+    static int writeRows(const ListView& results, const QString& path, EventLoopService* events);
 
     static QString overwriteQuestion(const QString& path);
     static QString dialogFilter() { return tr("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }

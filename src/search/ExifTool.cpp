@@ -1,5 +1,6 @@
 #include "ExifTool.h"
 
+#include "core/ErrorReport.h"
 #include "core/Failure.h"
 
 #include <QDir>
@@ -105,23 +106,41 @@ int ExifTool::waitValue(int polls, int progressValue, int total)
     return v >= limit ? limit : roundHalfToEven(v);
 }
 
-QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress)
+QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, ErrorReport* report)
 {
+    // Each step under its own line of the caller's report; without one, a failure propagates.
+    const auto line = [report](int number, const auto& statement) {
+        if (report)
+            report->line(number, statement);
+        else
+            statement();
+    };
+    const auto test = [report](int number, const auto& condition) {
+        return report ? report->condition(number, condition) : condition();
+    };
     m_startFailed = false;
-    if (m_platform.files->pathExists(scriptFile()))
-        RemoveFile(scriptFile());
-    removeTempFiles();
-    const QString program = EnsureExifTool();
+    if (test(132, [&] { return m_platform.files->pathExists(scriptFile()); }))
+        line(134, [&] { RemoveFile(scriptFile()); });
+    if (test(136, [&] { return m_platform.files->pathExists(dumpFile()); }))
+        line(138, [&] { RemoveFile(dumpFile()); });
+    QString program;
+    QStringList arguments;
+    line(140, [&] { program = EnsureExifTool(); });
     if (program.isEmpty()) {
         m_startFailed = true;
         return QString();
     }
-    const int exitCode = RunAndWait(program, argumentsFor(path), dumpFile(), std::move(progress));
+    line(142, [&] { arguments = argumentsFor(path); });
+    // exiftool is started directly, so there is no script to write (line 144).
+    int exitCode = 0;
+    line(146, [&] { exitCode = RunAndWait(program, arguments, dumpFile(), std::move(progress)); });
     if (exitCode == kStartFailed)
         m_startFailed = true;
-    if (!m_platform.files->pathExists(dumpFile()))
+    if (!test(148, [&] { return m_platform.files->pathExists(dumpFile()); }))
         return QString();
-    return ReadWholeFile(dumpFile());
+    QString dump;
+    line(150, [&] { dump = ReadWholeFile(dumpFile()); });
+    return dump;
 }
 
 void ExifTool::removeTempFiles()
@@ -139,6 +158,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
         return kStartFailed;
     m_stopped = false;
     int polls = 0;
+    int pollsAfterStop = 0;
     for (;;) {
         m_platform.events->yield();
         const bool ended = process->waitForEnd(kPollMs);
@@ -147,8 +167,9 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
         m_platform.events->yield();
         if (ended)
             break;
-        // A stop request ends the image in progress too: a hung exiftool cannot hold the run.
-        if (m_stopRequested && m_stopRequested()) {
+        // After a stop request the image in progress may still finish within the grace time;
+        // an exiftool that has not answered by then is ended, so a hung one cannot hold the run.
+        if (m_stopRequested && m_stopRequested() && ++pollsAfterStop > kStopGracePolls) {
             process->kill();
             m_stopped = true;
             break;

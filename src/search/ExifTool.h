@@ -11,6 +11,8 @@
 
 namespace tagsifter {
 
+class ErrorReport;
+
 /// The progress shown while one image is read: what the run showed when the read began (its
 /// value out of 100 and its text, for the `total` images of the list), and the
 /// "Please wait.." text and value that a long read adds to it. Without a view nothing shows.
@@ -47,6 +49,8 @@ public:
 
     /// How often a wait for exiftool looks whether it is done, in milliseconds.
     static constexpr int kPollMs = 100;
+    /// How long an image in progress may still take after a stop request, in polls.
+    static constexpr int kStopGracePolls = 20;
     /// Exit code of RunAndWait when the process could not be started.
     static constexpr int kStartFailed = -2147221504 + 53;
 
@@ -54,7 +58,8 @@ public:
     QString EnsureExifTool();
     /// The dump text of the image at `path`, or the empty text when there is none.
     /// Afterwards startFailed() tells whether exiftool could not be started at all.
-    QString DumpMetadata(const QString& path, DumpProgress progress);
+    /// With `report`, each step's failure is reported at its own line and the next step runs.
+    QString DumpMetadata(const QString& path, DumpProgress progress, ErrorReport* report = nullptr);
     /// Removes the temp files of the image just read.
     void removeTempFiles();
     bool startFailed() const { return m_startFailed; }

@@ -218,10 +218,11 @@ bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
            (m_sessions.empty() && !freeSession(program));
 }
 
-QString MetadataReader::readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress)
+QString MetadataReader::readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress,
+                                    ErrorReport* report)
 {
     m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
-    QString dump = m_oneShot.DumpMetadata(path, std::move(progress));
+    QString dump = m_oneShot.DumpMetadata(path, std::move(progress), report);
     m_oneShot.removeTempFiles();
     m_stopped = m_oneShot.wasStopped();
     if (!m_stopped && !m_oneShot.startFailed())
@@ -249,7 +250,8 @@ void MetadataReader::endHungSessions()
     }
 }
 
-QString MetadataReader::read(const QString& program, const QString& path, DumpProgress progress)
+QString MetadataReader::read(const QString& program, const QString& path, DumpProgress progress,
+                             ErrorReport* report)
 {
     m_stopped = false;
     const Stamp stamp = stampOf(path);
@@ -263,6 +265,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     dispatch(program);
     QElapsedTimer waited;
     waited.start();
+    QElapsedTimer sinceStop;
     int shownPolls = 0;
     for (;;) {
         if (isKnown(path, stamp)) {
@@ -270,8 +273,13 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
             return m_known.value(path).dump;
         }
         if (sessionsGaveUp(program, path))
-            return readOneShot(path, stamp, std::move(progress));
-        if (m_oneShot.stopRequested()) {
+            return readOneShot(path, stamp, std::move(progress), report);
+        if (m_oneShot.stopRequested() && !sinceStop.isValid()) {
+            // No image starts after a stop request; the one in progress may still be answered.
+            m_queue.clear();
+            sinceStop.start();
+        }
+        if (sinceStop.isValid() && sinceStop.elapsed() >= m_stopGraceMs) {
             // Stop ends the sessions' work in progress too; they start afresh next time.
             closeSessions();
             m_stopped = true;

@@ -68,7 +68,8 @@ public:
     void prefetch(const QString& program, const QString& path);
     /// The dump of `path`, waiting for it while the window stays alive; the empty text when
     /// there is none. A stop request ends the wait and the sessions' work.
-    QString read(const QString& program, const QString& path, DumpProgress progress);
+    QString read(const QString& program, const QString& path, DumpProgress progress,
+                 ErrorReport* report = nullptr);
     bool wasStopped() const { return m_stopped; }
     /// Ends every session (they start again when needed).
     void closeSessions();
@@ -76,6 +77,8 @@ public:
     /// A session that has given no answer for this long is taken as hung: it is ended and the
     /// image tried again.
     void setHangTimeout(int ms) { m_hangMs = ms; }
+    /// After a stop request the image in progress may still be answered for this long.
+    void setStopGrace(int ms) { m_stopGraceMs = ms; }
     /// Images read by exiftool so far (dumps taken from memory do not count).
     int exiftoolReads() const { return m_reads; }
 
@@ -98,7 +101,8 @@ private:
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.
     bool sessionsGaveUp(const QString& program, const QString& path);
-    QString readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress);
+    QString readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress,
+                        ErrorReport* report);
     /// Keeps the event loop running until a session answers or dies, or a poll has passed.
     void waitForSessions();
     /// Ends the sessions that have not answered within the hang limit.
@@ -118,6 +122,7 @@ private:
     bool m_stopped = false;
     int m_reads = 0;
     int m_hangMs = 30000;
+    int m_stopGraceMs = ExifTool::kStopGracePolls * ExifTool::kPollMs;
 };
 
 } // namespace tagsifter

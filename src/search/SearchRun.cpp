@@ -47,6 +47,13 @@ void SearchRun::PushButton1_Click()
     QString program;
     report.line(118, [&] { program = m_exifTool.EnsureExifTool(); });
     bool exiftoolMissing = program.isEmpty();
+    // Every image's read needs the temp folder: one that cannot be made is reported once, at
+    // its first use, and ends the run instead of failing image after image.
+    if (!exiftoolMissing && !report.value(
+                                132, [&] { return !m_exifTool.tempFolder().isEmpty(); }, false)) {
+        finish(report, false);
+        return;
+    }
     const int n = exiftoolMissing ? 0
                                   : report.value(
                                         120, [&] { return m_controls.fileList->count(); }, 0);
@@ -100,7 +107,8 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         const int count = files.count();
         if (count == 0)
             throw Failure(QStringLiteral("Division by zero"), 11);
-        m_progressValue = static_cast<int>(std::lround(double(i) / count * 100.0));
+        // Halves go to the even neighbour: 12.5 gives 12.
+        m_progressValue = static_cast<int>(std::nearbyint(double(i) / count * 100.0));
         m_controls.view->showProgress(m_progressValue, m_progressText);
     });
     report.line(126, [&] {
@@ -112,9 +120,8 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         return false;
     if (path.isEmpty())
         return true;
-    QString dump;
     bool stopped = false;
-    report.line(146, [&] { dump = readDump(program, i, path, stopped); });
+    const QString dump = readDump(report, program, i, path, stopped);
     if (m_exifTool.startFailed()) {
         exiftoolMissing = true;
         report.line(192, [&] { m_exifTool.removeTempFiles(); });
@@ -131,22 +138,28 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     return true;
 }
 
-QString SearchRun::readDump(const QString& program, int i, const QString& path, bool& stopped)
+QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, const QString& path,
+                            bool& stopped)
 {
     ListModel& files = *m_controls.fileList;
     DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
+    QString dump;
     if (m_oneShot) {
-        QString dump = m_exifTool.DumpMetadata(path, std::move(progress));
+        dump = m_exifTool.DumpMetadata(path, std::move(progress), &report);
         stopped = m_exifTool.wasStopped();
         return dump;
     }
-    // The next images are read ahead by the other sessions while this one is used.
-    const int ahead = std::min(files.count(), i + 2 * m_reader.sessionCount());
-    for (int j = i + 1; j <= ahead; ++j)
-        m_reader.prefetch(program, files.text(j));
-    m_exifTool.resetStartFailed();
-    QString dump = m_reader.read(program, path, std::move(progress));
-    stopped = m_reader.wasStopped();
+    // The sessions' wait is the one-shot way's line 146; a read that falls back to the
+    // one-shot way reports its own steps.
+    report.line(146, [&] {
+        // The next images are read ahead by the other sessions while this one is used.
+        const int ahead = std::min(files.count(), i + 2 * m_reader.sessionCount());
+        for (int j = i + 1; j <= ahead; ++j)
+            m_reader.prefetch(program, files.text(j));
+        m_exifTool.resetStartFailed();
+        dump = m_reader.read(program, path, std::move(progress), &report);
+        stopped = m_reader.wasStopped();
+    });
     return dump;
 }
 

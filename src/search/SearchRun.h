@@ -60,7 +60,8 @@ private:
     bool searchImage(ErrorReport& report, int i, const QString& program, const QString& searchText,
                      bool& exiftoolMissing);
     /// The dump of `path`; `stopped` tells that a stop request cut it short.
-    QString readDump(const QString& program, int i, const QString& path, bool& stopped);
+    QString readDump(ErrorReport& report, const QString& program, int i, const QString& path,
+                     bool& stopped);
     void finish(ErrorReport& report, bool showDone);
 
     Platform m_platform;

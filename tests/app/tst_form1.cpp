@@ -5,6 +5,7 @@
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -375,6 +376,88 @@ private slots:
         QtSettingsStore reopened(fake.settingsFile);
         QCOMPARE(reopened.read(QStringLiteral("Extension"), QStringLiteral("jpg")),
                  QStringLiteral("*"));
+    }
+
+    void doubleClickOrDeleteBelowTheRowsRemovesTheChosenRow()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (ListView* list : {&form.fileList(), &form.resultsList()}) {
+            for (const char* p : {"/1.jpg", "/2.jpg", "/3.jpg"})
+                list->addItem(QString::fromLatin1(p), {QStringLiteral("t"), QStringLiteral("v")});
+            QWidget* rows = list->viewport();
+            const auto rowCentre = [&](int row) {
+                return list->visualRect(list->listModel()->index(row - 1, 0)).center();
+            };
+            const QPoint below =
+                rowCentre(3) +
+                QPoint(0, 3 * list->visualRect(list->listModel()->index(2, 0)).height());
+            QVERIFY(list->indexAt(below) == QModelIndex());
+            // Row 2 is chosen; the first press of the double-click below the rows clears its
+            // highlight, and the double-click still removes it.
+            QTest::mouseClick(rows, Qt::LeftButton, {}, rowCentre(2));
+            QTest::mouseClick(rows, Qt::LeftButton, {}, below);
+            QTest::mouseDClick(rows, Qt::LeftButton, {}, below);
+            QCOMPARE(list->texts(), QStringList({"/1.jpg", "/3.jpg"}));
+            // A click below the rows, then Delete: the same.
+            QTest::mouseClick(rows, Qt::LeftButton, {}, rowCentre(1));
+            QTest::mouseClick(rows, Qt::LeftButton, {}, below);
+            QTest::keyClick(list, Qt::Key_Delete);
+            if (list == &form.fileList())
+                QCOMPARE(list->texts(), QStringList({"/3.jpg"}));
+            // A list filled anew has no chosen row: a double-click below the rows removes
+            // nothing, though focus has made a row current.
+            list->clear();
+            list->addItem(QStringLiteral("/4.jpg"));
+            list->setFocus();
+            QTest::mouseDClick(rows, Qt::LeftButton, {}, below);
+            QTest::keyClick(list, Qt::Key_Delete);
+            QCOMPARE(list->texts(), QStringList({"/4.jpg"}));
+        }
+    }
+
+    void progressTextAndAccessibleHints()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        // A file name is shown as it is, "%" and all.
+        form.showProgress(42, QStringLiteral("Processing: sale %p %v %m off.jpg"));
+        QCOMPARE(form.progressBar().text(), QStringLiteral("Processing: sale %p %v %m off.jpg"));
+        QCOMPARE(form.progressBar().value(), 42);
+        // What a screen reader is given: each list's hint and the search box's caption.
+        for (const char* name : {"ListView1", "ListView2"}) {
+            QWidget* list = form.control(QString::fromLatin1(name));
+            QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(list);
+            QVERIFY(spoken);
+            QVERIFY(!list->toolTip().isEmpty());
+            QCOMPARE(spoken->text(QAccessible::Description), list->toolTip());
+        }
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(&form.searchBox());
+        QVERIFY(box);
+        QCOMPARE(box->text(QAccessible::Name),
+                 QStringLiteral("Search For This Text Within Metadata"));
+    }
+
+    void runningShowsStopAndRestoresTheCaption()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        auto* start = qobject_cast<QPushButton*>(form.control(QStringLiteral("PushButton1")));
+        QVERIFY(!form.isRunning());
+        form.setRunning(true);
+        QCOMPARE(start->text(), QStringLiteral("Stop"));
+        QVERIFY(form.isRunning());
+        form.setRunning(false);
+        QCOMPARE(start->text(), QStringLiteral("Start Finding"));
+        QVERIFY(!form.isRunning());
     }
 };
 

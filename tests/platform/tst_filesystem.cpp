@@ -76,11 +76,19 @@ private slots:
         QVERIFY(!files.isRoot(root));
     }
 
-    void listingIsCaseInsensitiveAlphabetical()
+    void listingIsTheOrderOfNtfs()
     {
         QTemporaryDir dir;
         for (const char* name : {"b.jpg", "A.jpg", "c.JPG", "a2.jpg", ".z.jpg", "~t.jpg"})
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(name));
+        // Upper case, code unit by code unit: "_" and "[" come after the letters.
+        QTemporaryDir ntfs;
+        for (const char* name :
+             {"_DSC0001.JPG", "[x].jpg", "Z.jpg", "DSC_0002.JPG", "a_b.jpg", "ab.jpg"})
+            writeFile(ntfs.path() + QLatin1Char('/') + QLatin1String(name));
+        QCOMPARE(
+            LocalFileSystem().listFiles(ntfs.path(), QStringLiteral("*.jpg")),
+            QStringList({"ab.jpg", "a_b.jpg", "DSC_0002.JPG", "Z.jpg", "[x].jpg", "_DSC0001.JPG"}));
         QDir(dir.path()).mkdir(QStringLiteral("B-folder"));
         QDir(dir.path()).mkdir(QStringLiteral("a-folder"));
         LocalFileSystem files;

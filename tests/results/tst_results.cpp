@@ -8,10 +8,12 @@
 #include "results/TextExport.h"
 #include "support/FakePlatform.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <unistd.h>
@@ -25,6 +27,33 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+/// An event loop whose yields run `onYield` instead.
+class ScriptedEvents : public EventLoopService
+{
+public:
+    explicit ScriptedEvents(std::function<void()> onYield) : m_onYield(std::move(onYield)) {}
+    void yield() override { m_onYield(); }
+    void yieldSometimes() override { m_onYield(); }
+    void wait(int) override {}
+
+private:
+    std::function<void()> m_onYield;
+};
+
+/// Saves the rows /1, /2 and /3 to `target` through "Save Results As Text File", answering
+/// Yes to the overwrite question; what the user was told besides the question.
+QStringList saveThreeRows(const QString& target)
+{
+    auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
+    FakePlatform fake;
+    FakePointer pointer;
+    fake.dialogs.nextSave = target;
+    TextExport(fake.platform(), *rows, pointer).PushButton2_Click();
+    QStringList told = fake.messages.texts();
+    told.removeAll(TextExport::overwriteQuestion(target));
+    return told;
 }
 
 } // namespace
@@ -158,16 +187,8 @@ private slots:
         FakePlatform fake;
         FakePointer pointer;
         auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
-        fake.dialogs.nextSave = target;
-        // The folder may not be written, so the new file cannot replace the old one.
-        QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
-                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        if (::geteuid() == 0) {
-            // Root writes anywhere: a folder in the way of the file fails for everyone.
-            QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
-                                  QFile::permissions(dir.path()));
-            fake.dialogs.nextSave = dir.path() + QStringLiteral("/locked");
-        }
+        // A folder in the way of the file fails for everyone, root too.
+        fake.dialogs.nextSave = dir.path() + QStringLiteral("/locked");
         TextExport(fake.platform(), *rows, pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray("old content\n"));
         QCOMPARE(fake.messages.shown.size(), 2); // the question, then one report
@@ -176,8 +197,6 @@ private slots:
             QStringLiteral("Form1.PushButton2_Click at line")));
         QVERIFY(!fake.messages.texts().contains(QStringLiteral("Done.")));
         QCOMPARE(pointer.mode, Pointer::Default);
-        QFile::setPermissions(dir.path() + QStringLiteral("/locked"),
-                              QFile::permissions(dir.path()));
     }
 
     void clipboardTableFormat()
@@ -326,7 +345,93 @@ private slots:
         SpreadsheetExport(idle.platform(), *empty, pointer).PushButton14_Click();
         QVERIFY(idle.spreadsheet.log.calls.isEmpty());
     }
+
+    void readOnlyFolderIsWrittenInPlace()
+    {
+        QTemporaryDir dir(QStringLiteral("/tmp/tagsifter-ro-XXXXXX"));
+        const QString target = dir.path() + QStringLiteral("/out.txt");
+        writeFile(target, "old content, longer than the new\n");
+        const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                  QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                                  QFileDevice::ReadOther | QFileDevice::ExeOther;
+        if (::geteuid() == 0) {
+            // Root writes anywhere: the save runs as another user, who owns only the file.
+            if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+                QSKIP("setpriv is not available");
+            QVERIFY(::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
+            QFile::setPermissions(dir.path(), readOnly | QFileDevice::WriteOwner);
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            child.setProcessEnvironment(environment);
+            child.start(QStringLiteral("setpriv"),
+                        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                         QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                         QStringLiteral("-save"), target});
+            QVERIFY(child.waitForFinished(30000));
+            QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), QStringLiteral("Done.\n"));
+        } else {
+            QFile::setPermissions(dir.path(), readOnly);
+            QCOMPARE(saveThreeRows(target), QStringList({"Done."}));
+        }
+        QFile::setPermissions(dir.path(), readOnly | QFileDevice::WriteOwner);
+        QCOMPARE(readAll(target), QByteArray("/1\n/2\n/3\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"out.txt"}));
+    }
+
+    void rowsRemovedDuringTheSave()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/out.txt");
+        auto list = resultsWith({{"/a"}, {"/b"}, {"/c"}, {"/d"}, {"/e"}});
+        // The user removes two rows while the save yields before its third row.
+        int yields = 0;
+        ScriptedEvents events([&] {
+            if (++yields == 3)
+                list->removeRange(3, 2);
+        });
+        FakePlatform fake;
+        Platform platform = fake.platform();
+        platform.events = &events;
+        FakePointer pointer;
+        fake.dialogs.nextSave = target;
+        TextExport(platform, *list, pointer).PushButton2_Click();
+        QCOMPARE(readAll(target), QByteArray("/a\n/b\n/e\n"));
+        QCOMPARE(fake.messages.shown.size(), 2);
+        QVERIFY(fake.messages.shown[0].text.contains("PushButton2_Click at line 106"));
+        QCOMPARE(fake.messages.shown[1].text, QStringLiteral("Done."));
+    }
+
+    void aFailingCellStillShowsTheSheet()
+    {
+        auto list = resultsWith({{"/a", "t", "v"}, {"/b", "t", "v"}, {"/c", "t", "v"}});
+        FakePlatform fake;
+        FakePointer pointer;
+        fake.spreadsheet.log.failOnCell = 6;
+        SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
+        // The header and two cells of the first row arrived, then a cell failed: the sheet is
+        // still fitted and shown, and the failure reported once, after that.
+        const QStringList calls = fake.spreadsheet.log.calls;
+        QCOMPARE(calls.filter(QStringLiteral("cell ")).size(), 5);
+        QCOMPARE(calls.mid(calls.size() - 2), QStringList({"fit", "show"}));
+        QCOMPARE(fake.messages.shown.size(), 1);
+        QVERIFY(fake.messages.shown[0].text.contains("PushButton14_Click at line 104"));
+        QCOMPARE(pointer.mode, Pointer::Default);
+    }
 };
 
-QTEST_MAIN(TestResults)
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Child mode: save three rows to the path given, as whoever runs this, and print what the
+    // user was told.
+    if (argc == 3 && QByteArray(argv[1]) == "-save") {
+        const QStringList told = saveThreeRows(QString::fromLocal8Bit(argv[2]));
+        for (const QString& text : told)
+            printf("%s\n", qPrintable(text));
+        return 0;
+    }
+    TestResults test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_results.moc"

@@ -302,6 +302,108 @@ private slots:
         }
     }
 
+    void stopLetsTheImageInProgressFinish()
+    {
+        // One-shot: the image answers a few polls after Stop; its rows still come, and no
+        // other image is read.
+        ScriptedProcesses processes;
+        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 10}; };
+        Window w(QString(), &processes);
+        w.run.setOneShot(true);
+        processes.onStart = [&](const QString&) {
+            QTimer::singleShot(0, [&] { w.run.PushButton1_Click(); });
+        };
+        w.search({"/1.jpg", "/2.jpg"}, "kodak");
+        QCOMPARE(results(w.results), (QList<Row>{{"/1.jpg", "Make", "Kodak"}}));
+        QCOMPARE(processes.oneShotStarts, 1);
+        QCOMPARE(processes.killed, 0);
+        QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+
+        // Sessions: an answer that comes after Stop, within the grace time, gives its rows;
+        // one that never comes is given up when the grace time is over.
+        for (const bool answers : {true, false}) {
+            ScriptedProcesses sessions;
+            sessions.session = [&](const QString&) {
+                ScriptedAnswer answer{"Make : Kodak\n"};
+                answer.delayMs = 200;
+                answer.hang = !answers;
+                return answer;
+            };
+            Window s(QString(), &sessions);
+            s.run.reader().setStopGrace(answers ? 60000 : 50);
+            bool clicked = false;
+            sessions.onRequest = [&](const QString& path) {
+                if (path == "/1.jpg" && !std::exchange(clicked, true))
+                    QTimer::singleShot(0, [&] { s.run.PushButton1_Click(); });
+            };
+            s.search({"/1.jpg", "/2.jpg"}, "kodak");
+            QVERIFY(clicked);
+            QCOMPARE(s.results.count(), answers ? 1 : 0);
+            QCOMPARE(s.fake.messages.texts(), QStringList({"Done."}));
+        }
+    }
+
+    void progressValuesRoundHalvesToEven()
+    {
+        ScriptedProcesses processes;
+        Window w(QString(), &processes);
+        w.run.setOneShot(true);
+        QList<int> values;
+        w.view.onProgress = [&] {
+            if (!values.contains(w.view.value))
+                values.append(w.view.value);
+        };
+        QStringList paths;
+        for (int i = 1; i <= 8; ++i)
+            paths.append(QStringLiteral("/%1.jpg").arg(i));
+        w.search(paths, "kodak");
+        // 12.5, 25, 37.5, 50, 62.5, 75, 87.5 and 100 of the list, then 0 at the end.
+        QCOMPARE(values, (QList<int>{12, 25, 38, 50, 62, 75, 88, 100, 0}));
+    }
+
+    void unusableTempFolderIsReportedOnce()
+    {
+        // A file where the temp folder should be: no folder can be made in it, not even by root.
+        QTemporaryDir dir;
+        const QString notAFolder = dir.path() + QStringLiteral("/file");
+        writeFile(notAFolder);
+        const QByteArray saved = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(notAFolder));
+        ScriptedProcesses processes;
+        Window w(QString(), &processes);
+        if (saved.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", saved);
+        w.search({"/1.jpg", "/2.jpg", "/3.jpg"}, "kodak");
+        QCOMPARE(w.fake.messages.shown.size(), 1);
+        QCOMPARE(w.fake.messages.shown[0].title, QStringLiteral("Application Error"));
+        QVERIFY2(w.fake.messages.shown[0].text.contains("PushButton1_Click at line 132"),
+                 qPrintable(w.fake.messages.shown[0].text));
+        QCOMPARE(processes.oneShotStarts + processes.sessionStarts, 0);
+        QCOMPARE(w.view.runningHistory, QList<bool>({true, false}));
+        QCOMPARE(w.pointer.mode, Pointer::Default);
+    }
+
+    void aDumpStepReportsItsOwnLine()
+    {
+        // exiftool leaves a folder where its output belongs: reading it is line 150.
+        ScriptedProcesses processes;
+        processes.oneShot = [](const QString&) {
+            ScriptedAnswer answer;
+            answer.folderOutput = true;
+            return answer;
+        };
+        Window w(QString(), &processes);
+        w.run.setOneShot(true);
+        w.search({"/1.jpg"}, "kodak");
+        const QStringList texts = w.fake.messages.texts();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY2(texts[0].contains("in Tagsift2021/08/31.Form1.PushButton1_Click at line 150"),
+                 qPrintable(texts[0]));
+        QCOMPARE(texts[1], QStringLiteral("Done."));
+    }
+
     void sessionsGiveTheOneShotLines()
     {
         QStringList files = QDir(corpusFolder()).entryList({"*.jpg"}, QDir::Files, QDir::Name);

@@ -144,7 +144,10 @@ public:
     struct Log
     {
         QStringList calls;
+        /// From this many cells on, every call fails: the connection is lost.
         int failAfterCells = -1;
+        /// This one cell (counted from 1) fails; the calls after it work.
+        int failOnCell = -1;
         int cells = 0;
     };
     class Document : public SpreadsheetDocument
@@ -154,6 +157,8 @@ public:
         void setCellText(int row, int column, const QString& text) override
         {
             failWhenLost();
+            if (m_log.cells + 1 == m_log.failOnCell)
+                throw Failure(QStringLiteral("The cell could not be written."));
             ++m_log.cells;
             m_log.calls.append(QStringLiteral("cell %1,%2=%3").arg(row).arg(column).arg(text));
         }

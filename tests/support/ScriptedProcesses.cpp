@@ -1,5 +1,6 @@
 #include "ScriptedProcesses.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 
@@ -34,10 +35,14 @@ public:
 private:
     void end()
     {
+        m_ended = true;
+        if (m_answer.folderOutput) {
+            QDir().mkpath(m_outputFile);
+            return;
+        }
         QFile file(m_outputFile);
         if (file.open(QIODevice::WriteOnly))
             file.write(m_answer.output);
-        m_ended = true;
     }
     ScriptedProcesses& m_owner;
     ScriptedAnswer m_answer;
@@ -48,7 +53,7 @@ private:
 class ScriptedChannel : public SessionChannel
 {
 public:
-    explicit ScriptedChannel(ScriptedProcesses::Script script) : m_script(std::move(script)) {}
+    explicit ScriptedChannel(ScriptedProcesses& owner) : m_owner(owner) {}
     bool isRunning() const override { return m_running; }
     void write(const QByteArray& bytes) override
     {
@@ -70,12 +75,20 @@ private:
         if (line == "False") {
             endSoon();
         } else if (line.startsWith("-execute")) {
-            const ScriptedAnswer answer = m_script(QFile::decodeName(m_path));
+            const QString path = QFile::decodeName(m_path);
+            if (m_owner.onRequest)
+                m_owner.onRequest(path);
+            const ScriptedAnswer answer = m_owner.session(path);
             if (answer.die) {
                 endSoon();
             } else if (!answer.hang) {
-                m_output += answer.output + "{ready" + line.mid(8) + "}\n";
-                QTimer::singleShot(0, this, [this] { emit outputReady(); });
+                const QByteArray text = answer.output + "{ready" + line.mid(8) + "}\n";
+                QTimer::singleShot(answer.delayMs, this, [this, text] {
+                    if (!m_running)
+                        return;
+                    m_output += text;
+                    emit outputReady();
+                });
             }
         } else if (line != "-stay_open") {
             m_path = line.startsWith("./") ? line.mid(2) : line;
@@ -88,7 +101,7 @@ private:
         m_running = false;
         QTimer::singleShot(0, this, [this] { emit ended(); });
     }
-    ScriptedProcesses::Script m_script;
+    ScriptedProcesses& m_owner;
     QByteArray m_input, m_output, m_path;
     bool m_running = true;
 };
@@ -113,7 +126,7 @@ ScriptedProcesses::start(const QString&, const QStringList& arguments, const QSt
 std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&, const QStringList&)
 {
     ++sessionStarts;
-    return std::make_unique<ScriptedChannel>(session);
+    return std::make_unique<ScriptedChannel>(*this);
 }
 
 } // namespace tagsifter::test

@@ -20,6 +20,10 @@ struct ScriptedAnswer
     bool hang = false;
     /// A session ends instead of answering.
     bool die = false;
+    /// A session answers this many milliseconds after the request.
+    int delayMs = 0;
+    /// A one-shot read leaves a folder where its output file belongs.
+    bool folderOutput = false;
 };
 
 /// Processes that run no program: every exiftool, one-shot or session, answers as the test
@@ -39,6 +43,8 @@ public:
     Script session = [](const QString&) { return ScriptedAnswer(); };
     /// Called as each one-shot exiftool starts, with the image it reads.
     std::function<void(const QString& path)> onStart;
+    /// Called as a session is asked for an image.
+    std::function<void(const QString& path)> onRequest;
     int oneShotStarts = 0;
     int sessionStarts = 0;
     /// One-shot exiftools that were killed before they ended.

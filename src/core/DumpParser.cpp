@@ -1,6 +1,61 @@
 #include "core/DumpParser.h"
 
+#include <QStringDecoder>
+
 namespace tagsifter {
+
+namespace {
+
+// Windows-1252 where it differs from Latin-1: the codes 0x80 to 0x9F. The five codes it leaves
+// undefined keep their Latin-1 meaning.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto code = static_cast<unsigned char>(c);
+        *out++ = QChar(code >= 0x80 && code < 0xA0 ? kWindows1252High[code - 0x80]
+                                                   : static_cast<char16_t>(code));
+    }
+    return text;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString decodeDump(const QByteArray& bytes)
+{
+    // Most dumps are valid UTF-8 as a whole: one pass. Only a dump that is not is taken apart.
+    QStringDecoder whole(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = whole.decode(bytes);
+    if (!whole.hasError())
+        return text;
+    text.clear();
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end + 1;
+        const QByteArrayView line(bytes.constData() + start, end - start);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = isAscii(line) ? QString::fromLatin1(line) : utf8.decode(line);
+        text += utf8.hasError() ? fromWindows1252(line) : decoded;
+        start = end;
+    }
+    return text;
+}
 
 QString trimSpaces(const QString& text)
 {

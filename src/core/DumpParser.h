@@ -19,6 +19,11 @@ struct TagValue
     }
 };
 
+/// exiftool's output as text: each line that is valid UTF-8 as such, any other line (raw
+/// Latin-1 bytes that older cameras and Windows tools store in EXIF) as Windows-1252, which is
+/// what the same value shows on the systems these files come from.
+QString decodeDump(const QByteArray& bytes);
+
 /// The lines of a dump: split at LF, a CR before it dropped.
 QStringList dumpLines(const QString& dump);
 

@@ -177,6 +177,24 @@ bool LocalFileSystem::fileExists(const QString& path) const
     return !raw.isEmpty() && ::stat(raw.constData(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+FileStamp LocalFileSystem::stamp(const QString& path) const
+{
+    struct stat info
+    {
+    };
+    FileStamp stamp;
+    const QByteArray raw = native(path);
+    if (raw.isEmpty() || ::stat(raw.constData(), &info) != 0)
+        return stamp;
+    stamp.kind = S_ISREG(info.st_mode) ? FileStamp::Kind::Regular : FileStamp::Kind::Special;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    stamp.inode = info.st_ino;
+    stamp.device = info.st_dev;
+    return stamp;
+}
+
 bool LocalFileSystem::isRoot(const QString& path) const
 {
     return !path.isEmpty() && path.count(QLatin1Char('/')) == path.size();

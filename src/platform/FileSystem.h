@@ -16,6 +16,29 @@ constexpr int Archive = 32;
 constexpr int ReparsePoint = 1024;
 } // namespace Attribute
 
+/// What the search knows of a file when it reads it: whether it is there and a regular file
+/// (links followed), and the figures that change whenever it is rewritten, replaced or renamed
+/// over. A dump read under one stamp is never taken for a file of another.
+struct FileStamp
+{
+    enum class Kind { Missing, Regular, Special };
+    Kind kind = Kind::Missing;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp& o) const
+    {
+        return kind == o.kind && size == o.size && modifiedNs == o.modifiedNs &&
+               changedNs == o.changedNs && inode == o.inode && device == o.device;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+    /// A device, FIFO, socket or folder: never handed to exiftool, which could wait on it
+    /// without end.
+    bool isSpecial() const { return kind == Kind::Special; }
+};
+
 /// The file-system queries the program makes. Paths are absolute, with "/" separators.
 class FileSystem
 {
@@ -37,6 +60,8 @@ public:
     /// Names of the real sub-folders of `folder` (links to folders are not followed), in
     /// listing order. Throws Failure 70/76 when it cannot be listed.
     virtual QStringList listSubfolders(const QString& folder) const = 0;
+    /// The stamp of `path`, links followed.
+    virtual FileStamp stamp(const QString& path) const = 0;
     /// Deletes a file; false when it could not be deleted.
     virtual bool removeFile(const QString& path) = 0;
     /// Deletes a file even when it is read-only; false when it could not be deleted.
@@ -61,6 +86,7 @@ public:
     bool isRoot(const QString& path) const override;
     QStringList listFiles(const QString& folder, const QString& pattern) const override;
     QStringList listSubfolders(const QString& folder) const override;
+    FileStamp stamp(const QString& path) const override;
     bool removeFile(const QString& path) override;
     bool forceRemoveFile(const QString& path) override;
 };

@@ -7,6 +7,17 @@
 namespace tagsifter {
 
 namespace {
+// A cell shows at most this many characters: painting a value of a megabyte takes the window
+// most of a second. What the list holds, and what the exports write, stays whole.
+constexpr qsizetype kShownCharacters = 1000;
+
+QString shown(const QString& text)
+{
+    if (text.size() <= kShownCharacters)
+        return text;
+    return text.left(kShownCharacters) + QChar(0x2026);
+}
+
 [[noreturn]] void outOfBounds()
 {
     throw Failure(QStringLiteral("Index out of bounds"), ErrorCode::SubscriptOutOfRange);
@@ -30,9 +41,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
         return QVariant();
     const Row& row = at(index.row() + 1);
-    if (index.column() == 0)
-        return row.text;
-    return row.subItems.value(index.column() - 1);
+    return shown(index.column() == 0 ? row.text : row.subItems.value(index.column() - 1));
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const

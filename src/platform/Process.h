@@ -19,6 +19,8 @@ public:
     virtual bool hasEnded() const = 0;
     virtual void kill() = 0;
     virtual int exitCode() const = 0;
+    /// True when it ended by itself, not by a signal.
+    virtual bool exitedNormally() const = 0;
 };
 
 /// A long-lived process talked to over its standard input and output.

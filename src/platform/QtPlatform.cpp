@@ -81,6 +81,11 @@ public:
         m_process->waitForFinished(2000);
     }
     int exitCode() const override { return m_process->exitCode(); }
+    bool exitedNormally() const override
+    {
+        return hasEnded() && m_process->exitStatus() == QProcess::NormalExit &&
+               m_process->error() != QProcess::FailedToStart;
+    }
 
 private:
     std::unique_ptr<QProcess> m_process;

@@ -1,5 +1,6 @@
 #include "ExifTool.h"
 
+#include "core/DumpParser.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 
@@ -83,10 +84,12 @@ QString ExifTool::FileNameOf(const QString& path)
 
 QStringList ExifTool::argumentsFor(const QString& path)
 {
-    // A relative name starting with "-" would be read as an option.
+    // The end line tells a whole dump from one cut short. A relative name starting with "-"
+    // would be read as an option.
+    const QStringList end{QStringLiteral("-echo3"), QLatin1String(kEndMarker)};
     if (path.startsWith(QLatin1Char('-')))
-        return {QStringLiteral("./") + path};
-    return {path};
+        return end + QStringList{QStringLiteral("./") + path};
+    return end + QStringList{path};
 }
 
 QString ExifTool::waitText(const QString& progressText, int polls)
@@ -140,6 +143,13 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
         return QString();
     QString dump;
     line(150, [&] { dump = ReadWholeFile(dumpFile()); });
+    // Only an exiftool that exited by itself and wrote its end line has written its output
+    // whole; a dump cut short (killed, silent, a full disk) gives no rows and is not kept.
+    const QString endLine = QLatin1String(kEndMarker) + QLatin1Char('\n');
+    m_complete = m_exitedNormally && dump.endsWith(endLine);
+    if (!m_complete)
+        return QString();
+    dump.chop(endLine.size());
     return dump;
 }
 
@@ -157,16 +167,30 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
     if (!process)
         return kStartFailed;
     m_stopped = false;
+    m_exitedNormally = false;
     int polls = 0;
     int pollsAfterStop = 0;
+    int silentPolls = 0;
+    qint64 written = 0;
     for (;;) {
         m_platform.events->yield();
         const bool ended = process->waitForEnd(kPollMs);
         m_platform.events->yield();
         progress.showWait(++polls);
         m_platform.events->yield();
-        if (ended)
+        if (ended) {
+            m_exitedNormally = process->exitedNormally();
             break;
+        }
+        // The limit counts from exiftool's last output, so a slow dump that is still being
+        // written goes on.
+        const qint64 size = m_platform.files->stamp(outputFile).size;
+        silentPolls = size != written ? 0 : silentPolls + 1;
+        written = size;
+        if (silentPolls >= kSilencePolls) {
+            process->kill();
+            break;
+        }
         // After a stop request the image in progress may still finish within the grace time;
         // an exiftool that has not answered by then is ended, so a hung one cannot hold the run.
         if (m_stopRequested && m_stopRequested() && ++pollsAfterStop > kStopGracePolls) {
@@ -189,7 +213,7 @@ QString ExifTool::ReadWholeFile(const QString& path) const
     const QByteArray bytes = file.readAll();
     if (bytes.isEmpty())
         return QStringLiteral("empty file");
-    return QString::fromUtf8(bytes);
+    return decodeDump(bytes);
 }
 
 void ExifTool::RemoveFile(const QString& path)

@@ -49,6 +49,10 @@ public:
 
     /// How often a wait for exiftool looks whether it is done, in milliseconds.
     static constexpr int kPollMs = 100;
+    /// The line exiftool prints once it is done with an image.
+    static constexpr const char* kEndMarker = "{ready}";
+    /// An exiftool that writes nothing for this many polls (30 s) is ended.
+    static constexpr int kSilencePolls = 300;
     /// How long an image in progress may still take after a stop request, in polls.
     static constexpr int kStopGracePolls = 20;
     /// Exit code of RunAndWait when the process could not be started.
@@ -66,6 +70,9 @@ public:
     void resetStartFailed() { m_startFailed = false; }
     /// True when the last image was ended by a stop request before exiftool finished.
     bool wasStopped() const { return m_stopped; }
+    /// True when exiftool wrote the last image's dump whole: it exited by itself and its end
+    /// line is there. Only such a dump may be kept.
+    bool wasComplete() const { return m_complete; }
 
     /// Starts `program` with `arguments` (output to `outputFile`), waits for its end while the
     /// window stays alive, and returns its exit code. A stop request ends the process.
@@ -91,7 +98,8 @@ public:
 
     /// The characters after the last "/" (the whole path when it has none).
     static QString FileNameOf(const QString& path);
-    /// The arguments for one image: the path alone, made safe from being read as an option.
+    /// The arguments for one image: the end line, then the path, made safe from being read as
+    /// an option.
     static QStringList argumentsFor(const QString& path);
     /// The progress text while exiftool takes long, after `polls` polls of 100 ms.
     static QString waitText(const QString& progressText, int polls);
@@ -105,6 +113,8 @@ private:
     std::function<bool()> m_stopRequested;
     bool m_startFailed = false;
     bool m_stopped = false;
+    bool m_exitedNormally = false;
+    bool m_complete = false;
 };
 
 } // namespace tagsifter

@@ -1,5 +1,7 @@
 #include "MetadataReader.h"
 
+#include "core/DumpParser.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace tagsifter {
 
@@ -62,13 +63,15 @@ QByteArray ExifSession::argumentLine(const QString& path)
     return raw.startsWith('/') ? raw : "./" + raw;
 }
 
-void ExifSession::request(const QString& path)
+void ExifSession::request(const QString& path, const FileStamp& stamp)
 {
     m_path = path;
+    m_stamp = stamp;
     m_buffer.clear();
+    m_scanned = 0;
     ++m_sequence;
     m_marker = "{ready" + QByteArray::number(m_sequence) + "}";
-    m_requested.start();
+    m_lastOutput.start();
     m_channel->write(argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) + "\n");
 }
 
@@ -77,16 +80,25 @@ void ExifSession::readOutput()
     m_buffer += m_channel->readOutput();
     if (!isBusy())
         return;
+    m_lastOutput.restart();
     // The marker stands at the start of a line; a value cannot fake it, as exiftool prints a
-    // line break inside a value as ".".
-    qsizetype at = m_buffer.startsWith(m_marker) ? 0 : m_buffer.indexOf("\n" + m_marker);
-    if (at < 0)
-        return;
+    // line break inside a value as ".". Only the new bytes are searched, with enough of the
+    // old ones before them to find a marker that arrived in two pieces.
+    const QByteArray needle = "\n" + m_marker;
+    qsizetype at = 0;
+    if (!m_buffer.startsWith(m_marker)) {
+        at = m_buffer.indexOf(needle, std::max<qsizetype>(0, m_scanned - needle.size() + 1));
+        if (at < 0) {
+            m_scanned = m_buffer.size();
+            return;
+        }
+    }
     const QByteArray dump = at == 0 ? QByteArray() : m_buffer.left(at + 1);
     const qsizetype lineEnd = m_buffer.indexOf('\n', at + (at == 0 ? 0 : 1));
     m_buffer = lineEnd < 0 ? QByteArray() : m_buffer.mid(lineEnd + 1);
+    m_scanned = 0;
     const QString path = std::exchange(m_path, QString());
-    emit finished(path, QString::fromUtf8(dump));
+    emit finished(path, m_stamp, decodeDump(dump));
 }
 
 void ExifSession::abort()
@@ -97,20 +109,25 @@ void ExifSession::abort()
 
 void ExifSession::close()
 {
+    m_path.clear();
     if (!isAlive())
         return;
-    m_path.clear();
-    m_channel->write("-stay_open\nFalse\n");
-    if (!m_channel->waitForEnd(1000)) {
-        m_channel->kill();
-        m_channel->waitForEnd(1000);
-    }
+    // The window never waits for a session to end: the channel lives on by itself until its
+    // process has ended, and a process that does not leave when asked is killed.
+    SessionChannel* channel = m_channel.release();
+    channel->disconnect(this);
+    connect(channel, &SessionChannel::ended, channel, &QObject::deleteLater);
+    channel->write("-stay_open\nFalse\n");
+    QTimer::singleShot(kLeaveMs, channel, [channel] {
+        if (channel->isRunning())
+            channel->kill();
+    });
 }
 
 MetadataReader::MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions,
                                QObject* parent)
     : QObject(parent), m_platform(platform), m_oneShot(oneShot),
-      m_sessionCount(sessions > 0 ? sessions : std::max(2, QThread::idealThreadCount()))
+      m_sessionCount(sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount()))
 {
 }
 
@@ -119,29 +136,26 @@ MetadataReader::~MetadataReader()
     closeSessions();
 }
 
-MetadataReader::Stamp MetadataReader::stampOf(const QString& path)
-{
-    struct stat info
-    {
-    };
-    Stamp stamp;
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
-        stamp.size = info.st_size;
-        stamp.modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-        stamp.changed = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    }
-    return stamp;
-}
-
-bool MetadataReader::isKnown(const QString& path, const Stamp& stamp) const
+bool MetadataReader::isKnown(const QString& path, const FileStamp& stamp) const
 {
     const auto known = m_known.constFind(path);
     return known != m_known.constEnd() && known->stamp == stamp;
 }
 
+void MetadataReader::enqueue(const QString& path, bool first)
+{
+    if (m_queued.contains(path))
+        return;
+    m_queued.insert(path);
+    if (first)
+        m_queue.push_front(path);
+    else
+        m_queue.push_back(path);
+}
+
 bool MetadataReader::isPending(const QString& path) const
 {
-    if (std::find(m_queue.begin(), m_queue.end(), path) != m_queue.end())
+    if (m_queued.contains(path))
         return true;
     return std::any_of(m_sessions.begin(), m_sessions.end(),
                        [&](const auto& session) { return session->path() == path; });
@@ -150,6 +164,7 @@ bool MetadataReader::isPending(const QString& path) const
 void MetadataReader::closeSessions()
 {
     m_queue.clear();
+    m_queued.clear();
     for (auto& session : m_sessions)
         session->close();
     m_sessions.clear();
@@ -173,8 +188,10 @@ ExifSession* MetadataReader::freeSession(const QString& program)
         return nullptr;
     auto session = std::make_unique<ExifSession>(std::move(channel));
     connect(session.get(), &ExifSession::finished, this,
-            [this, program](const QString& path, const QString& dump) {
-                m_known.insert(path, Known{m_requestedStamp.value(path), dump});
+            [this, program](const QString& path, const FileStamp& stamp, const QString& dump) {
+                // Filed under the stamp the file had when it was asked for: a file rewritten
+                // since then is read again.
+                m_known.insert(path, Known{stamp, dump});
                 m_failures.remove(path);
                 ++m_reads;
                 dispatch(program);
@@ -182,7 +199,7 @@ ExifSession* MetadataReader::freeSession(const QString& program)
     connect(session.get(), &ExifSession::died, this, [this, program](const QString& path) {
         // Restarted, and the image retried once; then it is read the one-shot way.
         if (++m_failures[path] < kSessionAttempts)
-            m_queue.push_front(path);
+            enqueue(path, true);
         QTimer::singleShot(0, this, [this, program] { dispatch(program); });
     });
     m_sessions.push_back(std::move(session));
@@ -197,18 +214,20 @@ void MetadataReader::dispatch(const QString& program)
             return;
         const QString path = m_queue.front();
         m_queue.pop_front();
-        session->request(path);
+        m_queued.remove(path);
+        session->request(path, stampOf(path));
     }
 }
 
 void MetadataReader::prefetch(const QString& program, const QString& path)
 {
-    const Stamp stamp = stampOf(path);
-    if (path.isEmpty() || isKnown(path, stamp) || isPending(path) ||
+    if (path.isEmpty())
+        return;
+    const FileStamp stamp = stampOf(path);
+    if (stamp.isSpecial() || isKnown(path, stamp) || isPending(path) ||
         m_failures.value(path) >= kSessionAttempts)
         return;
-    m_requestedStamp.insert(path, stamp);
-    m_queue.push_back(path);
+    enqueue(path, false);
     dispatch(program);
 }
 
@@ -218,14 +237,15 @@ bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
            (m_sessions.empty() && !freeSession(program));
 }
 
-QString MetadataReader::readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress,
-                                    ErrorReport* report)
+QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
+                                    DumpProgress progress, ErrorReport* report)
 {
-    m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
+    if (m_queued.remove(path))
+        m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
     QString dump = m_oneShot.DumpMetadata(path, std::move(progress), report);
     m_oneShot.removeTempFiles();
     m_stopped = m_oneShot.wasStopped();
-    if (!m_stopped && !m_oneShot.startFailed())
+    if (!m_stopped && !m_oneShot.startFailed() && m_oneShot.wasComplete())
         m_known.insert(path, Known{stamp, dump});
     return dump;
 }
@@ -245,7 +265,7 @@ void MetadataReader::endHungSessions()
 {
     // A hung session is ended; its image goes round again like one whose session died.
     for (auto& session : m_sessions) {
-        if (session->busyMs() > m_hangMs)
+        if (session->silentMs() > m_hangMs)
             session->abort();
     }
 }
@@ -254,13 +274,14 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
                              ErrorReport* report)
 {
     m_stopped = false;
-    const Stamp stamp = stampOf(path);
+    FileStamp stamp = stampOf(path);
+    if (stamp.isSpecial())
+        return QString();
     if (isKnown(path, stamp))
         return m_known.value(path).dump;
-    if (!isPending(path) || !(m_requestedStamp.value(path) == stamp)) {
+    if (!isPending(path)) {
         m_failures.remove(path);
-        m_requestedStamp.insert(path, stamp);
-        m_queue.push_front(path);
+        enqueue(path, true);
     }
     dispatch(program);
     QElapsedTimer waited;
@@ -268,12 +289,21 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     QElapsedTimer sinceStop;
     int shownPolls = 0;
     for (;;) {
+        // The stamp now: a file rewritten while it was being read is read again.
+        stamp = stampOf(path);
+        if (stamp.isSpecial())
+            return QString();
         if (isKnown(path, stamp)) {
             progress.endWait();
             return m_known.value(path).dump;
         }
         if (sessionsGaveUp(program, path))
             return readOneShot(path, stamp, std::move(progress), report);
+        if (!isPending(path) && !sinceStop.isValid()) {
+            // Answered, but for the file as it was before.
+            enqueue(path, true);
+            dispatch(program);
+        }
         if (m_oneShot.stopRequested() && !sinceStop.isValid()) {
             // No image starts after a stop request; the one in progress may still be answered.
             m_queue.clear();

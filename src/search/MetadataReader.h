@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <deque>
@@ -26,20 +27,25 @@ public:
     bool isBusy() const { return !m_path.isEmpty(); }
     bool isAlive() const;
     const QString& path() const { return m_path; }
-    /// Asks for the dump of `path`; finished() or died() follows.
-    void request(const QString& path);
-    /// Ends the session: asked to leave, then killed.
+    /// Asks for the dump of `path`, whose stamp is `stamp` now; finished() or died() follows.
+    void request(const QString& path, const FileStamp& stamp);
+    /// Ends the session without waiting for it: asked to leave, killed a second later if it
+    /// has not, and gone once it has ended.
     void close();
     /// Kills the process; a request in progress ends with died().
     void abort();
-    /// How long the request in progress has been under way.
-    qint64 busyMs() const { return isBusy() ? m_requested.elapsed() : 0; }
+    /// How long the request in progress has gone without output: a slow dump that is still
+    /// being written is not silent.
+    qint64 silentMs() const { return isBusy() ? m_lastOutput.elapsed() : 0; }
 
+    /// How long a session asked to leave may take before it is killed.
+    static constexpr int kLeaveMs = 1000;
     /// The argument-file line that names `path` exactly, whatever its characters.
     static QByteArray argumentLine(const QString& path);
 
 signals:
-    void finished(const QString& path, const QString& dump);
+    /// The answer for `path`, read when it had `stamp`.
+    void finished(const QString& path, const FileStamp& stamp, const QString& dump);
     void died(const QString& path);
 
 private:
@@ -47,10 +53,13 @@ private:
 
     std::unique_ptr<SessionChannel> m_channel;
     QString m_path;
+    FileStamp m_stamp;
     QByteArray m_buffer;
+    /// Where the search for the marker goes on: the bytes before it were searched already.
+    qsizetype m_scanned = 0;
     QByteArray m_marker;
     int m_sequence = 0;
-    QElapsedTimer m_requested;
+    QElapsedTimer m_lastOutput;
 };
 
 /// Reads images' dumps through several exiftool sessions at once, ahead of the search run,
@@ -74,7 +83,7 @@ public:
     /// Ends every session (they start again when needed).
     void closeSessions();
     int sessionCount() const { return m_sessionCount; }
-    /// A session that has given no answer for this long is taken as hung: it is ended and the
+    /// A session that has written nothing for this long is taken as hung: it is ended and the
     /// image tried again.
     void setHangTimeout(int ms) { m_hangMs = ms; }
     /// After a stop request the image in progress may still be answered for this long.
@@ -83,25 +92,18 @@ public:
     int exiftoolReads() const { return m_reads; }
 
 private:
-    struct Stamp
-    {
-        qint64 size = -1, modified = 0, changed = 0;
-        bool operator==(const Stamp& o) const
-        {
-            return size == o.size && modified == o.modified && changed == o.changed;
-        }
-    };
     struct Known
     {
-        Stamp stamp;
+        FileStamp stamp;
         QString dump;
     };
-    static Stamp stampOf(const QString& path);
-    bool isKnown(const QString& path, const Stamp& stamp) const;
+    FileStamp stampOf(const QString& path) const { return m_platform.files->stamp(path); }
+    bool isKnown(const QString& path, const FileStamp& stamp) const;
+    void enqueue(const QString& path, bool first);
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.
     bool sessionsGaveUp(const QString& program, const QString& path);
-    QString readOneShot(const QString& path, const Stamp& stamp, DumpProgress progress,
+    QString readOneShot(const QString& path, const FileStamp& stamp, DumpProgress progress,
                         ErrorReport* report);
     /// Keeps the event loop running until a session answers or dies, or a poll has passed.
     void waitForSessions();
@@ -116,7 +118,7 @@ private:
     int m_sessionCount;
     std::vector<std::unique_ptr<ExifSession>> m_sessions;
     std::deque<QString> m_queue;
-    QHash<QString, Stamp> m_requestedStamp;
+    QSet<QString> m_queued;
     QHash<QString, Known> m_known;
     QHash<QString, int> m_failures;
     bool m_stopped = false;

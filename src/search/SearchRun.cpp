@@ -39,6 +39,10 @@ void SearchRun::PushButton1_Click()
         requestStop(report);
         return;
     }
+    // A click while a stopped run is still ending (a double-click on "Stop") starts nothing:
+    // runs never overlap, and each shows one "Done.".
+    if (m_inProgress)
+        return;
     const QString searchText = m_controls.searchText();
     if (!canStart(report, searchText))
         return;
@@ -90,6 +94,7 @@ bool SearchRun::canStart(ErrorReport& report, const QString& searchText)
 
 void SearchRun::start(ErrorReport& report)
 {
+    m_inProgress = true;
     report.line(106, [&] { m_controls.pointer->setMousePointer(Pointer::Hourglass); });
     report.line(108, [&] { m_controls.results->clear(); });
     report.line(112, [&] { m_controls.view->setRunning(true); });
@@ -142,6 +147,10 @@ QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, 
                             bool& stopped)
 {
     ListModel& files = *m_controls.fileList;
+    // A device, FIFO or socket (or a link to one) gives no rows: exiftool could wait on it
+    // for ever.
+    if (m_platform.files->stamp(path).isSpecial())
+        return QString();
     DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
     QString dump;
     if (m_oneShot) {
@@ -165,6 +174,7 @@ QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, 
 
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
+    m_inProgress = false;
     report.line(202, [&] { m_controls.view->setRunning(false); });
     report.line(204, [&] { m_stop = true; });
     report.line(206, [&] { m_controls.fileList->setHeaderText(1, tr("Image(s)")); });

@@ -70,6 +70,8 @@ private:
     MetadataReader m_reader;
     bool m_oneShot = false;
     bool m_stop = false;
+    /// True from the start of a run to its end, also while a stopped run is still ending.
+    bool m_inProgress = false;
     int m_progressValue = 0;
     QString m_progressText = SearchView::idleText();
 };

@@ -519,9 +519,10 @@ private slots:
         QCOMPARE(ExifTool::waitValue(50 + 150 * 30, 25, 4), 48);
         QCOMPARE(ExifTool::FileNameOf(QStringLiteral("/a/b c.jpg")), QStringLiteral("b c.jpg"));
         QCOMPARE(ExifTool::FileNameOf(QStringLiteral("plain")), QStringLiteral("plain"));
-        QCOMPARE(ExifTool::argumentsFor(QStringLiteral("-x.jpg")), QStringList({"./-x.jpg"}));
-        QCOMPARE(ExifTool::argumentsFor(QStringLiteral("/a \"b\" & c.jpg")),
-                 QStringList({"/a \"b\" & c.jpg"}));
+        QCOMPARE(ExifTool::argumentsFor(QStringLiteral("-x.jpg")),
+                 QStringList({"-echo3", "{ready}", "./-x.jpg"}));
+        QCOMPARE(ExifTool::argumentsFor(QStringLiteral("/a \"b\" & c.jpg")).constLast(),
+                 QStringLiteral("/a \"b\" & c.jpg"));
     }
 
     void tempFiles()

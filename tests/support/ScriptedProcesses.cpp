@@ -29,8 +29,10 @@ public:
         if (!m_ended)
             ++m_owner.killed;
         m_ended = true;
+        m_killed = true;
     }
     int exitCode() const override { return 0; }
+    bool exitedNormally() const override { return m_ended && !m_killed; }
 
 private:
     void end()
@@ -42,12 +44,13 @@ private:
         }
         QFile file(m_outputFile);
         if (file.open(QIODevice::WriteOnly))
-            file.write(m_answer.output);
+            file.write(m_answer.output + (m_answer.cutShort ? "" : "{ready}\n"));
     }
     ScriptedProcesses& m_owner;
     ScriptedAnswer m_answer;
     QString m_outputFile;
     bool m_ended = false;
+    bool m_killed = false;
 };
 
 class ScriptedChannel : public SessionChannel
@@ -117,7 +120,7 @@ std::unique_ptr<ProcessHandle>
 ScriptedProcesses::start(const QString&, const QStringList& arguments, const QString& outputFile)
 {
     ++oneShotStarts;
-    const QString path = arguments.value(0);
+    const QString path = arguments.value(arguments.size() - 1);
     if (onStart)
         onStart(path);
     return std::make_unique<ScriptedHandle>(*this, oneShot(path), outputFile);

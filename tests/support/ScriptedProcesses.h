@@ -24,6 +24,8 @@ struct ScriptedAnswer
     int delayMs = 0;
     /// A one-shot read leaves a folder where its output file belongs.
     bool folderOutput = false;
+    /// A one-shot read ends without its end line, as when its output was cut short.
+    bool cutShort = false;
 };
 
 /// Processes that run no program: every exiftool, one-shot or session, answers as the test

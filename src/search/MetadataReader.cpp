@@ -87,7 +87,9 @@ void ExifSession::readOutput()
     const QByteArray needle = "\n" + m_marker;
     qsizetype at = 0;
     if (!m_buffer.startsWith(m_marker)) {
-        at = m_buffer.indexOf(needle, std::max<qsizetype>(0, m_scanned - needle.size() + 1));
+        const qsizetype from = std::max<qsizetype>(0, m_scanned - needle.size() + 1);
+        at = m_buffer.indexOf(needle, from);
+        m_scannedBytes += (at < 0 ? m_buffer.size() : at + needle.size()) - from;
         if (at < 0) {
             m_scanned = m_buffer.size();
             return;

@@ -37,6 +37,9 @@ public:
     /// How long the request in progress has gone without output: a slow dump that is still
     /// being written is not silent.
     qint64 silentMs() const { return isBusy() ? m_lastOutput.elapsed() : 0; }
+    /// Bytes looked at in the search for answers' ends, over the session's life: about the
+    /// bytes received, however they were cut into pieces.
+    qint64 scannedBytes() const { return m_scannedBytes; }
 
     /// How long a session asked to leave may take before it is killed.
     static constexpr int kLeaveMs = 1000;
@@ -57,6 +60,7 @@ private:
     QByteArray m_buffer;
     /// Where the search for the marker goes on: the bytes before it were searched already.
     qsizetype m_scanned = 0;
+    qint64 m_scannedBytes = 0;
     QByteArray m_marker;
     int m_sequence = 0;
     QElapsedTimer m_lastOutput;

@@ -96,6 +96,23 @@ private slots:
         QCOMPARE(list.count(), 20000);
         QCOMPARE(list.text(20000), QStringLiteral("/photos/19999.jpg"));
     }
+
+    void aHugeValueIsCutOnScreenOnly()
+    {
+        ListView list;
+        list.addColumn(QStringLiteral("Image"));
+        list.addColumn(QStringLiteral("Value"));
+        const QString huge(1 << 20, QLatin1Char('v'));
+        list.addItem(QStringLiteral("/a.jpg"), {huge});
+        list.addItem(QString(1000, QLatin1Char('p')), {QStringLiteral("short")});
+        const QString shown = list.listModel()->index(0, 1).data().toString();
+        QCOMPARE(shown.size(), 1001);
+        QCOMPARE(shown, huge.left(1000) + QChar(0x2026));
+        // Exactly 1,000 characters are shown whole; what the list holds is whole.
+        QCOMPARE(list.listModel()->index(1, 0).data().toString().size(), 1000);
+        QCOMPARE(list.cell(1, 2), huge);
+        QCOMPARE(list.subItem(1, 1), huge);
+    }
 };
 
 QTEST_MAIN(TestListView)

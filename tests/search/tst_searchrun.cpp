@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 using namespace tagsifter;
 using namespace tagsifter::test;
 
@@ -38,6 +40,21 @@ QList<Row> results(const ListModel& list)
 char* toString(const Row& row)
 {
     return qstrdup(qPrintable(row.path + " | " + row.tag + " | " + row.value));
+}
+
+// A stand-in for exiftool: a real process running the given shell text.
+QString standIn(const QTemporaryDir& dir, const QString& name, const QByteArray& body)
+{
+    const QString path = dir.path() + QLatin1Char('/') + name;
+    writeFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+    return path;
+}
+
+int linesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? static_cast<int>(file.readAll().count('\n')) : 0;
 }
 
 QString copySample(const QString& from, const QString& to)
@@ -402,6 +419,209 @@ private slots:
         QVERIFY2(texts[0].contains("in Tagsift2021/08/31.Form1.PushButton1_Click at line 150"),
                  qPrintable(texts[0]));
         QCOMPARE(texts[1], QStringLiteral("Done."));
+    }
+
+    void specialFilesGiveNoRowsAndTheRunEnds()
+    {
+        // A link to a device and a FIFO, named like images: never handed to exiftool, in the
+        // sessions or the one-shot way.
+        QTemporaryDir dir;
+        const QString image =
+            copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        const QString zero = dir.path() + "/zero.jpg";
+        const QString fifo = dir.path() + "/fifo.jpg";
+        QVERIFY(QFile::link("/dev/zero", zero));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        for (const bool oneShot : {false, true}) {
+            Window w;
+            w.run.setOneShot(oneShot);
+            w.search({zero, fifo, image}, "kodak");
+            QCOMPARE(results(w.results), (QList<Row>{{image, "Make", "KODAK"}}));
+            QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        }
+    }
+
+    void silenceLimitCountsFromTheLastOutput()
+    {
+        // A dump that comes in ten pieces 40 ms apart is not silent for 100 ms, though it
+        // takes 400 ms in all: the session is not ended.
+        ScriptedProcesses processes;
+        processes.session = [](const QString&) {
+            ScriptedAnswer answer{"Make : Kodak slow\n" + QByteArray(2000, ' ') + "\n"};
+            answer.delayMs = 40;
+            answer.pieces = 10;
+            return answer;
+        };
+        Window w(QString(), &processes);
+        w.run.reader().setHangTimeout(100);
+        w.search({"/slow.jpg"}, "kodak");
+        QCOMPARE(results(w.results), (QList<Row>{{"/slow.jpg", "Make", "Kodak slow"}}));
+        QCOMPARE(processes.sessionsKilled, 0);
+        QCOMPARE(processes.oneShotStarts, 0);
+
+        // A one-shot exiftool that writes nothing is ended after its 300 silent polls.
+        ScriptedProcesses silent;
+        silent.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 0, true}; };
+        Window s(QString(), &silent);
+        s.run.setOneShot(true);
+        s.search({"/1.jpg", "/2.jpg"}, "kodak");
+        QCOMPARE(silent.killed, 2);
+        QCOMPARE(s.results.count(), 0);
+        QCOMPARE(s.fake.messages.texts(), QStringList({"Done."}));
+    }
+
+    void bigSessionOutputIsScannedOnce()
+    {
+        // 80 MB in 64 KB pieces: each byte is looked at about once, not once per piece.
+        ScriptedProcesses processes;
+        const QByteArray big = "Comment : " + QByteArray(80 << 20, 'x') + "\nMake : Kodak\n";
+        processes.session = [&](const QString&) {
+            ScriptedAnswer answer{big};
+            answer.pieces = static_cast<int>(big.size() / 65536) + 1;
+            return answer;
+        };
+        ExifSession session(processes.startSession(QString(), {}));
+        QString dump;
+        QObject::connect(
+            &session, &ExifSession::finished,
+            [&](const QString&, const FileStamp&, const QString& text) { dump = text; });
+        session.request("/big.jpg", FileStamp());
+        QTRY_VERIFY_WITH_TIMEOUT(!dump.isEmpty(), 60000);
+        QCOMPARE(dump.size(), big.size());
+        QVERIFY2(session.scannedBytes() < 2 * big.size(),
+                 qPrintable(QString::number(session.scannedBytes())));
+    }
+
+    void aFileRewrittenDuringItsReadAheadIsReadAgain()
+    {
+        // While the read-ahead of b.jpg is under way, the file is rewritten: the answer for
+        // the old file is not taken for the new one.
+        QTemporaryDir dir;
+        const QString a = dir.path() + "/a.jpg";
+        const QString b = dir.path() + "/b.jpg";
+        writeFile(a, "a");
+        writeFile(b, "old");
+        ScriptedProcesses processes;
+        int requestsForB = 0;
+        processes.onRequest = [&](const QString& path) {
+            if (path == b && ++requestsForB == 1)
+                writeFile(b, "new and longer");
+        };
+        processes.session = [&](const QString& path) {
+            ScriptedAnswer answer{path == b && requestsForB == 1 ? "Make : Kodak old\n"
+                                                                 : "Make : Kodak new\n"};
+            answer.delayMs = 100;
+            return answer;
+        };
+        Window w(QString(), &processes);
+        w.search({a, b}, "kodak");
+        QCOMPARE(results(w.results),
+                 (QList<Row>{{a, "Make", "Kodak new"}, {b, "Make", "Kodak new"}}));
+        QCOMPARE(requestsForB, 2);
+        // And the next search takes the new dump from memory.
+        w.search({}, "kodak");
+        QCOMPARE(results(w.results).constLast(), (Row{b, "Make", "Kodak new"}));
+        QCOMPARE(requestsForB, 2);
+    }
+
+    void incompleteOneShotOutputIsNotTrusted()
+    {
+        // A real exiftool stand-in that cannot keep a session and is killed half-way through
+        // its one-shot output.
+        QTemporaryDir dir;
+        const QString log = dir.path() + "/log";
+        const QString tool = standIn(dir, "tool",
+                                     "if [ \"$1\" = -stay_open ]; then exit 1; fi\n"
+                                     "echo run >> '" +
+                                         log.toUtf8() +
+                                         "'\n"
+                                         "printf 'Make : Kodak\\nModel : Kod'\nkill -KILL $$\n");
+        Window w(tool);
+        w.search({samplesFolder() + "/Garden_party.jpg"}, "kod");
+        QCOMPARE(w.results.count(), 0);
+        QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        const int runs = linesOf(log);
+        QCOMPARE(runs, 1);
+        // Nothing was kept: the next search reads the image again.
+        w.search({}, "kod");
+        QCOMPARE(linesOf(log), runs + 1);
+
+        // Output cut short without a signal (a full disk) is not trusted either.
+        ScriptedProcesses processes;
+        processes.oneShot = [](const QString&) {
+            ScriptedAnswer answer{"Make : Kodak\nModel : Kod"};
+            answer.cutShort = true;
+            return answer;
+        };
+        Window s(QString(), &processes);
+        s.run.setOneShot(true);
+        s.search({"/1.jpg"}, "kod");
+        QCOMPARE(s.results.count(), 0);
+    }
+
+    void latin1ValuesAreFound()
+    {
+        // A Make written as Latin-1 bytes, as older cameras and Windows tools store it.
+        QTemporaryDir dir;
+        const QString image =
+            copySample(samplesFolder() + "/Old_bridge.jpg", dir.path() + "/a.jpg");
+        QProcess exiftool;
+        exiftool.start("exiftool", {"-q", "-overwrite_original", "-charset", "exif=latin",
+                                    QString::fromUtf8("-Make=Café Œuvre"), image});
+        QVERIFY(exiftool.waitForFinished(30000));
+        for (const bool oneShot : {false, true}) {
+            Window w;
+            w.run.setOneShot(oneShot);
+            w.search({image}, QString::fromUtf8("CAFÉ"));
+            QCOMPARE(results(w.results),
+                     (QList<Row>{{image, "Make", QString::fromUtf8("Café Œuvre")}}));
+        }
+    }
+
+    void stopAndStartInTheSameTurnRunOnce()
+    {
+        ScriptedProcesses processes;
+        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 5}; };
+        Window w(QString(), &processes);
+        w.run.setOneShot(true);
+        processes.onStart = [&](const QString& path) {
+            if (path == "/1.jpg") {
+                // A double-click on "Stop": the stop request, then a click on "Start Finding".
+                QTimer::singleShot(0, [&] {
+                    w.run.PushButton1_Click();
+                    w.run.PushButton1_Click();
+                });
+            }
+        };
+        w.search({"/1.jpg", "/2.jpg"}, "kodak");
+        QCOMPARE(results(w.results), (QList<Row>{{"/1.jpg", "Make", "Kodak"}}));
+        QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        QCOMPARE(processes.oneShotStarts, 1);
+        QVERIFY(!w.view.running);
+    }
+
+    void sessionsEndWithoutWaitingAndNoMoreThanNeeded()
+    {
+        ScriptedProcesses processes;
+        processes.sessionsIgnoreLeave = true;
+        processes.session = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n"}; };
+        FakePlatform fake;
+        Platform platform = fake.platform();
+        platform.processes = &processes;
+        ExifTool oneShot(platform);
+        {
+            MetadataReader reader(platform, oneShot, 16);
+            // Three images need three sessions, not sixteen.
+            for (const char* path : {"/1.jpg", "/2.jpg", "/3.jpg"})
+                reader.prefetch("/scripted/exiftool", QString::fromLatin1(path));
+            QCOMPARE(reader.read("/scripted/exiftool", "/1.jpg", {}),
+                     QStringLiteral("Make : Kodak\n"));
+            QCOMPARE(processes.sessionStarts, 3);
+            reader.closeSessions();
+        }
+        // Nothing waited for them; the ones that stayed are killed a second later.
+        QCOMPARE(processes.sessionWaits, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(processes.sessionsKilled, 3, 10000);
     }
 
     void sessionsGiveTheOneShotLines()

@@ -69,14 +69,24 @@ public:
         }
     }
     QByteArray readOutput() override { return std::exchange(m_output, QByteArray()); }
-    bool waitForEnd(int) override { return !m_running; }
-    void kill() override { endSoon(); }
+    bool waitForEnd(int) override
+    {
+        ++m_owner.sessionWaits;
+        return !m_running;
+    }
+    void kill() override
+    {
+        if (m_running)
+            ++m_owner.sessionsKilled;
+        endSoon();
+    }
 
 private:
     void handle(const QByteArray& line)
     {
         if (line == "False") {
-            endSoon();
+            if (!m_owner.sessionsIgnoreLeave)
+                endSoon();
         } else if (line.startsWith("-execute")) {
             const QString path = QFile::decodeName(m_path);
             if (m_owner.onRequest)
@@ -86,12 +96,17 @@ private:
                 endSoon();
             } else if (!answer.hang) {
                 const QByteArray text = answer.output + "{ready" + line.mid(8) + "}\n";
-                QTimer::singleShot(answer.delayMs, this, [this, text] {
-                    if (!m_running)
-                        return;
-                    m_output += text;
-                    emit outputReady();
-                });
+                const int pieces = std::max(1, answer.pieces);
+                const qsizetype size = (text.size() + pieces - 1) / pieces;
+                for (int i = 0; i < pieces; ++i) {
+                    QTimer::singleShot(answer.delayMs * (i + 1), this,
+                                       [this, piece = text.mid(i * size, size)] {
+                                           if (!m_running)
+                                               return;
+                                           m_output += piece;
+                                           emit outputReady();
+                                       });
+                }
             }
         } else if (line != "-stay_open") {
             m_path = line.startsWith("./") ? line.mid(2) : line;

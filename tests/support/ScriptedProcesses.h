@@ -20,8 +20,10 @@ struct ScriptedAnswer
     bool hang = false;
     /// A session ends instead of answering.
     bool die = false;
-    /// A session answers this many milliseconds after the request.
+    /// A session answers this many milliseconds after the request, in `pieces` pieces that
+    /// each come that long after the one before.
     int delayMs = 0;
+    int pieces = 1;
     /// A one-shot read leaves a folder where its output file belongs.
     bool folderOutput = false;
     /// A one-shot read ends without its end line, as when its output was cut short.
@@ -47,8 +49,13 @@ public:
     std::function<void(const QString& path)> onStart;
     /// Called as a session is asked for an image.
     std::function<void(const QString& path)> onRequest;
+    /// Sessions stay when asked to leave, until they are killed.
+    bool sessionsIgnoreLeave = false;
     int oneShotStarts = 0;
     int sessionStarts = 0;
+    /// Times anything waited for a session to end.
+    int sessionWaits = 0;
+    int sessionsKilled = 0;
     /// One-shot exiftools that were killed before they ended.
     int killed = 0;
 };

@@ -1,5 +1,7 @@
 #include "FileDrop.h"
 
+#include "platform/FileNames.h"
+
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -21,7 +23,7 @@ QStringList FileDrop::localPaths(const QMimeData* data)
     for (const QUrl& url : urls) {
         if (!url.isLocalFile())
             continue;
-        QString path = url.toLocalFile();
+        QString path = localPath(url);
         while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         paths.append(path);

@@ -1,5 +1,6 @@
 #include "Samples.h"
 
+#include "platform/FileNames.h"
 #include "platform/ListView.h"
 
 #include <QUrl>
@@ -110,7 +111,7 @@ void Samples::LoadSampleFiles(ListView& list)
             list.addItem(path);
     }
     if (m_platform.messages->show(openFolderQuestion(), MessageFlags::YesNo) == MessageAnswer::Yes)
-        m_platform.shell->openUrl(QUrl::fromLocalFile(samplesFolder()));
+        m_platform.shell->openUrl(fileUrl(samplesFolder()));
 }
 
 } // namespace tagsifter

@@ -2,6 +2,8 @@
 
 #include "core/Failure.h"
 
+#include "FileNames.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -18,7 +20,7 @@ namespace {
 
 QByteArray native(const QString& path)
 {
-    return QFile::encodeName(path);
+    return encodeFileName(path);
 }
 
 QString joined(const QString& folder, const QString& name)
@@ -106,7 +108,7 @@ std::vector<Entry> listEntries(const QString& folder, bool wantFolders)
             type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_LNK;
         }
         if ((type == DT_DIR) == wantFolders)
-            entries.push_back(Entry{QFile::decodeName(raw), type == DT_REG});
+            entries.push_back(Entry{decodeFileName(raw), type == DT_REG});
     }
     ::closedir(dir);
     std::sort(entries.begin(), entries.end(),

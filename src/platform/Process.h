@@ -51,10 +51,12 @@ public:
     virtual ~ProcessService() = default;
     /// Full path of `name` on the search path, or the empty text.
     virtual QString findExecutable(const QString& name) const = 0;
-    /// Starts `program` with `arguments`, standard output written to `outputFile`.
-    /// Returns null when the process could not be started.
-    virtual std::unique_ptr<ProcessHandle>
-    start(const QString& program, const QStringList& arguments, const QString& outputFile) = 0;
+    /// Starts `program` with `arguments`, `input` on its standard input and its standard
+    /// output written to `outputFile`. Returns null when the process could not be started.
+    virtual std::unique_ptr<ProcessHandle> start(const QString& program,
+                                                 const QStringList& arguments,
+                                                 const QByteArray& input,
+                                                 const QString& outputFile) = 0;
     /// Starts a long-lived `program` that is talked to over its standard input and output;
     /// its standard error is discarded. It dies with the program. Null when it cannot start.
     virtual std::unique_ptr<SessionChannel> startSession(const QString& program,

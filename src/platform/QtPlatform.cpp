@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 
+#include "FileNames.h"
 #include "core/Failure.h"
 
 #include <QClipboard>
@@ -162,14 +163,17 @@ OpenFilesAnswer QtFileDialogs::openFiles(const QString& title, const QString& fi
     OpenFilesAnswer answer;
     if (dialog.exec() != QDialog::Accepted)
         return answer;
-    const QStringList chosen = dialog.selectedFiles();
+    // Qt decodes the names it lists itself; a name that is not UTF-8 gets its bytes back.
+    QStringList chosen = dialog.selectedFiles();
+    for (QString& path : chosen)
+        path = heldPath(path);
     if (chosen.size() == 1) {
         answer.names = chosen;
         return answer;
     }
-    answer.folder = dialog.directory().absolutePath();
+    answer.folder = heldPath(dialog.directory().absolutePath());
     for (const QString& path : chosen)
-        answer.names.append(QFileInfo(path).fileName());
+        answer.names.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     return answer;
 }
 
@@ -183,12 +187,12 @@ QString QtFileDialogs::saveFile(const QString& title, const QString& filter)
     ignoreCaseInFilters(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    return heldPath(dialog.selectedFiles().constFirst());
 }
 
 QString QtFileDialogs::browseFolder(const QString& title, const QString& startFolder)
 {
-    return QFileDialog::getExistingDirectory(m_owner, title, startFolder);
+    return heldPath(QFileDialog::getExistingDirectory(m_owner, title, startFolder));
 }
 
 bool QtShell::openUrl(const QUrl& url)
@@ -249,15 +253,21 @@ QString QtProcessService::findExecutable(const QString& name) const
 
 std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
                                                        const QStringList& arguments,
+                                                       const QByteArray& input,
                                                        const QString& outputFile)
 {
     std::unique_ptr<QProcess> process = childProcess(program, arguments);
     process->setStandardOutputFile(outputFile);
-    process->setStandardInputFile(QProcess::nullDevice());
+    if (input.isEmpty())
+        process->setStandardInputFile(QProcess::nullDevice());
     process->start();
     if (!process->waitForStarted(10000)) {
         process->kill();
         return nullptr;
+    }
+    if (!input.isEmpty()) {
+        process->write(input);
+        process->closeWriteChannel();
     }
     return std::make_unique<QtProcessHandle>(std::move(process));
 }

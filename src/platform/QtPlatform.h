@@ -80,6 +80,7 @@ class QtProcessService : public ProcessService
 public:
     QString findExecutable(const QString& name) const override;
     std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
+                                         const QByteArray& input,
                                          const QString& outputFile) override;
     std::unique_ptr<SessionChannel> startSession(const QString& program,
                                                  const QStringList& arguments) override;

@@ -2,6 +2,7 @@
 
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
+#include "platform/FileNames.h"
 #include "platform/ListView.h"
 
 #include <QUrl>
@@ -15,7 +16,7 @@ OpenFiles::OpenFiles(const Platform& platform, ListView& results, WindowPointer&
 
 void OpenFiles::open(const QString& path)
 {
-    m_platform.shell->openUrl(QUrl::fromLocalFile(path));
+    m_platform.shell->openUrl(fileUrl(path));
 }
 
 void OpenFiles::PushButton15_Click()

@@ -3,6 +3,7 @@
 #include "LineEnd.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "platform/FileNames.h"
 #include "platform/ListView.h"
 
 #include <QSaveFile>
@@ -37,7 +38,8 @@ int TextExport::writeRows(const ListView& results, const QString& path, EventLoo
             ++missing;
             continue;
         }
-        file.write(results.text(i).toUtf8());
+        // A path goes out as the bytes of its name on disk.
+        file.write(encodeFileName(results.text(i)));
         file.write(lineEnd);
     }
     if (!file.commit())

@@ -3,6 +3,7 @@
 #include "core/DumpParser.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,14 +83,42 @@ QString ExifTool::FileNameOf(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QStringList ExifTool::argumentsFor(const QString& path)
+QStringList ExifTool::oneShotArguments()
 {
-    // The end line tells a whole dump from one cut short. A relative name starting with "-"
-    // would be read as an option.
-    const QStringList end{QStringLiteral("-echo3"), QLatin1String(kEndMarker)};
-    if (path.startsWith(QLatin1Char('-')))
-        return end + QStringList{QStringLiteral("./") + path};
-    return end + QStringList{path};
+    // The end line tells a whole dump from one cut short; the image's name comes on standard
+    // input, as its bytes.
+    return {QStringLiteral("-echo3"), QLatin1String(kEndMarker), QStringLiteral("-@"),
+            QStringLiteral("-")};
+}
+
+QByteArray ExifTool::argumentLine(const QString& path)
+{
+    // An absolute path cannot be mistaken for an option or a comment.
+    QByteArray raw = encodeFileName(path);
+    if (!raw.startsWith('/'))
+        raw.prepend("./");
+    const bool padded =
+        !raw.isEmpty() && (QChar::isSpace(static_cast<unsigned char>(raw.front())) ||
+                           QChar::isSpace(static_cast<unsigned char>(raw.back())));
+    if (raw.contains('\n') || raw.contains('\r') || padded) {
+        // exiftool's C-string form is the only way to pass a name holding a line break, or
+        // white space that an argument file would trim.
+        QByteArray escaped;
+        for (const char c : raw) {
+            if (c == '\\')
+                escaped += "\\\\";
+            else if (c == '\n')
+                escaped += "\\n";
+            else if (c == '\r')
+                escaped += "\\r";
+            else if (c == '\t')
+                escaped += "\\t";
+            else
+                escaped += c;
+        }
+        return "#[CSTR]" + escaped;
+    }
+    return raw;
 }
 
 QString ExifTool::waitText(const QString& progressText, int polls)
@@ -127,16 +156,18 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
     if (test(136, [&] { return m_platform.files->pathExists(dumpFile()); }))
         line(138, [&] { RemoveFile(dumpFile()); });
     QString program;
-    QStringList arguments;
+    QByteArray input;
     line(140, [&] { program = EnsureExifTool(); });
     if (program.isEmpty()) {
         m_startFailed = true;
         return QString();
     }
-    line(142, [&] { arguments = argumentsFor(path); });
+    line(142, [&] { input = argumentLine(path) + '\n'; });
     // exiftool is started directly, so there is no script to write (line 144).
     int exitCode = 0;
-    line(146, [&] { exitCode = RunAndWait(program, arguments, dumpFile(), std::move(progress)); });
+    line(146, [&] {
+        exitCode = RunAndWait(program, oneShotArguments(), input, dumpFile(), std::move(progress));
+    });
     if (exitCode == kStartFailed)
         m_startFailed = true;
     if (!test(148, [&] { return m_platform.files->pathExists(dumpFile()); }))
@@ -160,10 +191,10 @@ void ExifTool::removeTempFiles()
 }
 
 int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
-                         const QString& outputFile, DumpProgress progress)
+                         const QByteArray& input, const QString& outputFile, DumpProgress progress)
 {
     std::unique_ptr<ProcessHandle> process =
-        m_platform.processes->start(program, arguments, outputFile);
+        m_platform.processes->start(program, arguments, input, outputFile);
     if (!process)
         return kStartFailed;
     m_stopped = false;

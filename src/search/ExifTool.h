@@ -74,10 +74,11 @@ public:
     /// line is there. Only such a dump may be kept.
     bool wasComplete() const { return m_complete; }
 
-    /// Starts `program` with `arguments` (output to `outputFile`), waits for its end while the
-    /// window stays alive, and returns its exit code. A stop request ends the process.
-    int RunAndWait(const QString& program, const QStringList& arguments, const QString& outputFile,
-                   DumpProgress progress);
+    /// Starts `program` with `arguments` and `input` on its standard input (output to
+    /// `outputFile`), waits for its end while the window stays alive, and returns its exit
+    /// code. A stop request ends the process.
+    int RunAndWait(const QString& program, const QStringList& arguments, const QByteArray& input,
+                   const QString& outputFile, DumpProgress progress);
 
     /// Asked on every poll; a true answer ends the process being waited for.
     void setStopRequest(std::function<bool()> stopRequested);
@@ -98,9 +99,11 @@ public:
 
     /// The characters after the last "/" (the whole path when it has none).
     static QString FileNameOf(const QString& path);
-    /// The arguments for one image: the end line, then the path, made safe from being read as
-    /// an option.
-    static QStringList argumentsFor(const QString& path);
+    /// The arguments of a one-shot exiftool: the end line, and the image's name on standard
+    /// input.
+    static QStringList oneShotArguments();
+    /// The argument-file line that names `path` exactly, whatever its characters and bytes.
+    static QByteArray argumentLine(const QString& path);
     /// The progress text while exiftool takes long, after `polls` polls of 100 ms.
     static QString waitText(const QString& progressText, int polls);
     /// The progress value during a long wait, or -1 when this poll does not move it.

@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QThread>
 #include <QTimer>
 
@@ -39,30 +38,6 @@ bool ExifSession::isAlive() const
     return m_channel && m_channel->isRunning();
 }
 
-QByteArray ExifSession::argumentLine(const QString& path)
-{
-    const QByteArray raw = QFile::encodeName(path);
-    if (raw.contains('\n') || raw.contains('\r')) {
-        // exiftool's C-string form is the only way to pass a name holding a line break.
-        QByteArray escaped;
-        for (const char c : raw) {
-            if (c == '\\')
-                escaped += "\\\\";
-            else if (c == '\n')
-                escaped += "\\n";
-            else if (c == '\r')
-                escaped += "\\r";
-            else if (c == '\t')
-                escaped += "\\t";
-            else
-                escaped += c;
-        }
-        return "#[CSTR]" + escaped;
-    }
-    // An absolute path cannot be mistaken for an option, a comment or padded text.
-    return raw.startsWith('/') ? raw : "./" + raw;
-}
-
 void ExifSession::request(const QString& path, const FileStamp& stamp)
 {
     m_path = path;
@@ -72,7 +47,8 @@ void ExifSession::request(const QString& path, const FileStamp& stamp)
     ++m_sequence;
     m_marker = "{ready" + QByteArray::number(m_sequence) + "}";
     m_lastOutput.start();
-    m_channel->write(argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) + "\n");
+    m_channel->write(ExifTool::argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) +
+                     "\n");
 }
 
 void ExifSession::readOutput()

@@ -43,8 +43,6 @@ public:
 
     /// How long a session asked to leave may take before it is killed.
     static constexpr int kLeaveMs = 1000;
-    /// The argument-file line that names `path` exactly, whatever its characters.
-    static QByteArray argumentLine(const QString& path);
 
 signals:
     /// The answer for `path`, read when it had `stamp`.

@@ -1,6 +1,8 @@
 #include "app/Form1.h"
 #include "core/AppTitle.h"
+#include "filelist/FileDrop.h"
 #include "filelist/Samples.h"
+#include "platform/FileNames.h"
 #include "platform/ListView.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
@@ -9,11 +11,16 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tagsifter;
 using namespace tagsifter::test;
@@ -458,6 +465,61 @@ private slots:
         form.setRunning(false);
         QCOMPARE(start->text(), QStringLiteral("Start Finding"));
         QVERIFY(!form.isRunning());
+    }
+
+    void aLatin1FileNameRoundTripsByteForByte()
+    {
+        // "café.jpg" as an old Windows or FAT archive holds it: Latin-1, not UTF-8.
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const QByteArray raw = folder + "/caf\xe9.jpg";
+        {
+            QFile source(
+                QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/Samples/Garden_party.jpg"));
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            const QByteArray image = source.readAll();
+            const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, image.constData(), image.size()),
+                     static_cast<ssize_t>(image.size()));
+            ::close(fd);
+        }
+        const QString path = decodeFileName(raw);
+        QCOMPARE(encodeFileName(path), raw);
+
+        FakePlatform fake;
+        AppFolder app(false, false);
+        Form1 form(fake.platform(), app.path());
+        form.Form_Load();
+        const auto click = [&](const char* button) {
+            qobject_cast<QPushButton*>(form.control(QString::fromLatin1(button)))->click();
+        };
+        // Added by "Add All", by a drop, and by the file dialog (whose answer Qt decoded
+        // itself): the same path each time.
+        fake.input.answers = {QStringLiteral("jpg")};
+        fake.dialogs.nextFolder = dir.path();
+        click("PushButton4");
+        QCOMPARE(form.fileList().texts(), QStringList({path}));
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromEncoded("file://" + raw.toPercentEncoding("/"))});
+        QCOMPARE(FileDrop::localPaths(&dropped), QStringList({path}));
+        QCOMPARE(heldPath(QString::fromUtf8(raw)), path);
+
+        // Searched, saved as its bytes, and opened as its bytes.
+        form.searchBox().setText(QStringLiteral("kodak"));
+        click("PushButton1");
+        QCOMPARE(form.resultsList().count(), 1);
+        QCOMPARE(form.resultsList().text(1), path);
+        fake.dialogs.nextSave = dir.path() + QStringLiteral("/out.txt");
+        click("PushButton2");
+        QFile saved(fake.dialogs.nextSave);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), raw + "\n");
+        form.resultsList().select(1);
+        click("PushButton15");
+        QCOMPARE(fake.shell.opened.size(), 1);
+        QCOMPARE(fake.shell.opened[0].toEncoded(), "file://" + raw.toPercentEncoding("/"));
+        QCOMPARE(fake.messages.texts(), QStringList({"Done.", "Done."}));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "ScriptedProcesses.h"
 
+#include "platform/FileNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTimer>
@@ -131,11 +133,15 @@ QString ScriptedProcesses::findExecutable(const QString&) const
     return QStringLiteral("/scripted/exiftool");
 }
 
-std::unique_ptr<ProcessHandle>
-ScriptedProcesses::start(const QString&, const QStringList& arguments, const QString& outputFile)
+std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&, const QStringList&,
+                                                        const QByteArray& input,
+                                                        const QString& outputFile)
 {
     ++oneShotStarts;
-    const QString path = arguments.value(arguments.size() - 1);
+    QByteArray line = input.trimmed();
+    if (line.startsWith("./"))
+        line.remove(0, 2);
+    const QString path = decodeFileName(line);
     if (onStart)
         onStart(path);
     return std::make_unique<ScriptedHandle>(*this, oneShot(path), outputFile);

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "platform/QtPlatform.h"
+#include "platform/Termination.h"
 
 #include <QApplication>
 
@@ -17,6 +18,12 @@ int main(int argc, char* argv[])
     // Closing the window ends the process at once, whatever is still in progress; only the
     // helpers registered with at_quick_exit (ending processes of the program's own) still run.
     QObject::connect(&window, &tagsifter::Form1::unloaded, [] { std::quick_exit(EXIT_SUCCESS); });
+    // Asked to end from outside (a logout, Ctrl+C): the exiftool processes end and the temp
+    // folder goes, as when the window is closed.
+    tagsifter::onTerminationRequest(&window, [&window](int signal) {
+        window.Form_Unload();
+        std::quick_exit(128 + signal);
+    });
     window.Form_Load();
     window.show();
     return QApplication::exec();

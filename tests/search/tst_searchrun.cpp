@@ -1,10 +1,12 @@
 #include "platform/ListModel.h"
+#include "platform/Termination.h"
 #include "search/ExifTool.h"
 #include "search/MetadataReader.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedProcesses.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <cstdlib>
 #include <sys/stat.h>
 
 using namespace tagsifter;
@@ -624,6 +628,42 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(processes.sessionsKilled, 3, 10000);
     }
 
+    void endedFromOutsideMidRun()
+    {
+        // The program asked to end by a signal in the middle of a run: its temp folder goes
+        // and no exiftool is left; killed outright, it still leaves no exiftool running.
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+            QTemporaryDir dir;
+            const QString pidFile = dir.path() + "/exiftool.pid";
+            const QString tool =
+                standIn(dir, "tool", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 600\n");
+            QProcess program;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+            program.setProcessEnvironment(environment);
+            program.start(QCoreApplication::applicationFilePath(), {"-run-until-ended", tool});
+            QVERIFY(program.waitForStarted());
+            QVERIFY(program.waitForReadyRead(30000));
+            const QString tempFolder = QString::fromUtf8(program.readLine()).trimmed();
+            QVERIFY(QFileInfo(tempFolder).isDir());
+            QTRY_VERIFY_WITH_TIMEOUT(linesOf(pidFile) == 1, 30000);
+            QFile pids(pidFile);
+            QVERIFY(pids.open(QIODevice::ReadOnly));
+            const pid_t exiftool = pids.readAll().trimmed().toInt();
+            QVERIFY(exiftool > 0 && ::kill(exiftool, 0) == 0);
+            ::kill(static_cast<pid_t>(program.processId()), signal);
+            QVERIFY(program.waitForFinished(30000));
+            if (signal != SIGKILL) {
+                QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+                QCOMPARE(program.exitCode(), 128 + signal);
+                QVERIFY(!QFileInfo::exists(tempFolder));
+            } else {
+                QDir(tempFolder).removeRecursively();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(::kill(exiftool, 0) != 0, 10000);
+        }
+    }
+
     void sessionsGiveTheOneShotLines()
     {
         QStringList files = QDir(corpusFolder()).entryList({"*.jpg"}, QDir::Files, QDir::Name);
@@ -772,5 +812,24 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSearchRun)
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Child mode: a run through the exiftool given, which never answers, ended only from
+    // outside; the temp folder is printed first. Ended as the program itself is ended.
+    if (argc == 3 && QByteArray(argv[1]) == "-run-until-ended") {
+        Window w(QString::fromLocal8Bit(argv[2]));
+        onTerminationRequest(&app, [&](int signal) {
+            w.run.abort();
+            w.run.exifTool().removeTempFolder();
+            std::quick_exit(128 + signal);
+        });
+        printf("%s\n", qPrintable(w.run.exifTool().tempFolder()));
+        fflush(stdout);
+        w.search({samplesFolder() + "/Garden_party.jpg"}, "kodak");
+        return 1;
+    }
+    TestSearchRun test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_searchrun.moc"

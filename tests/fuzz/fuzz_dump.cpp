@@ -1,0 +1,87 @@
+// Fuzz target for what the program makes of exiftool's output: the session reader, which
+// finds each answer's end in pieces of output cut anywhere, and the dump parser behind it.
+#include "core/DumpParser.h"
+#include "search/MetadataReader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace tagsifter;
+
+namespace {
+
+// A session's output, handed over in the pieces the input's first bytes choose.
+class FeedChannel : public SessionChannel
+{
+public:
+    bool isRunning() const override { return m_running; }
+    void write(const QByteArray&) override {}
+    QByteArray readOutput() override { return std::exchange(m_pending, QByteArray()); }
+    bool waitForEnd(int) override { return true; }
+    void kill() override { m_running = false; }
+    void feed(const QByteArray& piece)
+    {
+        m_pending += piece;
+        emit outputReady();
+    }
+    bool m_running = false;
+
+private:
+    QByteArray m_pending;
+};
+
+void checkAt(bool condition, int line)
+{
+    if (!condition) {
+        std::fprintf(stderr, "check failed at line %d\n", line);
+        std::abort();
+    }
+}
+#define check(condition) checkAt(condition, __LINE__)
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const int pieceSize = 1 + data[0] % 64;
+    const QByteArray output(reinterpret_cast<const char*>(data + 1),
+                            static_cast<qsizetype>(size - 1));
+
+    // The parser: every entry comes from a line, trimmed, and matches what was searched.
+    const QString text = decodeDump(output);
+    for (const TagValue& entry : matchingEntries(text, QStringLiteral("a"))) {
+        check(entry.value.contains(QLatin1Char('a'), Qt::CaseInsensitive));
+        check(!entry.tag.startsWith(QLatin1Char(' ')) && !entry.value.endsWith(QLatin1Char(' ')));
+    }
+
+    // The session reader: the answer, when its end line came, is the output before it, the
+    // same however the output was cut.
+    auto channel = std::make_unique<FeedChannel>();
+    FeedChannel* feed = channel.get();
+    feed->m_running = true;
+    ExifSession session(std::move(channel));
+    QString answer;
+    bool answered = false;
+    QObject::connect(&session, &ExifSession::finished,
+                     [&](const QString&, const FileStamp&, const QString& dump) {
+                         check(!answered);
+                         answered = true;
+                         answer = dump;
+                     });
+    session.request(QStringLiteral("/a.jpg"), FileStamp());
+    for (qsizetype at = 0; at < output.size() && !answered; at += pieceSize)
+        feed->feed(output.mid(at, pieceSize));
+    const qsizetype end = output.startsWith("{ready1}") ? 0 : output.indexOf("\n{ready1}");
+    check(answered == (end >= 0));
+    if (answered)
+        check(answer == decodeDump(output.left(end == 0 ? 0 : end + 1)));
+    // Linear: each byte once, and a marker's length more for each piece.
+    const qsizetype pieces = output.size() / pieceSize + 1;
+    check(session.scannedBytes() <= output.size() + pieces * 9);
+    feed->m_running = false;
+    return 0;
+}

@@ -96,8 +96,14 @@ std::optional<TagValue> parseDumpLine(const QString& line)
 QList<TagValue> matchingEntries(const QString& dump, const QString& searchText)
 {
     QList<TagValue> entries;
+    // The value is part of its line: a dump, or a line, without the text has no match, and
+    // most lines are passed over without being split.
+    if (!dump.contains(searchText, Qt::CaseInsensitive))
+        return entries;
     const QStringList lines = dumpLines(dump);
     for (const QString& line : lines) {
+        if (!line.contains(searchText, Qt::CaseInsensitive))
+            continue;
         const std::optional<TagValue> entry = parseDumpLine(line);
         if (entry && entry->value.contains(searchText, Qt::CaseInsensitive))
             entries.append(*entry);

@@ -43,6 +43,12 @@ void DumpProgress::showWait(int polls)
     m_waitShown = true;
 }
 
+void DumpProgress::showStart()
+{
+    if (m_view && !std::exchange(m_startShown, true))
+        m_view->showProgress(m_value, m_text);
+}
+
 void DumpProgress::endWait()
 {
     if (m_view && m_waitShown)
@@ -206,6 +212,8 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
     for (;;) {
         m_platform.events->yield();
         const bool ended = process->waitForEnd(kPollMs);
+        if (!ended)
+            progress.showStart();
         m_platform.events->yield();
         progress.showWait(++polls);
         m_platform.events->yield();

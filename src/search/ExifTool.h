@@ -27,6 +27,8 @@ public:
     void showWait(int polls);
     /// Back to the run's own text once a wait was shown; the value stays where the wait left it.
     void endWait();
+    /// Shows the run's own value and text, once: when the read has to wait at all.
+    void showStart();
 
 private:
     SearchView* m_view = nullptr;
@@ -35,6 +37,7 @@ private:
     int m_total = 1;
     int m_shownValue = 0;
     bool m_waitShown = false;
+    bool m_startShown = false;
 };
 
 /// Runs exiftool for one image at a time and reads its text output. Its files live in a

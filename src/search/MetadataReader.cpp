@@ -157,6 +157,11 @@ ExifSession* MetadataReader::freeSession(const QString& program)
         if (!session->isBusy())
             return session.get();
     }
+    return startSession(program);
+}
+
+ExifSession* MetadataReader::startSession(const QString& program)
+{
     if (static_cast<int>(m_sessions.size()) >= m_sessionCount)
         return nullptr;
     std::unique_ptr<SessionChannel> channel = m_platform.processes->startSession(
@@ -194,6 +199,15 @@ void MetadataReader::dispatch(const QString& program)
         m_queue.pop_front();
         m_queued.remove(path);
         session->request(path, stampOf(path));
+    }
+}
+
+void MetadataReader::warmUp(const QString& program, int images)
+{
+    const int wanted = std::min(images, m_sessionCount);
+    while (static_cast<int>(m_sessions.size()) < wanted) {
+        if (!startSession(program))
+            return;
     }
 }
 
@@ -294,6 +308,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
             progress.endWait();
             return QString();
         }
+        progress.showStart();
         waitForSessions();
         endHungSessions();
         // The same "Please wait.." text as a one-shot wait, counted in polls.

@@ -75,6 +75,8 @@ public:
                    QObject* parent = nullptr);
     ~MetadataReader() override;
 
+    /// Starts sessions for a list of `images`, up to one per core, before anything is asked.
+    void warmUp(const QString& program, int images);
     /// Starts reading `path` in the background unless it is known or under way.
     void prefetch(const QString& program, const QString& path);
     /// The dump of `path`, waiting for it while the window stays alive; the empty text when
@@ -113,7 +115,9 @@ private:
     void endHungSessions();
     bool isPending(const QString& path) const;
     void dispatch(const QString& program);
+    /// A session that is not busy, started when there is none and the limit allows.
     ExifSession* freeSession(const QString& program);
+    ExifSession* startSession(const QString& program);
 
     Platform m_platform;
     ExifTool& m_oneShot;

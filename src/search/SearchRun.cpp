@@ -5,6 +5,8 @@
 #include "core/Failure.h"
 #include "platform/ListModel.h"
 
+#include <QTimer>
+
 #include <cmath>
 #include <utility>
 
@@ -15,6 +17,26 @@ SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString 
       m_exifTool(platform, std::move(exiftool)), m_reader(platform, m_exifTool)
 {
     m_exifTool.setStopRequest([this] { return m_stop; });
+    QObject::connect(m_controls.fileList, &QAbstractItemModel::rowsInserted, &m_context, [this] {
+        // After the adding is over, so that a folder of many images starts all sessions.
+        if (!std::exchange(m_warmUpDue, true))
+            QTimer::singleShot(0, &m_context, [this] { warmUp(); });
+    });
+}
+
+void SearchRun::warmUp()
+{
+    m_warmUpDue = false;
+    if (m_oneShot || m_inProgress || m_controls.fileList->count() == 0)
+        return;
+    const QString program = m_exifTool.EnsureExifTool();
+    if (!program.isEmpty())
+        m_reader.warmUp(program, m_controls.fileList->count());
+}
+
+void SearchRun::addFoundRows()
+{
+    m_controls.results->addItems(std::exchange(m_foundRows, {}));
 }
 
 QString SearchRun::exiftoolMissingMessage()
@@ -61,10 +83,12 @@ void SearchRun::PushButton1_Click()
     const int n = exiftoolMissing ? 0
                                   : report.value(
                                         120, [&] { return m_controls.fileList->count(); }, 0);
+    m_sinceShown.invalidate();
     for (int i = 1; i <= n; ++i) {
         if (!searchImage(report, i, program, searchText, exiftoolMissing))
             break;
     }
+    addFoundRows();
     finish(report, !exiftoolMissing);
     if (exiftoolMissing)
         m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
@@ -108,19 +132,30 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     // A row removed during the run reads as no path, never as the previous image's.
     QString path;
     report.line(122, [&] { path = files.text(i); });
+    // Painting the window once per image took most of a repeated search: the progress shows,
+    // and the window is yielded to, once the interval is over.
+    const bool show = m_showIntervalMs <= 0 || !m_sinceShown.isValid() ||
+                      m_sinceShown.hasExpired(m_showIntervalMs);
     report.line(124, [&] {
         const int count = files.count();
         if (count == 0)
             throw Failure(QStringLiteral("Division by zero"), 11);
         // Halves go to the even neighbour: 12.5 gives 12.
         m_progressValue = static_cast<int>(std::nearbyint(double(i) / count * 100.0));
-        m_controls.view->showProgress(m_progressValue, m_progressText);
+        if (show)
+            m_controls.view->showProgress(m_progressValue, m_progressText);
     });
     report.line(126, [&] {
         m_progressText = tr("Processing: ") + ExifTool::FileNameOf(path);
-        m_controls.view->showProgress(m_progressValue, m_progressText);
+        if (show)
+            m_controls.view->showProgress(m_progressValue, m_progressText);
     });
-    report.line(128, [&] { m_platform.events->yield(); });
+    if (show) {
+        // The rows found so far are in the list before anything else can happen.
+        addFoundRows();
+        report.line(128, [&] { m_platform.events->yield(); });
+        m_sinceShown.start();
+    }
     if (report.condition(130, [&] { return m_stop; }))
         return false;
     if (path.isEmpty())
@@ -137,7 +172,7 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         const QList<TagValue> entries = report.value(
             154, [&] { return matchingEntries(dump, searchText); }, QList<TagValue>());
         for (const TagValue& entry : entries)
-            report.line(184, [&] { m_controls.results->addItem(path, {entry.tag, entry.value}); });
+            m_foundRows.push_back({path, {entry.tag, entry.value}});
     }
     report.line(192, [&] { m_exifTool.removeTempFiles(); });
     return true;

@@ -6,14 +6,18 @@
 #include "platform/Platform.h"
 #include "platform/WindowPointer.h"
 
+#include "platform/ListModel.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace tagsifter {
 
-class ListModel;
 class ErrorReport;
 
 /// What a search run works on, handed over by the window.
@@ -48,6 +52,11 @@ public:
     MetadataReader& reader() { return m_reader; }
     /// Reads every image the one-shot way, one exiftool process per image.
     void setOneShot(bool oneShot) { m_oneShot = oneShot; }
+    /// The progress is shown, the window yielded to and the rows found added at most this
+    /// often during a run (the stop request is still seen before each image); 0 shows every
+    /// image.
+    void setShowInterval(int ms) { m_showIntervalMs = ms; }
+    static constexpr int kShowIntervalMs = 15;
 
 private:
     /// The click that ends a run in progress.
@@ -63,6 +72,10 @@ private:
     QString readDump(ErrorReport& report, const QString& program, int i, const QString& path,
                      bool& stopped);
     void finish(ErrorReport& report, bool showDone);
+    /// Adds the rows of the images finished since the last yield, in one step.
+    void addFoundRows();
+    /// The sessions start as soon as the file list gets rows: the user is about to search.
+    void warmUp();
 
     Platform m_platform;
     SearchControls m_controls;
@@ -73,6 +86,12 @@ private:
     /// True from the start of a run to its end, also while a stopped run is still ending.
     bool m_inProgress = false;
     int m_progressValue = 0;
+    int m_showIntervalMs = kShowIntervalMs;
+    QElapsedTimer m_sinceShown;
+    std::vector<ListModel::Row> m_foundRows;
+    bool m_warmUpDue = false;
+    /// Owns the connections to the file list, so none outlives the run.
+    QObject m_context;
     QString m_progressText = SearchView::idleText();
 };
 

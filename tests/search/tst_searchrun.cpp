@@ -369,6 +369,7 @@ private slots:
         ScriptedProcesses processes;
         Window w(QString(), &processes);
         w.run.setOneShot(true);
+        w.run.setShowInterval(0);
         QList<int> values;
         w.view.onProgress = [&] {
             if (!values.contains(w.view.value))
@@ -662,6 +663,48 @@ private slots:
             }
             QTRY_VERIFY_WITH_TIMEOUT(::kill(exiftool, 0) != 0, 10000);
         }
+    }
+
+    void sessionsStartWithTheFirstRows()
+    {
+        ScriptedProcesses processes;
+        Window w(QString(), &processes);
+        // A list that stays empty starts nothing.
+        QCoreApplication::processEvents();
+        QCOMPARE(processes.sessionStarts, 0);
+        // Rows added in one go start a session for each, up to one per core, before the click.
+        for (const char* path : {"/1.jpg", "/2.jpg", "/3.jpg"})
+            w.files.addItem(QString::fromLatin1(path));
+        QTRY_VERIFY(processes.sessionStarts > 0);
+        QCOMPARE(processes.sessionStarts, std::min(3, w.run.reader().sessionCount()));
+        const int started = processes.sessionStarts;
+        w.search({}, "kodak");
+        QCOMPARE(processes.sessionStarts, started);
+        QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+    }
+
+    void rowsOfAThrottledRunAreTheSame()
+    {
+        // Shown every image or every 15 ms, a run adds the same rows in the same order.
+        QList<QList<Row>> runs;
+        for (const int interval : {0, SearchRun::kShowIntervalMs, 1000000}) {
+            ScriptedProcesses processes;
+            processes.session = [](const QString& path) {
+                return ScriptedAnswer{
+                    ("Make : Kodak " + path + "\nModel : kodak " + path + "\n").toUtf8()};
+            };
+            Window w(QString(), &processes);
+            w.run.setShowInterval(interval);
+            QStringList paths;
+            for (int i = 0; i < 200; ++i)
+                paths.append(QStringLiteral("/%1.jpg").arg(i));
+            w.search(paths, "kodak");
+            runs.append(results(w.results));
+        }
+        QCOMPARE(runs[0].size(), 400);
+        QCOMPARE(runs[0].at(1), (Row{"/0.jpg", "Model", "kodak /0.jpg"}));
+        QCOMPARE(runs[1], runs[0]);
+        QCOMPARE(runs[2], runs[0]);
     }
 
     void sessionsGiveTheOneShotLines()

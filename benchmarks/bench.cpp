@@ -1,11 +1,13 @@
-// Usage: tagsifter_bench listview | scan | search FOLDER | results
-// Runs on the offscreen platform; prints times and the ratio to a reference run in the same
-// process (find, or one exiftool over all files).
+// Usage: tagsifter_bench listview | scan | search FOLDER | results | window FOLDER
+// Runs on the offscreen platform (window: on the display given, for window_bench.py); prints
+// times and the ratio to a reference run in the same process (find, or one exiftool over all
+// files).
 #include "app/Form1.h"
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
 #include "filelist/FolderScan.h"
 #include "platform/ListView.h"
+#include "platform/QtPlatform.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/TextExport.h"
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -105,9 +108,13 @@ int benchSearch(const QString& folder)
     FakePlatform fake;
     Form1 form(fake.platform(), "/nonexistent");
     form.Form_Load();
+    // The window is shown, so that it paints as it would for a user.
+    form.show();
     for (const QString& file : files)
         form.fileList().addItem(file);
-    form.searchBox().setText("kodak");
+    form.searchBox().setText("Canon");
+    // The sessions start as the list gets its rows, before the click.
+    QCoreApplication::processEvents();
     QElapsedTimer timer;
     timer.start();
     form.searchRun().PushButton1_Click();
@@ -156,11 +163,43 @@ int benchResults()
     return 0;
 }
 
+// The real window with the real services over the images of `folder`, on the display given:
+// prints where its buttons are, then waits to be driven from outside.
+int benchWindow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, {"*.jpg", "*.JPG"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
+    QtPlatform services;
+    Form1 form(services.platform(), applicationFolder());
+    services.setOwner(&form);
+    form.Form_Load();
+    form.show();
+    for (const QString& file : files)
+        form.fileList().addItem(file);
+    form.searchBox().setText(QStringLiteral("Canon"));
+    const auto centre = [&](const char* name) {
+        const QWidget* button = form.control(QString::fromLatin1(name));
+        return button->mapToGlobal(button->rect().center());
+    };
+    QTimer::singleShot(1000, [&] {
+        const QPoint start = centre("PushButton1");
+        const QPoint help = centre("PushButton12");
+        std::printf("ready %lld %d %d %d %d\n", static_cast<long long>(files.size()), start.x(),
+                    start.y(), help.x(), help.y());
+        std::fflush(stdout);
+    });
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc < 2 || QByteArray(argv[1]) != "window")
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == "listview")
@@ -171,6 +210,8 @@ int main(int argc, char** argv)
         return benchSearch(QString::fromLocal8Bit(argv[2]));
     if (mode == "results")
         return benchResults();
+    if (mode == "window" && argc > 2)
+        return benchWindow(QString::fromLocal8Bit(argv[2]));
     std::fprintf(stderr, "usage: tagsifter_bench listview | scan | search FOLDER | results\n");
     return 2;
 }

@@ -406,6 +406,11 @@ bool Form1::SaveResultsAsExcelFileIsExcelInstalled()
     return m_spreadsheetExport->SaveResultsAsExcelFileIsExcelInstalled();
 }
 
+void Form1::addPaths(const QStringList& paths)
+{
+    m_drop->addDropped(paths);
+}
+
 void Form1::Form_Unload()
 {
     m_searchRun->abort();

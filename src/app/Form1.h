@@ -60,6 +60,8 @@ public:
     static QString stopCaption() { return tr("Stop"); }
 
     bool SaveResultsAsExcelFileIsExcelInstalled();
+    /// Adds files and folders to the file list as a drop of them would.
+    void addPaths(const QStringList& paths);
 
     // Handlers the window owns itself.
     void PushButton12_Click();

@@ -8,7 +8,8 @@
 namespace tagsifter {
 
 FileAdder::FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer)
-    : m_platform(platform), m_fileList(fileList), m_pointer(pointer), m_scan(platform, fileList)
+    : m_platform(platform), m_fileList(fileList), m_pointer(pointer),
+      m_scan(platform, *fileList.listModel())
 {
 }
 

@@ -9,7 +9,7 @@
 namespace tagsifter {
 
 FileDrop::FileDrop(const Platform& platform, ListView& fileList, QObject* parent)
-    : QObject(parent), m_fileList(fileList), m_scan(platform, fileList)
+    : QObject(parent), m_fileList(fileList), m_scan(platform, *fileList.listModel())
 {
     fileList.setDropHandler(this);
 }

@@ -3,7 +3,7 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/PathRules.h"
-#include "platform/ListView.h"
+#include "platform/ListModel.h"
 
 namespace tagsifter {
 
@@ -33,7 +33,7 @@ bool usableFolderName(const QString& name)
 
 } // namespace
 
-FolderScan::FolderScan(const Platform& platform, ListView& fileList)
+FolderScan::FolderScan(const Platform& platform, ListModel& fileList)
     : m_platform(platform), m_fileList(fileList)
 {
 }

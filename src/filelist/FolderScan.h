@@ -6,13 +6,13 @@
 
 namespace tagsifter {
 
-class ListView;
+class ListModel;
 
 /// Collects whole folder trees into the file list, level by level.
 class FolderScan
 {
 public:
-    FolderScan(const Platform& platform, ListView& fileList);
+    FolderScan(const Platform& platform, ListModel& fileList);
 
     /// Appends to the file list every file below `topFolder` whose name matches `pattern`.
     void CollectFolderTree(const QString& topFolder, const QString& pattern);
@@ -32,7 +32,7 @@ private:
     bool isHiddenSystemFolder(const QString& folder) const;
 
     Platform m_platform;
-    ListView& m_fileList;
+    ListModel& m_fileList;
 };
 
 } // namespace tagsifter

@@ -147,8 +147,10 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     });
     report.line(126, [&] {
         m_progressText = tr("Processing: ") + ExifTool::FileNameOf(path);
-        if (show)
+        if (show) {
             m_controls.view->showProgress(m_progressValue, m_progressText);
+            m_controls.view->showCount(i, files.count());
+        }
     });
     if (show) {
         // The rows found so far are in the list before anything else can happen.

@@ -15,6 +15,13 @@ public:
     virtual bool isRunning() const = 0;
     virtual void setRunning(bool running) = 0;
     virtual void showProgress(int value, const QString& text) = 0;
+    /// The images reached so far of the list's `total`, shown with the progress; a view that
+    /// shows the percentage alone ignores it.
+    virtual void showCount(int done, int total)
+    {
+        Q_UNUSED(done);
+        Q_UNUSED(total);
+    }
 
     /// The progress text while no run is in progress.
     static QString idleText() { return QCoreApplication::translate("SearchView", "Progress Bar"); }

@@ -521,6 +521,25 @@ private slots:
         QCOMPARE(fake.shell.opened[0].toEncoded(), "file://" + raw.toPercentEncoding("/"));
         QCOMPARE(fake.messages.texts(), QStringList({"Done.", "Done."}));
     }
+
+    void pathsGivenAtStartAreListedAsADropWouldBe()
+    {
+        QTemporaryDir dir;
+        for (const char* name : {"one/a.jpg", "one/sub/b.txt", "c.jpg"})
+            writeFile(dir.path() + QLatin1Char('/') + QLatin1String(name));
+        const QStringList paths{dir.path() + "/one", dir.path() + "/c.jpg",
+                                dir.path() + "/gone.jpg"};
+        FakePlatform fake;
+        AppFolder app(false, false);
+        Form1 form(fake.platform(), app.path());
+        form.Form_Load();
+        form.addPaths(paths);
+        ListView dropped;
+        dropped.addColumn(QStringLiteral("Image(s)"));
+        FileDrop(fake.platform(), dropped).addDropped(paths);
+        QCOMPARE(form.fileList().texts(), dropped.texts());
+        QCOMPARE(form.fileList().count(), 4);
+    }
 };
 
 QTEST_MAIN(TestForm1)

@@ -30,7 +30,8 @@ if [ "$mode" = deb ]; then
         ./usr/share/applications/example.brimvale.Tagsifter.desktop \
         ./usr/share/metainfo/example.brimvale.Tagsifter.metainfo.xml \
         ./usr/share/icons/hicolor/256x256/apps/tagsifter.png \
-        ./usr/share/tagsifter/Samples/Garden_party.jpg $calc_module; do
+        ./usr/share/tagsifter/Samples/Garden_party.jpg ./usr/share/man/man1/tagsifter.1 \
+        $calc_module; do
         grep -q " $file\$" <<<"$contents" || fail "the package lacks $file"
     done
     if grep -q "Depends:.*libreoffice-calc" <<<"$info"; then
@@ -45,9 +46,15 @@ root=$stage/root/usr
 for file in bin/tagsifter share/tagsifter/HAND-M.CUR share/tagsifter/drag.ico \
     share/applications/example.brimvale.Tagsifter.desktop \
     share/metainfo/example.brimvale.Tagsifter.metainfo.xml \
-    share/icons/hicolor/256x256/apps/tagsifter.png share/icons/hicolor/48x48/apps/tagsifter.png; do
+    share/icons/hicolor/256x256/apps/tagsifter.png share/icons/hicolor/48x48/apps/tagsifter.png \
+    share/man/man1/tagsifter.1; do
     [ -e "$root/$file" ] || fail "$file is not installed"
 done
+grep -q '^Exec=tagsifter %F$' "$root/share/applications/example.brimvale.Tagsifter.desktop" ||
+    fail "the desktop entry does not pass the files to open"
+grep -q '^MimeType=image/jpeg;inode/directory;$' \
+    "$root/share/applications/example.brimvale.Tagsifter.desktop" || fail "no MimeType"
+man -l "$root/share/man/man1/tagsifter.1" >/dev/null 2>&1 || fail "the manual page does not format"
 [ "$(ls "$root/share/tagsifter/Samples" | wc -l)" -ge 5 ] || fail "the samples are not installed"
 # The program itself starts without LibreOffice; the module, installed beside it, loads.
 if readelf -d "$root/bin/tagsifter" | grep -q 'NEEDED.*uno'; then

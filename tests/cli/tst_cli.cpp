@@ -1,0 +1,228 @@
+#include "cli/FindCommand.h"
+#include "core/ClipboardTable.h"
+#include "filelist/FolderScan.h"
+#include "platform/FileNames.h"
+#include "platform/ListModel.h"
+#include "search/SearchRun.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+namespace {
+
+struct Run
+{
+    QByteArray out, err;
+    int status = -1;
+};
+
+/// The real program, as a terminal would start it: no display of any kind.
+Run runTagsifter(const QStringList& arguments, const QString& path = QString())
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    if (!path.isNull())
+        environment.insert("PATH", path);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TAGSIFTER_BINARY_DIR "/src/tagsifter"), arguments);
+    if (!program.waitForFinished(120000))
+        qFatal("tagsifter did not end");
+    return {program.readAllStandardOutput(), program.readAllStandardError(),
+            program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1};
+}
+
+QString unescaped(const QByteArray& field)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char c = field[++i];
+        out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+    }
+    return decodeFileName(out);
+}
+
+/// The hits of the program's output, each as path, tag and value.
+QList<QStringList> hits(const QByteArray& out)
+{
+    QList<QStringList> rows;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QStringList row;
+        for (const QByteArray& field : line.split('\t'))
+            row.append(unescaped(field));
+        rows.append(row);
+    }
+    return rows;
+}
+
+/// What the window lists for the same folder and text: the folder scanned as "Add All" scans
+/// it, searched by the window's own search run.
+QList<QStringList> windowRows(const QStringList& paths, const QString& text)
+{
+    FakePlatform fake;
+    ListModel files, results;
+    files.addColumn("Image(s)");
+    for (const char* header : {"Image", "Metadata Tag", "Value"})
+        results.addColumn(QString::fromLatin1(header));
+    FolderScan scan(fake.platform(), files);
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isDir())
+            scan.CollectFolderTree(path, "*.jpg");
+        else
+            files.addItem(path);
+    }
+    FakeSearchView view;
+    FakePointer pointer;
+    SearchRun run(fake.platform(), {&files, &results, &view, [&] { return text; }, &pointer});
+    run.PushButton1_Click();
+    QList<QStringList> rows;
+    for (int i = 1; i <= results.count(); ++i)
+        rows.append({results.text(i), results.subItem(i, 1), results.subItem(i, 2)});
+    return rows;
+}
+
+QString copy(const QString& from, const QString& to)
+{
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    if (!QFile::copy(from, to))
+        qFatal("cannot copy %s", qPrintable(to));
+    return to;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void hitsAreTheWindowsRows()
+    {
+        // A folder walked as "Add All" walks it, and a file as given.
+        QTemporaryDir dir;
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/b/Garden.jpg");
+        copy(samplesFolder() + "/Harbour_at_dawn.jpg", dir.path() + "/a.jpg");
+        copy(samplesFolder() + "/Old_bridge.jpg", dir.path() + "/.hidden/x.JPG");
+        const QStringList paths{dir.path(), corpusFolder() + "/Kodak_CX7530.jpg"};
+        const Run run = runTagsifter(QStringList{"find", "kodak"} + paths);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, QByteArray());
+        const QList<QStringList> expected = windowRows(paths, "kodak");
+        QVERIFY(expected.size() >= 4);
+        QCOMPARE(hits(run.out), expected);
+    }
+
+    void fieldsAreEscapedAndPathsAreBytes()
+    {
+        QTemporaryDir dir;
+        const QString tab =
+            copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/tab\there.jpg");
+        const QString slash =
+            copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/back\\slash.jpg");
+        const QByteArray latin = QFile::encodeName(dir.path()) + "/caf\xe9.jpg";
+        QCOMPARE(::link(QFile::encodeName(tab).constData(), latin.constData()), 0);
+        const Run run = runTagsifter({"find", "KODAK", tab, slash});
+        QCOMPARE(run.status, 0);
+        const QList<QByteArray> lines = run.out.split('\n');
+        QCOMPARE(lines.at(0), FindCommand::escaped(QFile::encodeName(tab)) + "\tMake\tKODAK");
+        QVERIFY(lines.at(0).contains("/tab\\there.jpg\t"));
+        QVERIFY(lines.at(1).contains("/back\\\\slash.jpg\t"));
+        // A name that is not UTF-8, named as its bytes (through a shell, as QProcess would
+        // recode it), and a folder that holds it: out as the same bytes.
+        for (const char* named : {"\"$1\"/caf$(printf '\\351').jpg", "\"$1\""}) {
+            QProcess shell;
+            shell.start("sh",
+                        {"-c", QStringLiteral("\"$0\" find KODAK %1").arg(QLatin1String(named)),
+                         TAGSIFTER_BINARY_DIR "/src/tagsifter", dir.path()});
+            QVERIFY(shell.waitForFinished(120000));
+            QVERIFY(shell.readAllStandardOutput().split('\n').contains(latin + "\tMake\tKODAK"));
+        }
+        QCOMPARE(FindCommand::escaped("a\tb\rc\nd\\e"), QByteArray("a\\tb\\rc\\nd\\\\e"));
+    }
+
+    void theTableIsTheClipboardsTable()
+    {
+        const QStringList paths{samplesFolder()};
+        const Run run = runTagsifter({"find", "--table", "kodak", samplesFolder()});
+        QCOMPARE(run.status, 0);
+        const QList<QStringList> rows = windowRows(paths, "kodak");
+        const QString table = clipboardTable(
+            static_cast<int>(rows.size()), 3,
+            [&](int row, int column) { return rows.at(row - 1).at(column - 1); }, "\n");
+        QCOMPARE(QString::fromUtf8(run.out), table);
+    }
+
+    void exitStatusesAsGrepsAndOneLineOfTrouble()
+    {
+        QCOMPARE(runTagsifter({"find", "no such text anywhere", samplesFolder()}).status, 1);
+        const Run missing = runTagsifter({"find", "kodak", "/nonexistent/photos"});
+        QCOMPARE(missing.status, 2);
+        QCOMPARE(missing.err,
+                 QByteArray("tagsifter: /nonexistent/photos: No such file or directory\n"));
+        const Run usage = runTagsifter({"find", "kodak"});
+        QCOMPARE(usage.status, 2);
+        QVERIFY(usage.err.startsWith("tagsifter: "));
+        QCOMPARE(runTagsifter({"find", "--nonsense", "kodak", samplesFolder()}).status, 2);
+        // No exiftool on the search path.
+        const Run noTool = runTagsifter({"find", "kodak", samplesFolder()}, "/nonexistent");
+        QCOMPARE(noTool.status, 2);
+        QVERIFY(noTool.err.contains("exiftool could not be found"));
+        QCOMPARE(noTool.out, QByteArray());
+        // Help and version need no display either.
+        QCOMPARE(runTagsifter({"--version"}).out, QByteArray("Tagsifter 1.0.0\n"));
+        QVERIFY(
+            runTagsifter({"--help"}).out.contains("find [--extension EXT] [--table] TEXT PATH..."));
+    }
+
+    void aReaderThatGoesEndsItQuietly()
+    {
+        // exiftool under a name of this test's own, so that its processes can be told apart.
+        QTemporaryDir bin;
+        QVERIFY(QFile::link(QStandardPaths::findExecutable("exiftool"), bin.path() + "/exiftool"));
+        QTemporaryDir dir;
+        for (int i = 0; i < 40; ++i)
+            copy(samplesFolder() + "/Garden_party.jpg",
+                 dir.path() + QString("/%1.jpg").arg(i, 2, 10, QChar('0')));
+        QProcess shell;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", bin.path() + ":" + environment.value("PATH"));
+        environment.remove("DISPLAY");
+        environment.remove("QT_QPA_PLATFORM");
+        shell.setProcessEnvironment(environment);
+        shell.start("sh", {"-c", "\"$0\" find kodak \"$1\" | head -1",
+                           TAGSIFTER_BINARY_DIR "/src/tagsifter", dir.path()});
+        QVERIFY(shell.waitForFinished(120000));
+        const QList<QByteArray> lines = shell.readAllStandardOutput().split('\n');
+        QVERIFY(lines.at(0).endsWith("00.jpg\tMake\tKODAK"));
+        QCOMPARE(shell.readAllStandardError(), QByteArray());
+        QTRY_VERIFY_WITH_TIMEOUT(!processWith(bin.path()), 10000);
+    }
+
+private:
+    static bool processWith(const QString& text)
+    {
+        QProcess pgrep;
+        pgrep.start("pgrep", {"-f", text});
+        pgrep.waitForFinished();
+        return pgrep.exitCode() == 0;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

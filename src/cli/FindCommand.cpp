@@ -6,6 +6,7 @@
 #include "platform/FileNames.h"
 #include "platform/ListModel.h"
 #include "platform/QtPlatform.h"
+#include "search/DumpStore.h"
 #include "search/SearchRun.h"
 
 #include <QCommandLineParser>
@@ -147,6 +148,7 @@ int FindCommand::run(const QStringList& arguments, std::FILE* out, std::FILE* er
     platform.processes = &processes;
     platform.files = &files;
     platform.events = &events;
+    platform.dumpCacheFile = DumpStore::defaultFile();
 
     ListModel fileList;
     ListModel results;

@@ -194,6 +194,7 @@ FileStamp LocalFileSystem::stamp(const QString& path) const
     stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
     stamp.inode = info.st_ino;
     stamp.device = info.st_dev;
+    stamp.accessedNs = qint64(info.st_atim.tv_sec) * 1000000000 + info.st_atim.tv_nsec;
     return stamp;
 }
 

@@ -28,6 +28,8 @@ struct FileStamp
     qint64 changedNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
+    /// The last access: reading the file moves it, so it is no part of the comparison.
+    qint64 accessedNs = 0;
     bool operator==(const FileStamp& o) const
     {
         return kind == o.kind && size == o.size && modifiedNs == o.modifiedNs &&

@@ -24,6 +24,8 @@ struct Platform
     FileSystem* files = nullptr;
     EventLoopService* events = nullptr;
     RandomService* random = nullptr;
+    /// The file that keeps exiftool's dumps across starts; empty keeps none.
+    QString dumpCacheFile;
 };
 
 /// The title that message and input boxes show when they name none of their own.

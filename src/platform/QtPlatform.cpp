@@ -343,6 +343,8 @@ Platform QtPlatform::platform()
     p.files = &m_files;
     p.events = &m_events;
     p.random = &m_random;
+    p.dumpCacheFile = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                      QStringLiteral("/dumps.sqlite");
     return p;
 }
 

@@ -12,6 +12,10 @@ enum class Setting {
     LastFolder,
     /// The scrambled paths of the sample files, recorded at first start.
     Snapshot,
+    /// Megabytes of dumps kept in memory.
+    MemoryCacheMB,
+    /// Megabytes of dumps kept in the cache file across starts; 0 keeps none.
+    DiskCacheMB,
 };
 
 struct SettingKey
@@ -30,6 +34,10 @@ inline SettingKey settingKey(Setting setting)
         return {"LastFolder", ""};
     case Setting::Snapshot:
         return {"Snapshot", ""};
+    case Setting::MemoryCacheMB:
+        return {"MemoryCacheMB", "64"};
+    case Setting::DiskCacheMB:
+        return {"DiskCacheMB", "1024"};
     }
     return {"", ""};
 }

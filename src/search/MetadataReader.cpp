@@ -107,17 +107,66 @@ MetadataReader::MetadataReader(const Platform& platform, ExifTool& oneShot, int 
     : QObject(parent), m_platform(platform), m_oneShot(oneShot),
       m_sessionCount(sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount()))
 {
+    if (m_platform.settings)
+        m_memory.setLimit(m_platform.settings->read(Setting::MemoryCacheMB).toLongLong() << 20);
 }
 
 MetadataReader::~MetadataReader()
 {
+    flushStore();
     closeSessions();
 }
 
-bool MetadataReader::isKnown(const QString& path, const FileStamp& stamp) const
+std::optional<QString> MetadataReader::known(const QString& program, const QString& path,
+                                             const FileStamp& stamp)
 {
-    const auto known = m_known.constFind(path);
-    return known != m_known.constEnd() && known->stamp == stamp;
+    std::optional<QByteArray> dump = m_memory.find(path, stamp);
+    if (!dump) {
+        DumpStore* store = storeFor(program);
+        if (store && (dump = store->find(path, stamp)))
+            m_memory.insert(path, stamp, *dump);
+    }
+    if (!dump)
+        return std::nullopt;
+    // Kept from an earlier read, the dump reads as a fresh one.
+    return QString::fromUtf8(withAccessTime(*dump, stamp.accessedNs));
+}
+
+void MetadataReader::keep(const QString& program, const QString& path, const FileStamp& stamp,
+                          const QString& dump)
+{
+    const QByteArray bytes = dump.toUtf8();
+    m_memory.insert(path, stamp, bytes);
+    if (DumpStore* store = storeFor(program))
+        store->insert(path, stamp, bytes);
+}
+
+DumpStore* MetadataReader::storeFor(const QString& program)
+{
+    if (!m_storeTried) {
+        m_storeTried = true;
+        const qint64 megabytes = m_platform.settings
+                                     ? m_platform.settings->read(Setting::DiskCacheMB).toLongLong()
+                                     : DumpStore::kDefaultLimitBytes >> 20;
+        if (!m_platform.dumpCacheFile.isEmpty() && megabytes > 0) {
+            // No cache file is no failure: the search reads through exiftool.
+            try {
+                const QString tool = m_oneShot.toolKey(program);
+                if (!tool.isEmpty())
+                    m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, tool,
+                                                          megabytes << 20);
+            } catch (...) {
+                m_store.reset();
+            }
+        }
+    }
+    return m_store && m_store->isUsable() ? m_store.get() : nullptr;
+}
+
+void MetadataReader::flushStore()
+{
+    if (m_store)
+        m_store->flush();
 }
 
 void MetadataReader::enqueue(const QString& path, bool first)
@@ -174,7 +223,7 @@ ExifSession* MetadataReader::startSession(const QString& program)
             [this, program](const QString& path, const FileStamp& stamp, const QString& dump) {
                 // Filed under the stamp the file had when it was asked for: a file rewritten
                 // since then is read again.
-                m_known.insert(path, Known{stamp, dump});
+                keep(program, path, stamp, dump);
                 m_failures.remove(path);
                 ++m_reads;
                 dispatch(program);
@@ -216,7 +265,7 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
     if (path.isEmpty())
         return;
     const FileStamp stamp = stampOf(path);
-    if (stamp.isSpecial() || isKnown(path, stamp) || isPending(path) ||
+    if (stamp.isSpecial() || known(program, path, stamp) || isPending(path) ||
         m_failures.value(path) >= kSessionAttempts)
         return;
     enqueue(path, false);
@@ -238,7 +287,7 @@ QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
     m_oneShot.removeTempFiles();
     m_stopped = m_oneShot.wasStopped();
     if (!m_stopped && !m_oneShot.startFailed() && m_oneShot.wasComplete())
-        m_known.insert(path, Known{stamp, dump});
+        keep(m_program, path, stamp, dump);
     return dump;
 }
 
@@ -266,11 +315,12 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
                              ErrorReport* report)
 {
     m_stopped = false;
+    m_program = program;
     FileStamp stamp = stampOf(path);
     if (stamp.isSpecial())
         return QString();
-    if (isKnown(path, stamp))
-        return m_known.value(path).dump;
+    if (const std::optional<QString> dump = known(program, path, stamp))
+        return *dump;
     if (!isPending(path)) {
         m_failures.remove(path);
         enqueue(path, true);
@@ -285,9 +335,9 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
         stamp = stampOf(path);
         if (stamp.isSpecial())
             return QString();
-        if (isKnown(path, stamp)) {
+        if (const std::optional<QString> dump = known(program, path, stamp)) {
             progress.endWait();
-            return m_known.value(path).dump;
+            return *dump;
         }
         if (sessionsGaveUp(program, path))
             return readOneShot(path, stamp, std::move(progress), report);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DumpCache.h"
+#include "DumpStore.h"
 #include "ExifTool.h"
 #include "platform/Platform.h"
 
@@ -11,6 +13,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tagsifter {
@@ -92,17 +95,22 @@ public:
     void setHangTimeout(int ms) { m_hangMs = ms; }
     /// After a stop request the image in progress may still be answered for this long.
     void setStopGrace(int ms) { m_stopGraceMs = ms; }
+    /// Writes the dumps read since the last batch to the cache file.
+    void flushStore();
+    DumpCache& memory() { return m_memory; }
     /// Images read by exiftool so far (dumps taken from memory do not count).
     int exiftoolReads() const { return m_reads; }
 
 private:
-    struct Known
-    {
-        FileStamp stamp;
-        QString dump;
-    };
     FileStamp stampOf(const QString& path) const { return m_platform.files->stamp(path); }
-    bool isKnown(const QString& path, const FileStamp& stamp) const;
+    /// The dump of `path` as read under `stamp`, from memory or the cache file.
+    std::optional<QString> known(const QString& program, const QString& path,
+                                 const FileStamp& stamp);
+    void keep(const QString& program, const QString& path, const FileStamp& stamp,
+              const QString& dump);
+    /// The cache file for dumps of `program`, opened at the first need; null when there is
+    /// none or it cannot be used.
+    DumpStore* storeFor(const QString& program);
     void enqueue(const QString& path, bool first);
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.
@@ -125,7 +133,10 @@ private:
     std::vector<std::unique_ptr<ExifSession>> m_sessions;
     std::deque<QString> m_queue;
     QSet<QString> m_queued;
-    QHash<QString, Known> m_known;
+    DumpCache m_memory;
+    std::unique_ptr<DumpStore> m_store;
+    bool m_storeTried = false;
+    QString m_program;
     QHash<QString, int> m_failures;
     bool m_stopped = false;
     int m_reads = 0;

@@ -212,6 +212,7 @@ QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, 
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
     m_inProgress = false;
+    m_reader.flushStore();
     report.line(202, [&] { m_controls.view->setRunning(false); });
     report.line(204, [&] { m_stop = true; });
     report.line(206, [&] { m_controls.fileList->setHeaderText(1, tr("Image(s)")); });

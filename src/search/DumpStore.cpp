@@ -1,0 +1,236 @@
+#include "DumpStore.h"
+
+#include "platform/FileNames.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <atomic>
+
+namespace tagsifter {
+
+namespace {
+
+std::atomic<int> g_connections{0};
+
+bool run(QSqlQuery& query, const QString& statement)
+{
+    return query.exec(statement);
+}
+
+} // namespace
+
+DumpStore::DumpStore(QString file, QString tool, qint64 limitBytes)
+    : m_file(std::move(file)), m_tool(std::move(tool)), m_limit(limitBytes),
+      m_connection(QStringLiteral("tagsifter-dumps-%1").arg(++g_connections))
+{
+    m_sinceFlush.start();
+    if (m_limit > 0 && !m_file.isEmpty() && !open() && m_damaged) {
+        // A damaged file is moved aside and made anew, once; a locked or unreadable one is
+        // passed by, as another program may be using it.
+        QSqlDatabase::removeDatabase(m_connection);
+        const QString aside = m_file + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        if (QFileInfo(m_file).isFile() && QFile::rename(m_file, aside)) {
+            QFile::remove(m_file + QStringLiteral("-wal"));
+            QFile::remove(m_file + QStringLiteral("-shm"));
+            if (!open())
+                disable();
+        } else {
+            disable();
+        }
+    }
+}
+
+DumpStore::~DumpStore()
+{
+    flush();
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+QString DumpStore::defaultFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/dumps.sqlite");
+}
+
+bool DumpStore::open()
+{
+    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    if (!db.isValid() || !db.open())
+        return false;
+    QSqlQuery query(db);
+    const bool checked = run(query, QStringLiteral("PRAGMA quick_check"));
+    if (!checked || !query.next() || query.value(0).toString() != QLatin1String("ok")) {
+        const QString error = query.lastError().text().toLower();
+        m_damaged =
+            (checked && query.isValid()) || error.contains(QLatin1String("not a database")) ||
+            error.contains(QLatin1String("malformed")) || error.contains(QLatin1String("corrupt"));
+        db.close();
+        return false;
+    }
+    query.finish();
+    m_usable =
+        run(query, QStringLiteral("PRAGMA journal_mode=WAL")) &&
+        run(query, QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+        run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS dumps (path BLOB PRIMARY KEY, "
+                                  "size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, "
+                                  "device INTEGER, tool TEXT, dump BLOB, bytes INTEGER, "
+                                  "used INTEGER)")) &&
+        run(query, QStringLiteral("CREATE INDEX IF NOT EXISTS dumps_used ON dumps (used)"));
+    if (!m_usable)
+        db.close();
+    return m_usable;
+}
+
+void DumpStore::disable()
+{
+    m_usable = false;
+    m_pending.clear();
+    m_used.clear();
+}
+
+std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& stamp)
+{
+    if (!m_usable)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT size, mtime, ctime, inode, device, tool, dump FROM dumps "
+                                 "WHERE path = ?"));
+    const QByteArray key = encodeFileName(path);
+    query.addBindValue(key);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    if (query.value(0).toLongLong() != stamp.size ||
+        query.value(1).toLongLong() != stamp.modifiedNs ||
+        query.value(2).toLongLong() != stamp.changedNs ||
+        query.value(3).toULongLong() != stamp.inode ||
+        query.value(4).toULongLong() != stamp.device || query.value(5).toString() != m_tool)
+        return std::nullopt;
+    const QByteArray dump = qUncompress(query.value(6).toByteArray());
+    if (dump.isNull())
+        return std::nullopt;
+    m_used.push_back(key);
+    return dump;
+}
+
+void DumpStore::insert(const QString& path, const FileStamp& stamp, const QByteArray& dump)
+{
+    if (!m_usable)
+        return;
+    m_pending.push_back({encodeFileName(path), stamp, qCompress(dump, 6)});
+    if (static_cast<int>(m_pending.size()) >= kBatch || m_sinceFlush.hasExpired(kBatchMs))
+        flush();
+}
+
+void DumpStore::flush()
+{
+    m_sinceFlush.restart();
+    if (!m_usable || (m_pending.empty() && m_used.empty()))
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    // One transaction a batch; a file that is locked too long or full loses the batch, never
+    // the search.
+    if (!db.transaction()) {
+        m_pending.clear();
+        m_used.clear();
+        return;
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT OR REPLACE INTO dumps (path, size, mtime, ctime, inode, "
+                                  "device, tool, dump, bytes, used) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    bool ok = true;
+    for (const Pending& entry : m_pending) {
+        insert.addBindValue(entry.path);
+        insert.addBindValue(entry.stamp.size);
+        insert.addBindValue(entry.stamp.modifiedNs);
+        insert.addBindValue(entry.stamp.changedNs);
+        insert.addBindValue(static_cast<qlonglong>(entry.stamp.inode));
+        insert.addBindValue(static_cast<qlonglong>(entry.stamp.device));
+        insert.addBindValue(m_tool);
+        insert.addBindValue(entry.compressed);
+        insert.addBindValue(static_cast<qlonglong>(entry.compressed.size() + entry.path.size()));
+        insert.addBindValue(now);
+        ok = ok && insert.exec();
+    }
+    QSqlQuery touch(db);
+    touch.prepare(QStringLiteral("UPDATE dumps SET used = ? WHERE path = ?"));
+    for (const QByteArray& path : m_used) {
+        touch.addBindValue(now);
+        touch.addBindValue(path);
+        ok = ok && touch.exec();
+    }
+    m_pending.clear();
+    m_used.clear();
+    if (!ok || !db.commit()) {
+        db.rollback();
+        return;
+    }
+    trim();
+}
+
+void DumpStore::trim()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM dumps")) || !query.next())
+        return;
+    qint64 total = query.value(0).toLongLong();
+    if (total <= m_limit)
+        return;
+    // The oldest used go until the file is a tenth under its limit, in one transaction.
+    QSqlQuery oldest(db);
+    if (!oldest.exec(QStringLiteral("SELECT path, bytes FROM dumps ORDER BY used, rowid")))
+        return;
+    std::vector<QByteArray> gone;
+    while (total > m_limit * 9 / 10 && oldest.next()) {
+        gone.push_back(oldest.value(0).toByteArray());
+        total -= oldest.value(1).toLongLong();
+    }
+    oldest.finish();
+    if (!db.transaction())
+        return;
+    QSqlQuery remove(db);
+    remove.prepare(QStringLiteral("DELETE FROM dumps WHERE path = ?"));
+    for (const QByteArray& path : gone) {
+        remove.addBindValue(path);
+        remove.exec();
+    }
+    db.commit();
+}
+
+qint64 DumpStore::storedBytes()
+{
+    flush();
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!m_usable || !query.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM dumps")) ||
+        !query.next())
+        return 0;
+    return query.value(0).toLongLong();
+}
+
+int DumpStore::storedCount()
+{
+    flush();
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!m_usable || !query.exec(QStringLiteral("SELECT COUNT(*) FROM dumps")) || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+} // namespace tagsifter

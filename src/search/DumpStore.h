@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace tagsifter {
+
+/// The dumps kept across starts of the program: an SQLite file under the user's cache folder,
+/// shared by every window and terminal search of the user (WAL). A dump is found only for the
+/// same path bytes, size, modification and status-change times, inode and device, and the same
+/// exiftool (its version and its configuration file), so it never stands for other text. Dumps
+/// are compressed, written a batch at a time as the search goes (a program that is killed keeps
+/// what it wrote), and the least recently used go once the file is over its limit. A file that
+/// is damaged is moved aside and made anew; one that cannot be used at all is passed by: the
+/// search then reads through exiftool as ever, and nothing is said.
+class DumpStore
+{
+public:
+    /// `file` is the database; `tool` names the exiftool whose dumps it serves.
+    DumpStore(QString file, QString tool, qint64 limitBytes = kDefaultLimitBytes);
+    ~DumpStore();
+    DumpStore(const DumpStore&) = delete;
+    DumpStore& operator=(const DumpStore&) = delete;
+
+    static constexpr qint64 kDefaultLimitBytes = 1LL << 30;
+    /// Dumps waiting to be written before a batch goes out.
+    static constexpr int kBatch = 200;
+    static constexpr int kBatchMs = 2000;
+
+    bool isUsable() const { return m_usable; }
+    std::optional<QByteArray> find(const QString& path, const FileStamp& stamp);
+    void insert(const QString& path, const FileStamp& stamp, const QByteArray& dump);
+    /// Writes the dumps waiting, and trims the file to its limit.
+    void flush();
+    /// The bytes the compressed dumps take, and their number.
+    qint64 storedBytes();
+    int storedCount();
+
+    /// The cache file of this user: the platform's cache folder, "dumps.sqlite".
+    static QString defaultFile();
+
+private:
+    bool open();
+    void disable();
+    void trim();
+
+    QString m_file;
+    QString m_tool;
+    qint64 m_limit;
+    QString m_connection;
+    bool m_usable = false;
+    bool m_damaged = false;
+    struct Pending
+    {
+        QByteArray path;
+        FileStamp stamp;
+        QByteArray compressed;
+    };
+    std::vector<Pending> m_pending;
+    std::vector<QByteArray> m_used;
+    QElapsedTimer m_sinceFlush;
+};
+
+} // namespace tagsifter

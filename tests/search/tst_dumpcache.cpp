@@ -1,0 +1,257 @@
+#include "search/DumpCache.h"
+#include "search/DumpStore.h"
+#include "search/ExifTool.h"
+#include "search/MetadataReader.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tagsifter;
+using namespace tagsifter::test;
+
+namespace {
+
+FileStamp stampOf(const QString& path)
+{
+    return LocalFileSystem().stamp(path);
+}
+
+QByteArray noise(int bytes)
+{
+    QByteArray data(bytes, Qt::Uninitialized);
+    for (char& c : data)
+        c = static_cast<char>('a' + QRandomGenerator::global()->bounded(26));
+    return data;
+}
+
+QProcess* child(const QStringList& arguments)
+{
+    auto* process = new QProcess;
+    process->start(QCoreApplication::applicationFilePath(), arguments);
+    return process;
+}
+
+} // namespace
+
+class TestDumpCache : public QObject
+{
+    Q_OBJECT
+private slots:
+    void memoryKeepsTheRecentWithinItsLimit()
+    {
+        DumpCache cache(3 * (1000 + 96 + 4));
+        FileStamp stamp;
+        stamp.size = 1;
+        for (const char* path : {"/a", "/b", "/c"})
+            cache.insert(QString::fromLatin1(path), stamp, QByteArray(1000, 'x'));
+        QCOMPARE(cache.count(), 3);
+        QVERIFY(cache.find("/a", stamp)); // now the most recent
+        cache.insert("/d", stamp, QByteArray(1000, 'y'));
+        QVERIFY(!cache.find("/b", stamp));
+        QVERIFY(cache.find("/a", stamp) && cache.find("/c", stamp) && cache.find("/d", stamp));
+        QVERIFY(cache.bytes() <= 3 * 1100);
+        FileStamp other = stamp;
+        other.size = 2;
+        QVERIFY(!cache.find("/a", other));
+        cache.setLimit(0);
+        QCOMPARE(cache.count(), 0);
+        QCOMPARE(cache.bytes(), 0);
+    }
+
+    void storeServesOnlyTheSameFileAndExiftool()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/cache/dumps.sqlite";
+        const QString image = dir.path() + "/a.jpg";
+        writeFile(image, "image");
+        {
+            DumpStore store(db, "12.57 config -1 0 0");
+            QVERIFY(store.isUsable());
+            store.insert(image, stampOf(image), "Make : Kodak\n");
+        }
+        // Across starts of the program.
+        DumpStore store(db, "12.57 config -1 0 0");
+        QCOMPARE(store.find(image, stampOf(image)), std::optional<QByteArray>("Make : Kodak\n"));
+        QVERIFY(!DumpStore(db, "12.58 config -1 0 0").find(image, stampOf(image)));
+        QVERIFY(!DumpStore(db, "12.57 config 10 5 5").find(image, stampOf(image)));
+        // Touched, resized, replaced, renamed: read again.
+        const FileStamp before = stampOf(image);
+        struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(image).constData(), times, 0), 0);
+        QVERIFY(!store.find(image, stampOf(image)));
+        store.insert(image, stampOf(image), "touched");
+        writeFile(image, "a longer image");
+        QVERIFY(!store.find(image, stampOf(image)));
+        store.insert(image, stampOf(image), "resized");
+        writeFile(dir.path() + "/new.jpg", "a longer image");
+        QVERIFY(QFile::rename(image, dir.path() + "/old.jpg"));
+        QVERIFY(QFile::rename(dir.path() + "/new.jpg", image));
+        QVERIFY(!store.find(image, stampOf(image)));
+        QVERIFY(!store.find(dir.path() + "/old.jpg", stampOf(dir.path() + "/old.jpg")));
+        QVERIFY(before != stampOf(image));
+    }
+
+    void storeStaysWithinItsLimit()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/dumps.sqlite";
+        DumpStore store(db, "tool", 200 * 1024);
+        FileStamp stamp;
+        for (int i = 0; i < 100; ++i)
+            store.insert(QStringLiteral("/%1.jpg").arg(i), stamp, noise(10000));
+        store.flush();
+        QVERIFY(store.storedBytes() <= 200 * 1024);
+        QVERIFY(store.storedCount() >= 10);
+        // The newest stay, the oldest went.
+        QVERIFY(store.find("/99.jpg", stamp));
+        QVERIFY(!store.find("/0.jpg", stamp));
+    }
+
+    void aDamagedFileIsMovedAsideAnUnusableOneBypassed()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/dumps.sqlite";
+        writeFile(db, QByteArray(8192, 'z'));
+        {
+            DumpStore store(db, "tool");
+            QVERIFY(store.isUsable());
+            store.insert("/a.jpg", FileStamp(), "text");
+            QCOMPARE(store.storedCount(), 1);
+        }
+        QVERIFY(QFile::exists(db + ".damaged"));
+        // A folder where the file should be: nothing to open, nothing said, nothing breaks.
+        const QString folder = dir.path() + "/folder.sqlite";
+        QDir().mkpath(folder);
+        DumpStore bypassed(folder, "tool");
+        QVERIFY(!bypassed.isUsable());
+        bypassed.insert("/a.jpg", FileStamp(), "text");
+        QVERIFY(!bypassed.find("/a.jpg", FileStamp()));
+        QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    void twoProgramsWriteTheSameFileAtOnce()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/dumps.sqlite";
+        std::unique_ptr<QProcess> one(child({"-fill", db, "one"}));
+        std::unique_ptr<QProcess> two(child({"-fill", db, "two"}));
+        QVERIFY(one->waitForFinished(120000) && two->waitForFinished(120000));
+        QCOMPARE(one->exitCode(), 0);
+        QCOMPARE(two->exitCode(), 0);
+        DumpStore store(db, "tool");
+        QCOMPARE(store.storedCount(), 2 * 1000);
+        QCOMPARE(store.find("/one/999.jpg", FileStamp()), std::optional<QByteArray>("dump 999"));
+    }
+
+    void aKilledProgramKeepsWhatItRead()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/dumps.sqlite";
+        QStringList images;
+        for (int i = 0; i < 600; ++i) {
+            images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i, 3, 10, QChar('0')));
+            QVERIFY(QFile::copy(samplesFolder() + "/Garden_party.jpg", images.last()));
+        }
+        std::unique_ptr<QProcess> reader(child({"-read", db, dir.path()}));
+        // Killed as soon as a batch is in the file.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(db) && DumpStore(db, "").storedCount() > 0, 60000);
+        ::kill(static_cast<pid_t>(reader->processId()), SIGKILL);
+        QVERIFY(reader->waitForFinished(10000));
+        FakePlatform fake;
+        Platform platform = fake.platform();
+        platform.dumpCacheFile = db;
+        ExifTool oneShot(platform);
+        MetadataReader again(platform, oneShot);
+        const QString program = oneShot.EnsureExifTool();
+        QVERIFY(
+            again.read(program, images.first(), {}).contains("Garden party in the old orchard"));
+        QCOMPARE(again.exiftoolReads(), 0);
+    }
+
+    void theAccessTimeReadsAsExiftoolWritesIt_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("UTC") << QByteArray("UTC");
+        QTest::newRow("New York") << QByteArray("America/New_York");
+        QTest::newRow("Kolkata") << QByteArray("Asia/Kolkata");
+        QTest::newRow("Chatham") << QByteArray("Pacific/Chatham");
+    }
+    void theAccessTimeReadsAsExiftoolWritesIt()
+    {
+        QFETCH(QByteArray, zone);
+        QTemporaryDir dir;
+        const QString image = dir.path() + "/a.jpg";
+        QVERIFY(QFile::copy(samplesFolder() + "/Garden_party.jpg", image));
+        // Summer and winter, so that daylight saving time shows.
+        for (const qint64 seconds : {1689940000LL, 1706000000LL}) {
+            struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(image).constData(), times, 0), 0);
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("TZ", QString::fromLatin1(zone));
+            QProcess exiftool;
+            exiftool.setProcessEnvironment(environment);
+            exiftool.start("exiftool", {"-s3", "-FileAccessDate", image});
+            QVERIFY(exiftool.waitForFinished(30000));
+            QProcess ours;
+            ours.setProcessEnvironment(environment);
+            ours.start(QCoreApplication::applicationFilePath(),
+                       {"-time", QString::number(seconds * 1000000000LL)});
+            QVERIFY(ours.waitForFinished(30000));
+            QCOMPARE(ours.readAllStandardOutput(), exiftool.readAllStandardOutput());
+        }
+        // The line of a kept dump is brought up to date, nothing else.
+        const QByteArray dump = "File Name : a.jpg\nFile Access Date/Time           : 2001:01:01 "
+                                "00:00:00+00:00\nMake : Kodak\n";
+        const QByteArray fresh = withAccessTime(dump, 1706000000LL * 1000000000LL);
+        QCOMPARE(fresh, "File Name : a.jpg\nFile Access Date/Time           : " +
+                            exiftoolTime(1706000000LL * 1000000000LL) + "\nMake : Kodak\n");
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    // Child modes: fill a cache file with 1000 dumps; read every image of a folder into one;
+    // print a time as exiftool does in this process's time zone.
+    if (mode == "-fill" && argc == 4) {
+        DumpStore store(QString::fromLocal8Bit(argv[2]), "tool");
+        for (int i = 0; i < 1000; ++i)
+            store.insert(QStringLiteral("/%1/%2.jpg").arg(QString::fromLocal8Bit(argv[3])).arg(i),
+                         FileStamp(), "dump " + QByteArray::number(i));
+        return store.isUsable() && store.storedCount() >= 1000 ? 0 : 1;
+    }
+    if (mode == "-read" && argc == 4) {
+        FakePlatform fake;
+        Platform platform = fake.platform();
+        platform.dumpCacheFile = QString::fromLocal8Bit(argv[2]);
+        ExifTool oneShot(platform);
+        MetadataReader reader(platform, oneShot);
+        const QString program = oneShot.EnsureExifTool();
+        const QDir folder(QString::fromLocal8Bit(argv[3]));
+        for (const QString& name : folder.entryList({"*.jpg"}, QDir::Files, QDir::Name)) {
+            reader.prefetch(program, folder.filePath(name));
+            reader.read(program, folder.filePath(name), {});
+        }
+        return 0;
+    }
+    if (mode == "-time" && argc == 3) {
+        std::printf("%s\n", exiftoolTime(QByteArray(argv[2]).toLongLong()).constData());
+        return 0;
+    }
+    TestDumpCache test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dumpcache.moc"

@@ -1,4 +1,4 @@
-// Usage: tagsifter_bench listview | scan | search FOLDER | results | window FOLDER
+// Usage: tagsifter_bench listview | scan | search FOLDER | results | window FOLDER | library [N]
 // Runs on the offscreen platform (window: on the display given, for window_bench.py); prints
 // times and the ratio to a reference run in the same process (find, or one exiftool over all
 // files).
@@ -25,6 +25,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tagsifter;
 using namespace tagsifter::test;
@@ -194,6 +196,104 @@ int benchWindow(const QString& folder)
     return QApplication::exec();
 }
 
+long peakRssMb()
+{
+    struct rusage usage
+    {
+    };
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// One step of the library benchmark, in a process of its own: "scan" times "Add All" over the
+// folder; "search" times a search with the cache file given, then a repeated one.
+int libraryStep(const QString& step, const QString& folder, const QString& cacheFile)
+{
+    FakePlatform fake;
+    Platform platform = fake.platform();
+    platform.dumpCacheFile = cacheFile;
+    Form1 form(platform, "/nonexistent");
+    form.Form_Load();
+    form.show();
+    QElapsedTimer timer;
+    timer.start();
+    FolderScan(platform, *form.fileList().listModel()).CollectFolderTree(folder, "*.jpg");
+    const double scan = seconds(timer);
+    if (step == "scan") {
+        std::printf("%d %.3f %ld\n", form.fileList().count(), scan, peakRssMb());
+        return 0;
+    }
+    form.searchBox().setText("Canon");
+    QCoreApplication::processEvents();
+    timer.restart();
+    form.searchRun().PushButton1_Click();
+    const double first = seconds(timer);
+    timer.restart();
+    form.searchRun().PushButton1_Click();
+    const double again = seconds(timer);
+    std::printf("%d %.3f %.3f %ld %d\n", form.resultsList().count(), first, again, peakRssMb(),
+                form.searchRun().reader().exiftoolReads());
+    return 0;
+}
+
+QStringList runStep(const QStringList& arguments)
+{
+    QProcess step;
+    step.start(QCoreApplication::applicationFilePath(), arguments);
+    step.waitForFinished(-1);
+    return QString::fromLatin1(step.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts);
+}
+
+// A photo library of `images` images in nested folders (links to the test images and the
+// samples), searched as a user would search it again and again, across restarts.
+int benchLibrary(int images)
+{
+    QTemporaryDir dir;
+    QStringList sources;
+    for (const QString& folder : {corpusFolder(), samplesFolder()}) {
+        for (const QString& name : QDir(folder).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+            sources.append(folder + '/' + name);
+    }
+    const QString library = dir.path() + "/library";
+    for (int i = 0; i < images; ++i) {
+        const QString folder =
+            QStringLiteral("%1/%2/%3").arg(library).arg(i / 1000).arg(i / 100 % 10);
+        if (i % 100 == 0)
+            QDir().mkpath(folder);
+        const QString target =
+            QStringLiteral("%1/IMG_%2.jpg").arg(folder).arg(i, 6, 10, QChar('0'));
+        if (::link(QFile::encodeName(sources.at(i % sources.size())).constData(),
+                   QFile::encodeName(target).constData()) != 0)
+            qFatal("cannot link %s", qPrintable(target));
+    }
+    const double exiftool = timeProcess("exiftool", {"-r", "-ext", "jpg", library});
+    const QString cache = dir.path() + "/cache/dumps.sqlite";
+    const QStringList scan = runStep({"library-step", "scan", library, cache});
+    const QStringList first = runStep({"library-step", "search", library, cache});
+    const QStringList restart = runStep({"library-step", "search", library, cache});
+    const double cacheMb = (QFileInfo(cache).size() + QFileInfo(cache + "-wal").size()) / 1048576.0;
+    std::printf("library: %d images; exiftool -r %.2f s\n", images, exiftool);
+    std::printf("library: Add All %s s (%s images), peak RSS %s MB\n", qPrintable(scan.value(1)),
+                qPrintable(scan.value(0)), qPrintable(scan.value(2)));
+    std::printf("library: first search %s s = %.2fx of exiftool; repeated %s s = %.3fx; peak RSS "
+                "%s MB; %s rows\n",
+                qPrintable(first.value(1)), first.value(1).toDouble() / exiftool,
+                qPrintable(first.value(2)), first.value(2).toDouble() / exiftool,
+                qPrintable(first.value(3)), qPrintable(first.value(0)));
+    std::printf("library: search after a restart %s s = %.3fx of exiftool (%s images read by "
+                "exiftool); peak RSS %s MB\n",
+                qPrintable(restart.value(1)), restart.value(1).toDouble() / exiftool,
+                qPrintable(restart.value(4).trimmed()), qPrintable(restart.value(3)));
+    // The dumps as exiftool wrote them, against the cache file.
+    QProcess dumps;
+    dumps.start("exiftool", {"-r", "-ext", "jpg", library});
+    dumps.waitForFinished(-1);
+    const double dumpMb = dumps.readAllStandardOutput().size() / 1048576.0;
+    std::printf("library: cache file %.1f MB for %.1f MB of dumps = %.0f%%\n", cacheMb, dumpMb,
+                100.0 * cacheMb / dumpMb);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -210,6 +310,11 @@ int main(int argc, char** argv)
         return benchSearch(QString::fromLocal8Bit(argv[2]));
     if (mode == "results")
         return benchResults();
+    if (mode == "library")
+        return benchLibrary(argc > 2 ? QByteArray(argv[2]).toInt() : 20000);
+    if (mode == "library-step" && argc > 4)
+        return libraryStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                           QString::fromLocal8Bit(argv[4]));
     if (mode == "window" && argc > 2)
         return benchWindow(QString::fromLocal8Bit(argv[2]));
     std::fprintf(stderr, "usage: tagsifter_bench listview | scan | search FOLDER | results\n");

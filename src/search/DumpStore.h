@@ -24,11 +24,22 @@ class DumpStore
 public:
     /// `file` is the database; `tool` names the exiftool whose dumps it serves.
     DumpStore(QString file, QString tool, qint64 limitBytes = kDefaultLimitBytes);
+    explicit DumpStore(QString file, qint64 limitBytes)
+        : DumpStore(std::move(file), QString(), limitBytes)
+    {
+    }
+    void setTool(const QString& tool) { m_tool = tool; }
+    /// The version last asked of the exiftool at `program` while its file had `stamp`.
+    QString knownVersion(const QString& program, const QString& stamp);
+    void rememberVersion(const QString& program, const QString& stamp, const QString& version);
     ~DumpStore();
     DumpStore(const DumpStore&) = delete;
     DumpStore& operator=(const DumpStore&) = delete;
 
     static constexpr qint64 kDefaultLimitBytes = 1LL << 30;
+    /// How the dumps are stored (compressed with the dictionary of DumpDictionary.inc); part of
+    /// the key, so that entries stored another way are never read.
+    static constexpr char kFormat[] = "z1";
     /// Dumps waiting to be written before a batch goes out.
     static constexpr int kBatch = 200;
     static constexpr int kBatchMs = 2000;

@@ -84,12 +84,8 @@ QString ExifTool::EnsureExifTool()
     return m_platform.processes->findExecutable(QStringLiteral("exiftool"));
 }
 
-QString ExifTool::toolKey(const QString& program)
+QString ExifTool::version(const QString& program)
 {
-    if (program == m_toolProgram && !m_toolKey.isEmpty())
-        return m_toolKey;
-    m_toolProgram = program;
-    m_toolKey.clear();
     const QString output = tempFolder() + QLatin1String("/version.txt");
     if (RunAndWait(program, {QStringLiteral("-ver")}, QByteArray(), output, DumpProgress()) != 0)
         return QString();
@@ -97,18 +93,20 @@ QString ExifTool::toolKey(const QString& program)
     const QByteArray version =
         file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
     file.remove();
-    if (version.isEmpty())
-        return QString();
+    return QString::fromLatin1(version);
+}
+
+QString ExifTool::configStamp() const
+{
     // exiftool reads its configuration from EXIFTOOL_HOME, else the home folder.
     const QString home = qEnvironmentVariableIsEmpty("EXIFTOOL_HOME")
                              ? qEnvironmentVariable("HOME")
                              : qEnvironmentVariable("EXIFTOOL_HOME");
     const FileStamp config = m_platform.files->stamp(home + QLatin1String("/.ExifTool_config"));
-    m_toolKey = QString::fromLatin1(version) + QStringLiteral(" config %1 %2 %3")
-                                                   .arg(config.size)
-                                                   .arg(config.modifiedNs)
-                                                   .arg(config.changedNs);
-    return m_toolKey;
+    return QStringLiteral("config %1 %2 %3")
+        .arg(config.size)
+        .arg(config.modifiedNs)
+        .arg(config.changedNs);
 }
 
 QString ExifTool::FileNameOf(const QString& path)

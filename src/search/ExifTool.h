@@ -63,9 +63,10 @@ public:
 
     /// The exiftool to run, or the empty text when none can be found.
     QString EnsureExifTool();
-    /// What names `program`'s dumps: its version and the stamp of its configuration file, so
-    /// that a new exiftool or configuration never serves old text. Empty when it cannot run.
-    QString toolKey(const QString& program);
+    /// `program`'s version ("12.57"), asked of it; empty when it cannot run.
+    QString version(const QString& program);
+    /// The stamp of exiftool's configuration file, which changes what it prints.
+    QString configStamp() const;
     /// The dump text of the image at `path`, or the empty text when there is none.
     /// Afterwards startFailed() tells whether exiftool could not be started at all.
     /// With `report`, each step's failure is reported at its own line and the next step runs.
@@ -124,8 +125,6 @@ private:
     bool m_stopped = false;
     bool m_exitedNormally = false;
     bool m_complete = false;
-    QString m_toolProgram;
-    QString m_toolKey;
 };
 
 } // namespace tagsifter

@@ -151,10 +151,25 @@ DumpStore* MetadataReader::storeFor(const QString& program)
         if (!m_platform.dumpCacheFile.isEmpty() && megabytes > 0) {
             // No cache file is no failure: the search reads through exiftool.
             try {
-                const QString tool = m_oneShot.toolKey(program);
-                if (!tool.isEmpty())
-                    m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, tool,
-                                                          megabytes << 20);
+                m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, megabytes << 20);
+                // A new exiftool or configuration never serves old text. The version is
+                // asked of exiftool only when its program file is not the one last asked.
+                const FileStamp file = stampOf(program);
+                const QString programStamp = QStringLiteral("%1 %2 %3 %4")
+                                                 .arg(file.size)
+                                                 .arg(file.modifiedNs)
+                                                 .arg(file.changedNs)
+                                                 .arg(file.inode);
+                QString version = m_store->knownVersion(program, programStamp);
+                if (version.isEmpty()) {
+                    version = m_oneShot.version(program);
+                    m_store->rememberVersion(program, programStamp, version);
+                }
+                if (version.isEmpty())
+                    m_store.reset();
+                else
+                    m_store->setTool(version + QLatin1Char(' ') + m_oneShot.configStamp() +
+                                     QLatin1Char(' ') + QLatin1String(DumpStore::kFormat));
             } catch (...) {
                 m_store.reset();
             }

@@ -98,13 +98,20 @@ int benchScan()
     return 0;
 }
 
-int benchSearch(const QString& folder)
+// Every JPEG below `folder`, sorted.
+QStringList imagesBelow(const QString& folder)
 {
     QStringList files;
     QDirIterator it(folder, {"*.jpg", "*.JPG"}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         files.append(it.next());
     files.sort();
+    return files;
+}
+
+int benchSearch(const QString& folder)
+{
+    const QStringList files = imagesBelow(folder);
     QStringList arguments = files;
     const double once = timeProcess("exiftool", arguments);
     FakePlatform fake;
@@ -169,11 +176,7 @@ int benchResults()
 // prints where its buttons are, then waits to be driven from outside.
 int benchWindow(const QString& folder)
 {
-    QStringList files;
-    QDirIterator it(folder, {"*.jpg", "*.JPG"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
-    files.sort();
+    const QStringList files = imagesBelow(folder);
     QtPlatform services;
     Form1 form(services.platform(), applicationFolder());
     services.setOwner(&form);

@@ -135,7 +135,9 @@ std::optional<QString> MetadataReader::known(const QString& program, const QStri
 void MetadataReader::keep(const QString& program, const QString& path, const FileStamp& stamp,
                           const QString& dump)
 {
-    const QByteArray bytes = dump.toUtf8();
+    QByteArray bytes = dump.toUtf8();
+    // toUtf8 leaves room for three bytes a character: the cache counts what it holds.
+    bytes.squeeze();
     m_memory.insert(path, stamp, bytes);
     if (DumpStore* store = storeFor(program))
         store->insert(path, stamp, bytes);

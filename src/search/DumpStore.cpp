@@ -88,6 +88,13 @@ bool run(QSqlQuery& query, const QString& statement)
     return query.exec(statement);
 }
 
+bool isDamage(const QSqlQuery& query)
+{
+    const QString error = query.lastError().text().toLower();
+    return error.contains(QLatin1String("not a database")) ||
+           error.contains(QLatin1String("malformed")) || error.contains(QLatin1String("corrupt"));
+}
+
 } // namespace
 
 DumpStore::DumpStore(QString file, QString tool, qint64 limitBytes)
@@ -136,12 +143,10 @@ bool DumpStore::open()
     if (!db.isValid() || !db.open())
         return false;
     QSqlQuery query(db);
-    const bool checked = run(query, QStringLiteral("PRAGMA quick_check"));
-    if (!checked || !query.next() || query.value(0).toString() != QLatin1String("ok")) {
-        const QString error = query.lastError().text().toLower();
-        m_damaged =
-            (checked && query.isValid()) || error.contains(QLatin1String("not a database")) ||
-            error.contains(QLatin1String("malformed")) || error.contains(QLatin1String("corrupt"));
+    // A cheap look at the file, not a check of every page: that would take seconds for a
+    // large cache at every start. Damage found later has the file moved aside then.
+    if (!run(query, QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) || !query.next()) {
+        m_damaged = isDamage(query);
         db.close();
         return false;
     }
@@ -186,6 +191,18 @@ void DumpStore::rememberVersion(const QString& program, const QString& stamp,
     query.exec();
 }
 
+void DumpStore::failed(const QSqlQuery& query)
+{
+    if (!isDamage(query))
+        return;
+    // Damage found in use: the file is passed by from now on and moved aside, so that the next
+    // start makes a new one; the programs that have it open keep theirs until they end.
+    disable();
+    const QString aside = m_file + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    QFile::rename(m_file, aside);
+}
+
 void DumpStore::disable()
 {
     m_usable = false;
@@ -202,7 +219,11 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
                                  "WHERE path = ?"));
     const QByteArray key = encodeFileName(path);
     query.addBindValue(key);
-    if (!query.exec() || !query.next())
+    if (!query.exec()) {
+        failed(query);
+        return std::nullopt;
+    }
+    if (!query.next())
         return std::nullopt;
     if (query.value(0).toLongLong() != stamp.size ||
         query.value(1).toLongLong() != stamp.modifiedNs ||
@@ -268,6 +289,7 @@ void DumpStore::flush()
     m_used.clear();
     if (!ok || !db.commit()) {
         db.rollback();
+        failed(insert);
         return;
     }
     trim();

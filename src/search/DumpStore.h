@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QString>
 
 #include <optional>
@@ -59,6 +60,8 @@ public:
 private:
     bool open();
     void disable();
+    /// Takes note of a failed query: a damaged file is given up.
+    void failed(const QSqlQuery& query);
     void trim();
 
     QString m_file;

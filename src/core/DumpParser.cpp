@@ -68,6 +68,17 @@ QString trimSpaces(const QString& text)
     return text.mid(first, last - first);
 }
 
+QString exiftoolVersionOf(const QByteArray& dump)
+{
+    static const QByteArray kTag = "ExifTool Version Number";
+    const qsizetype end = dump.indexOf('\n');
+    const QByteArray line = end < 0 ? dump : dump.left(end);
+    const qsizetype colon = line.indexOf(':');
+    if (colon < 0 || line.left(colon).trimmed() != kTag)
+        return QString();
+    return QString::fromLatin1(line.mid(colon + 1).trimmed());
+}
+
 QStringList dumpLines(const QString& dump)
 {
     QStringList lines = dump.split(QLatin1Char('\n'));

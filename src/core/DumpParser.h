@@ -24,6 +24,10 @@ struct TagValue
 /// what the same value shows on the systems these files come from.
 QString decodeDump(const QByteArray& bytes);
 
+/// The version exiftool gives on a dump's first line ("ExifTool Version Number : 12.57"); empty
+/// when the dump does not start with it.
+QString exiftoolVersionOf(const QByteArray& dump);
+
 /// The lines of a dump: split at LF, a CR before it dropped.
 QStringList dumpLines(const QString& dump);
 

@@ -212,7 +212,7 @@ void DumpStore::disable()
 
 std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& stamp)
 {
-    if (!m_usable)
+    if (!m_usable || m_tool.isEmpty())
         return std::nullopt;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(QStringLiteral("SELECT size, mtime, ctime, inode, device, tool, dump FROM dumps "
@@ -239,9 +239,9 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
 
 void DumpStore::insert(const QString& path, const FileStamp& stamp, const QByteArray& dump)
 {
-    if (!m_usable)
+    if (!m_usable || m_tool.isEmpty())
         return;
-    m_pending.push_back({encodeFileName(path), stamp, deflated(dump)});
+    m_pending.push_back({encodeFileName(path), stamp, m_tool, deflated(dump)});
     if (static_cast<int>(m_pending.size()) >= kBatch || m_sinceFlush.hasExpired(kBatchMs))
         flush();
 }
@@ -272,7 +272,7 @@ void DumpStore::flush()
         insert.addBindValue(entry.stamp.changedNs);
         insert.addBindValue(static_cast<qlonglong>(entry.stamp.inode));
         insert.addBindValue(static_cast<qlonglong>(entry.stamp.device));
-        insert.addBindValue(m_tool);
+        insert.addBindValue(entry.tool);
         insert.addBindValue(entry.compressed);
         insert.addBindValue(static_cast<qlonglong>(entry.compressed.size() + entry.path.size()));
         insert.addBindValue(now);

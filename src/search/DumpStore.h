@@ -23,14 +23,15 @@ namespace tagsifter {
 class DumpStore
 {
 public:
-    /// `file` is the database; `tool` names the exiftool whose dumps it serves.
+    /// `file` is the database; `tool` names the exiftool whose dumps it serves and files (none:
+    /// nothing is found or filed until it is set).
     DumpStore(QString file, QString tool, qint64 limitBytes = kDefaultLimitBytes);
     explicit DumpStore(QString file, qint64 limitBytes)
         : DumpStore(std::move(file), QString(), limitBytes)
     {
     }
     void setTool(const QString& tool) { m_tool = tool; }
-    /// The version last asked of the exiftool at `program` while its file had `stamp`.
+    /// The version the exiftool at `program` last gave while its file had `stamp`.
     QString knownVersion(const QString& program, const QString& stamp);
     void rememberVersion(const QString& program, const QString& stamp, const QString& version);
     ~DumpStore();
@@ -74,6 +75,7 @@ private:
     {
         QByteArray path;
         FileStamp stamp;
+        QString tool;
         QByteArray compressed;
     };
     std::vector<Pending> m_pending;

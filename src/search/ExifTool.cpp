@@ -84,18 +84,6 @@ QString ExifTool::EnsureExifTool()
     return m_platform.processes->findExecutable(QStringLiteral("exiftool"));
 }
 
-QString ExifTool::version(const QString& program)
-{
-    const QString output = tempFolder() + QLatin1String("/version.txt");
-    if (RunAndWait(program, {QStringLiteral("-ver")}, QByteArray(), output, DumpProgress()) != 0)
-        return QString();
-    QFile file(output);
-    const QByteArray version =
-        file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
-    file.remove();
-    return QString::fromLatin1(version);
-}
-
 QString ExifTool::configStamp() const
 {
     // exiftool reads its configuration from EXIFTOOL_HOME, else the home folder.

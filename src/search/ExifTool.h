@@ -63,8 +63,6 @@ public:
 
     /// The exiftool to run, or the empty text when none can be found.
     QString EnsureExifTool();
-    /// `program`'s version ("12.57"), asked of it; empty when it cannot run.
-    QString version(const QString& program);
     /// The stamp of exiftool's configuration file, which changes what it prints.
     QString configStamp() const;
     /// The dump text of the image at `path`, or the empty text when there is none.

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -21,10 +22,15 @@ ExifSession::ExifSession(std::unique_ptr<SessionChannel> channel, QObject* paren
 {
     connect(m_channel.get(), &SessionChannel::outputReady, this, &ExifSession::readOutput);
     connect(m_channel.get(), &SessionChannel::ended, this, [this] {
-        if (isBusy()) {
-            const QString path = std::exchange(m_path, QString());
-            emit died(path);
-        }
+        if (!isBusy())
+            return;
+        // exiftool answers in order: the first request unanswered is the one it was reading.
+        const QString path = m_asked.front().path;
+        QStringList unanswered;
+        for (auto it = std::next(m_asked.begin()); it != m_asked.end(); ++it)
+            unanswered.append(it->path);
+        m_asked.clear();
+        emit died(path, unanswered);
     });
 }
 
@@ -38,17 +44,54 @@ bool ExifSession::isAlive() const
     return m_channel && m_channel->isRunning();
 }
 
+bool ExifSession::isAsked(const QString& path) const
+{
+    return std::any_of(m_asked.begin(), m_asked.end(),
+                       [&](const Asked& asked) { return asked.path == path; });
+}
+
 void ExifSession::request(const QString& path, const FileStamp& stamp)
 {
-    m_path = path;
-    m_stamp = stamp;
-    m_buffer.clear();
-    m_scanned = 0;
+    if (!isBusy()) {
+        // Silence is counted from here, not from the last answer of an idle session.
+        m_buffer.clear();
+        m_scanned = 0;
+        m_lastOutput.start();
+    }
     ++m_sequence;
-    m_marker = "{ready" + QByteArray::number(m_sequence) + "}";
-    m_lastOutput.start();
+    m_asked.push_back({path, stamp, "{ready" + QByteArray::number(m_sequence) + "}"});
     m_channel->write(ExifTool::argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) +
                      "\n");
+}
+
+std::optional<QByteArray> ExifSession::takeAnswer()
+{
+    // The marker stands at the start of a line; a value cannot fake it, as exiftool prints a
+    // line break inside a value as ".". Only the new bytes are searched, with enough of the
+    // old ones before them to find a marker that arrived in two pieces.
+    const QByteArray& marker = m_asked.front().marker;
+    const QByteArray needle = "\n" + marker;
+    qsizetype at = 0;
+    if (!m_buffer.startsWith(marker)) {
+        const qsizetype from = std::max<qsizetype>(0, m_scanned - needle.size() + 1);
+        at = m_buffer.indexOf(needle, from);
+        m_scannedBytes += (at < 0 ? m_buffer.size() : at + needle.size()) - from;
+        if (at < 0) {
+            m_scanned = m_buffer.size();
+            return std::nullopt;
+        }
+        ++at;
+    }
+    // The answer ends with the marker's line; the next answer starts after it.
+    const qsizetype lineEnd = m_buffer.indexOf('\n', at + marker.size());
+    if (lineEnd < 0) {
+        m_scanned = at > 0 ? at - 1 : 0;
+        return std::nullopt;
+    }
+    QByteArray dump = m_buffer.left(at);
+    m_buffer.remove(0, lineEnd + 1);
+    m_scanned = 0;
+    return dump;
 }
 
 void ExifSession::readOutput()
@@ -57,26 +100,17 @@ void ExifSession::readOutput()
     if (!isBusy())
         return;
     m_lastOutput.restart();
-    // The marker stands at the start of a line; a value cannot fake it, as exiftool prints a
-    // line break inside a value as ".". Only the new bytes are searched, with enough of the
-    // old ones before them to find a marker that arrived in two pieces.
-    const QByteArray needle = "\n" + m_marker;
-    qsizetype at = 0;
-    if (!m_buffer.startsWith(m_marker)) {
-        const qsizetype from = std::max<qsizetype>(0, m_scanned - needle.size() + 1);
-        at = m_buffer.indexOf(needle, from);
-        m_scannedBytes += (at < 0 ? m_buffer.size() : at + needle.size()) - from;
-        if (at < 0) {
-            m_scanned = m_buffer.size();
+    // One read may hold several answers; whoever hears of one may ask again or end this
+    // session.
+    const QPointer<ExifSession> alive(this);
+    while (alive && isBusy()) {
+        std::optional<QByteArray> dump = takeAnswer();
+        if (!dump)
             return;
-        }
+        const Asked done = std::move(m_asked.front());
+        m_asked.pop_front();
+        emit finished(done.path, done.stamp, decodeDump(*dump));
     }
-    const QByteArray dump = at == 0 ? QByteArray() : m_buffer.left(at + 1);
-    const qsizetype lineEnd = m_buffer.indexOf('\n', at + (at == 0 ? 0 : 1));
-    m_buffer = lineEnd < 0 ? QByteArray() : m_buffer.mid(lineEnd + 1);
-    m_scanned = 0;
-    const QString path = std::exchange(m_path, QString());
-    emit finished(path, m_stamp, decodeDump(dump));
 }
 
 void ExifSession::abort()
@@ -87,7 +121,7 @@ void ExifSession::abort()
 
 void ExifSession::close()
 {
-    m_path.clear();
+    const bool busy = std::exchange(m_asked, {}).size() > 0;
     if (!isAlive())
         return;
     // The window never waits for a session to end: the channel lives on by itself until its
@@ -95,6 +129,10 @@ void ExifSession::close()
     SessionChannel* channel = m_channel.release();
     channel->disconnect(this);
     connect(channel, &SessionChannel::ended, channel, &QObject::deleteLater);
+    if (busy) {
+        channel->kill();
+        return;
+    }
     channel->write("-stay_open\nFalse\n");
     QTimer::singleShot(kLeaveMs, channel, [channel] {
         if (channel->isRunning())
@@ -139,8 +177,27 @@ void MetadataReader::keep(const QString& program, const QString& path, const Fil
     // toUtf8 leaves room for three bytes a character: the cache counts what it holds.
     bytes.squeeze();
     m_memory.insert(path, stamp, bytes);
-    if (DumpStore* store = storeFor(program))
-        store->insert(path, stamp, bytes);
+    DumpStore* store = storeFor(program);
+    if (!store)
+        return;
+    // A dump says which exiftool wrote it, and is filed under that exiftool only: the version
+    // is learnt from the first dump read, so no exiftool is started just to ask for it, and an
+    // exiftool replaced under the same file stamp is noticed at its first answer.
+    const QString version = exiftoolVersionOf(bytes);
+    if (version.isEmpty())
+        return;
+    if (version != m_version) {
+        m_version = version;
+        store->rememberVersion(program, m_programStamp, version);
+        store->setTool(toolKey(version));
+    }
+    store->insert(path, stamp, bytes);
+}
+
+QString MetadataReader::toolKey(const QString& version) const
+{
+    return version + QLatin1Char(' ') + m_oneShot.configStamp() + QLatin1Char(' ') +
+           QLatin1String(DumpStore::kFormat);
 }
 
 DumpStore* MetadataReader::storeFor(const QString& program)
@@ -154,24 +211,17 @@ DumpStore* MetadataReader::storeFor(const QString& program)
             // No cache file is no failure: the search reads through exiftool.
             try {
                 m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, megabytes << 20);
-                // A new exiftool or configuration never serves old text. The version is
-                // asked of exiftool only when its program file is not the one last asked.
+                // A new exiftool or configuration never serves old text. Until the version of
+                // this program file is known, nothing is found in the file.
                 const FileStamp file = stampOf(program);
-                const QString programStamp = QStringLiteral("%1 %2 %3 %4")
-                                                 .arg(file.size)
-                                                 .arg(file.modifiedNs)
-                                                 .arg(file.changedNs)
-                                                 .arg(file.inode);
-                QString version = m_store->knownVersion(program, programStamp);
-                if (version.isEmpty()) {
-                    version = m_oneShot.version(program);
-                    m_store->rememberVersion(program, programStamp, version);
-                }
-                if (version.isEmpty())
-                    m_store.reset();
-                else
-                    m_store->setTool(version + QLatin1Char(' ') + m_oneShot.configStamp() +
-                                     QLatin1Char(' ') + QLatin1String(DumpStore::kFormat));
+                m_programStamp = QStringLiteral("%1 %2 %3 %4")
+                                     .arg(file.size)
+                                     .arg(file.modifiedNs)
+                                     .arg(file.changedNs)
+                                     .arg(file.inode);
+                m_version = m_store->knownVersion(program, m_programStamp);
+                if (!m_version.isEmpty())
+                    m_store->setTool(toolKey(m_version));
             } catch (...) {
                 m_store.reset();
             }
@@ -202,7 +252,20 @@ bool MetadataReader::isPending(const QString& path) const
     if (m_queued.contains(path))
         return true;
     return std::any_of(m_sessions.begin(), m_sessions.end(),
-                       [&](const auto& session) { return session->path() == path; });
+                       [&](const auto& session) { return session->isAsked(path); });
+}
+
+void MetadataReader::endReadAhead()
+{
+    m_queue.clear();
+    m_queued.clear();
+    for (auto& session : m_sessions) {
+        if (session->isBusy())
+            session->close();
+    }
+    m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
+                                    [](const auto& s) { return !s->isAlive(); }),
+                     m_sessions.end());
 }
 
 void MetadataReader::closeSessions()
@@ -223,7 +286,12 @@ ExifSession* MetadataReader::freeSession(const QString& program)
         if (!session->isBusy())
             return session.get();
     }
-    return startSession(program);
+    if (ExifSession* started = startSession(program))
+        return started;
+    const auto least = std::min_element(
+        m_sessions.begin(), m_sessions.end(),
+        [](const auto& a, const auto& b) { return a->load() < b->load(); });
+    return least != m_sessions.end() && (*least)->load() < kDepth ? least->get() : nullptr;
 }
 
 ExifSession* MetadataReader::startSession(const QString& program)
@@ -245,12 +313,16 @@ ExifSession* MetadataReader::startSession(const QString& program)
                 ++m_reads;
                 dispatch(program);
             });
-    connect(session.get(), &ExifSession::died, this, [this, program](const QString& path) {
-        // Restarted, and the image retried once; then it is read the one-shot way.
-        if (++m_failures[path] < kSessionAttempts)
-            enqueue(path, true);
-        QTimer::singleShot(0, this, [this, program] { dispatch(program); });
-    });
+    connect(session.get(), &ExifSession::died, this,
+            [this, program](const QString& path, const QStringList& unanswered) {
+                // The images asked after it go round again as they were, first.
+                for (auto it = unanswered.rbegin(); it != unanswered.rend(); ++it)
+                    enqueue(*it, true);
+                // Restarted, and the image retried once; then it is read the one-shot way.
+                if (++m_failures[path] < kSessionAttempts)
+                    enqueue(path, true);
+                QTimer::singleShot(0, this, [this, program] { dispatch(program); });
+            });
     m_sessions.push_back(std::move(session));
     return m_sessions.back().get();
 }
@@ -281,9 +353,10 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
 {
     if (path.isEmpty())
         return;
+    if (isPending(path) || m_failures.value(path) >= kSessionAttempts)
+        return;
     const FileStamp stamp = stampOf(path);
-    if (stamp.isSpecial() || known(program, path, stamp) || isPending(path) ||
-        m_failures.value(path) >= kSessionAttempts)
+    if (stamp.isSpecial() || known(program, path, stamp))
         return;
     enqueue(path, false);
     dispatch(program);

@@ -19,7 +19,9 @@
 namespace tagsifter {
 
 /// exiftool kept running in its stay-open mode: one image per request, answered by the text a
-/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside).
+/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside). Requests
+/// may be written ahead of the answers, so that exiftool goes on to the next image without
+/// waiting for this program to read the last one; they are answered in the order asked.
 class ExifSession : public QObject
 {
     Q_OBJECT
@@ -27,18 +29,21 @@ public:
     explicit ExifSession(std::unique_ptr<SessionChannel> channel, QObject* parent = nullptr);
     ~ExifSession() override;
 
-    bool isBusy() const { return !m_path.isEmpty(); }
+    bool isBusy() const { return !m_asked.empty(); }
+    /// Requests written and not answered yet.
+    int load() const { return static_cast<int>(m_asked.size()); }
     bool isAlive() const;
-    const QString& path() const { return m_path; }
+    bool isAsked(const QString& path) const;
     /// Asks for the dump of `path`, whose stamp is `stamp` now; finished() or died() follows.
     void request(const QString& path, const FileStamp& stamp);
-    /// Ends the session without waiting for it: asked to leave, killed a second later if it
-    /// has not, and gone once it has ended.
+    /// Ends the session without waiting for it: an idle one is asked to leave, killed a second
+    /// later if it has not, and gone once it has ended; a busy one is killed, as its answers
+    /// are no longer wanted.
     void close();
-    /// Kills the process; a request in progress ends with died().
+    /// Kills the process; the requests not answered end with died().
     void abort();
-    /// How long the request in progress has gone without output: a slow dump that is still
-    /// being written is not silent.
+    /// How long the session has gone without output while it had requests: a slow dump that is
+    /// still being written is not silent.
     qint64 silentMs() const { return isBusy() ? m_lastOutput.elapsed() : 0; }
     /// Bytes looked at in the search for answers' ends, over the session's life: about the
     /// bytes received, however they were cut into pieces.
@@ -50,19 +55,27 @@ public:
 signals:
     /// The answer for `path`, read when it had `stamp`.
     void finished(const QString& path, const FileStamp& stamp, const QString& dump);
-    void died(const QString& path);
+    /// The session ended while it was reading `path`; `unanswered` were asked after it.
+    void died(const QString& path, const QStringList& unanswered);
 
 private:
+    struct Asked
+    {
+        QString path;
+        FileStamp stamp;
+        QByteArray marker;
+    };
+
     void readOutput();
+    /// The first request's answer when all of it has come, taken from the buffer.
+    std::optional<QByteArray> takeAnswer();
 
     std::unique_ptr<SessionChannel> m_channel;
-    QString m_path;
-    FileStamp m_stamp;
+    std::deque<Asked> m_asked;
     QByteArray m_buffer;
     /// Where the search for the marker goes on: the bytes before it were searched already.
     qsizetype m_scanned = 0;
     qint64 m_scannedBytes = 0;
-    QByteArray m_marker;
     int m_sequence = 0;
     QElapsedTimer m_lastOutput;
 };
@@ -89,6 +102,13 @@ public:
     bool wasStopped() const { return m_stopped; }
     /// Ends every session (they start again when needed).
     void closeSessions();
+    /// Forgets the images asked ahead and ends the sessions still reading them: nothing more
+    /// is read for a run that is over.
+    void endReadAhead();
+    /// How many images to ask for ahead of the one searched, so that no session waits.
+    int readAhead() const { return 2 * kDepth * m_sessionCount; }
+    /// Requests written to a session before its first is answered.
+    static constexpr int kDepth = 2;
     int sessionCount() const { return m_sessionCount; }
     /// A session that has written nothing for this long is taken as hung: it is ended and the
     /// image tried again.
@@ -111,6 +131,8 @@ private:
     /// The cache file for dumps of `program`, opened at the first need; null when there is
     /// none or it cannot be used.
     DumpStore* storeFor(const QString& program);
+    /// What names the exiftool of `version` with the configuration it has now.
+    QString toolKey(const QString& version) const;
     void enqueue(const QString& path, bool first);
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.
@@ -123,7 +145,8 @@ private:
     void endHungSessions();
     bool isPending(const QString& path) const;
     void dispatch(const QString& program);
-    /// A session that is not busy, started when there is none and the limit allows.
+    /// An idle session, else a new one when the limit allows, else the least busy one that
+    /// can take another request; null when none can.
     ExifSession* freeSession(const QString& program);
     ExifSession* startSession(const QString& program);
 
@@ -136,6 +159,9 @@ private:
     DumpCache m_memory;
     std::unique_ptr<DumpStore> m_store;
     bool m_storeTried = false;
+    /// The exiftool program file's stamp, and the version it gives.
+    QString m_programStamp;
+    QString m_version;
     QString m_program;
     QHash<QString, int> m_failures;
     bool m_stopped = false;

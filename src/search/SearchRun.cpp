@@ -198,9 +198,10 @@ QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, 
     // The sessions' wait is the one-shot way's line 146; a read that falls back to the
     // one-shot way reports its own steps.
     report.line(146, [&] {
-        // The next images are read ahead by the other sessions while this one is used.
-        const int ahead = std::min(files.count(), i + 2 * m_reader.sessionCount());
-        for (int j = i + 1; j <= ahead; ++j)
+        // The next images are read ahead while this one is searched; this one is asked first,
+        // so that it never waits behind them.
+        const int ahead = std::min(files.count(), i + m_reader.readAhead());
+        for (int j = i; j <= ahead; ++j)
             m_reader.prefetch(program, files.text(j));
         m_exifTool.resetStartFailed();
         dump = m_reader.read(program, path, std::move(progress), &report);
@@ -212,6 +213,8 @@ QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, 
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
     m_inProgress = false;
+    // No image starts once the run is over, nor goes on being read for it.
+    m_reader.endReadAhead();
     m_reader.flushStore();
     report.line(202, [&] { m_controls.view->setRunning(false); });
     report.line(204, [&] { m_stop = true; });

@@ -3,6 +3,7 @@
 #include "search/ExifTool.h"
 #include "search/MetadataReader.h"
 #include "support/FakePlatform.h"
+#include "support/ScriptedProcesses.h"
 
 #include <QDir>
 #include <QFile>
@@ -177,6 +178,55 @@ private slots:
         QVERIFY(
             again.read(program, images.first(), {}).contains("Garden party in the old orchard"));
         QCOMPARE(again.exiftoolReads(), 0);
+    }
+
+    void theExiftoolVersionComesFromItsAnswers()
+    {
+        // No exiftool is started to ask its version: the first answer tells it. A restart
+        // takes the dump from the file; a new exiftool misses and files under its own version.
+        QTemporaryDir dir;
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+        };
+        const QString program = dir.path() + "/exiftool";
+        const QString image = dir.path() + "/a.jpg";
+        const QString unversioned = dir.path() + "/b.jpg";
+        write(program, "one");
+        write(image, "jpeg");
+        write(unversioned, "jpeg");
+        QByteArray version = "12.57";
+        ScriptedProcesses processes;
+        processes.session = [&](const QString& path) {
+            const QByteArray first = path == unversioned
+                                         ? QByteArray()
+                                         : "ExifTool Version Number         : " + version + "\n";
+            return ScriptedAnswer{first + "Make                            : Kodak " + version +
+                                  "\n"};
+        };
+        FakePlatform fake;
+        Platform platform = fake.platform();
+        platform.processes = &processes;
+        platform.dumpCacheFile = dir.path() + "/dumps.sqlite";
+        // One program run: the dump it gives and how many images exiftool read for it.
+        const auto run = [&](const QString& path) {
+            ExifTool oneShot(platform);
+            MetadataReader reader(platform, oneShot);
+            const QString dump = reader.read(program, path, {});
+            return std::pair(dump.section(" Kodak ", 1).trimmed(), reader.exiftoolReads());
+        };
+        using Read = std::pair<QString, int>;
+        QCOMPARE(run(image), Read("12.57", 1));
+        QCOMPARE(run(image), Read("12.57", 0));
+        QCOMPARE(processes.oneShotStarts, 0);
+        write(program, "two, a newer exiftool");
+        version = "12.58";
+        QCOMPARE(run(image), Read("12.58", 1));
+        QCOMPARE(run(image), Read("12.58", 0));
+        // A dump that does not say its version is never filed.
+        QCOMPARE(run(unversioned), Read("12.58", 1));
+        QCOMPARE(run(unversioned), Read("12.58", 1));
     }
 
     void theAccessTimeReadsAsExiftoolWritesIt_data()

@@ -497,6 +497,100 @@ private slots:
                  qPrintable(QString::number(session.scannedBytes())));
     }
 
+    void answersAskedAheadComeInTheOrderAsked()
+    {
+        // Several requests are written before the first is answered; a read may hold more than
+        // one answer, or end inside a marker's line.
+        struct FeedChannel : SessionChannel
+        {
+            bool isRunning() const override { return running; }
+            void write(const QByteArray& bytes) override { written += bytes; }
+            QByteArray readOutput() override { return std::exchange(output, QByteArray()); }
+            bool waitForEnd(int) override { return !running; }
+            void kill() override { running = false; }
+            void feed(const QByteArray& bytes)
+            {
+                output += bytes;
+                emit outputReady();
+            }
+            bool running = true;
+            QByteArray written, output;
+        };
+        auto owned = std::make_unique<FeedChannel>();
+        FeedChannel& channel = *owned;
+        ExifSession session(std::move(owned));
+        QStringList answers;
+        QObject::connect(&session, &ExifSession::finished,
+                         [&](const QString& path, const FileStamp&, const QString& dump) {
+                             answers.append(path + " " + dump);
+                         });
+        for (const char* path : {"/a.jpg", "/b.jpg", "/c.jpg"})
+            session.request(QString::fromLatin1(path), FileStamp());
+        QCOMPARE(channel.written, QByteArray("/a.jpg\n-execute1\n/b.jpg\n-execute2\n"
+                                             "/c.jpg\n-execute3\n"));
+        QCOMPARE(session.load(), 3);
+        channel.feed("Make : A\n{ready1}\nMake : B\n{rea");
+        QCOMPARE(answers, QStringList({"/a.jpg Make : A\n"}));
+        channel.feed("dy2}");
+        QCOMPARE(answers.size(), 1);
+        channel.feed("\n{ready3}\n");
+        QCOMPARE(answers, QStringList({"/a.jpg Make : A\n", "/b.jpg Make : B\n", "/c.jpg "}));
+        QVERIFY(!session.isBusy());
+
+        // Ended while reading d: d is the one it died on, e was only waiting behind it.
+        QString diedOn;
+        QStringList unanswered;
+        QObject::connect(&session, &ExifSession::died,
+                         [&](const QString& path, const QStringList& rest) {
+                             diedOn = path;
+                             unanswered = rest;
+                         });
+        session.request("/d.jpg", FileStamp());
+        session.request("/e.jpg", FileStamp());
+        channel.running = false;
+        emit channel.ended();
+        QCOMPARE(diedOn, QStringLiteral("/d.jpg"));
+        QCOMPARE(unanswered, QStringList({"/e.jpg"}));
+        QVERIFY(!session.isBusy());
+    }
+
+    void theEndOfARunEndsItsReadAhead()
+    {
+        // Stopped: the sessions still reading images ahead for it are ended, and no image
+        // waiting to be asked is asked. A run that ends by itself keeps its sessions.
+        for (const bool stop : {true, false}) {
+            ScriptedProcesses processes;
+            QStringList asked;
+            processes.session = [](const QString&) {
+                ScriptedAnswer answer{"Make : Kodak\n"};
+                answer.delayMs = 20;
+                return answer;
+            };
+            Window w(QString(), &processes);
+            processes.onRequest = [&](const QString& path) {
+                asked.append(path);
+                if (stop && path == "/1.jpg")
+                    QTimer::singleShot(0, [&] { w.run.PushButton1_Click(); });
+            };
+            QStringList paths;
+            for (int i = 1; i <= 40; ++i)
+                paths.append(QStringLiteral("/%1.jpg").arg(i));
+            w.search(paths, "kodak");
+            const int sessions = w.run.reader().sessionCount();
+            if (stop) {
+                QCOMPARE(w.results.count(), 1);
+                QVERIFY2(processes.sessionsKilled >= 1, qPrintable(asked.join(' ')));
+                // At most the images written to the sessions before the stop.
+                QVERIFY2(asked.size() <= MetadataReader::kDepth * sessions,
+                         qPrintable(asked.join(' ')));
+            } else {
+                QCOMPARE(w.results.count(), 40);
+                QCOMPARE(processes.sessionsKilled, 0);
+                QCOMPARE(asked.size(), 40);
+            }
+        }
+    }
+
     void aFileRewrittenDuringItsReadAheadIsReadAgain()
     {
         // While the read-ahead of b.jpg is under way, the file is rewritten: the answer for

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <deque>
+
 namespace tagsifter::test {
 
 namespace {
@@ -90,28 +92,46 @@ private:
             if (!m_owner.sessionsIgnoreLeave)
                 endSoon();
         } else if (line.startsWith("-execute")) {
-            const QString path = QFile::decodeName(m_path);
-            if (m_owner.onRequest)
-                m_owner.onRequest(path);
-            const ScriptedAnswer answer = m_owner.session(path);
-            if (answer.die) {
-                endSoon();
-            } else if (!answer.hang) {
-                const QByteArray text = answer.output + "{ready" + line.mid(8) + "}\n";
-                const int pieces = std::max(1, answer.pieces);
-                const qsizetype size = (text.size() + pieces - 1) / pieces;
-                for (int i = 0; i < pieces; ++i) {
-                    QTimer::singleShot(answer.delayMs * (i + 1), this,
-                                       [this, piece = text.mid(i * size, size)] {
-                                           if (!m_running)
-                                               return;
-                                           m_output += piece;
-                                           emit outputReady();
-                                       });
-                }
-            }
+            m_asked.push_back({m_path, line.mid(8)});
+            if (!m_working)
+                answerNext();
         } else if (line != "-stay_open") {
             m_path = line.startsWith("./") ? line.mid(2) : line;
+        }
+    }
+    // Like exiftool, one request at a time, in the order written.
+    void answerNext()
+    {
+        if (m_asked.empty() || !m_running)
+            return;
+        m_working = true;
+        const auto [rawPath, sequence] = m_asked.front();
+        m_asked.pop_front();
+        const QString path = QFile::decodeName(rawPath);
+        if (m_owner.onRequest)
+            m_owner.onRequest(path);
+        const ScriptedAnswer answer = m_owner.session(path);
+        if (answer.die) {
+            endSoon();
+            return;
+        }
+        if (answer.hang)
+            return;
+        const QByteArray text = answer.output + "{ready" + sequence + "}\n";
+        const int pieces = std::max(1, answer.pieces);
+        const qsizetype size = (text.size() + pieces - 1) / pieces;
+        for (int i = 0; i < pieces; ++i) {
+            QTimer::singleShot(answer.delayMs * (i + 1), this,
+                               [this, piece = text.mid(i * size, size), last = i == pieces - 1] {
+                                   if (!m_running)
+                                       return;
+                                   m_output += piece;
+                                   emit outputReady();
+                                   if (last) {
+                                       m_working = false;
+                                       answerNext();
+                                   }
+                               });
         }
     }
     void endSoon()
@@ -123,7 +143,9 @@ private:
     }
     ScriptedProcesses& m_owner;
     QByteArray m_input, m_output, m_path;
+    std::deque<std::pair<QByteArray, QByteArray>> m_asked;
     bool m_running = true;
+    bool m_working = false;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -30,7 +31,7 @@ constexpr char kDictionary[] =
 QByteArray deflated(const QByteArray& data)
 {
     z_stream stream{};
-    if (deflateInit(&stream, Z_BEST_COMPRESSION) != Z_OK)
+    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
         return QByteArray();
     deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(kDictionary),
                          sizeof kDictionary - 1);
@@ -122,6 +123,7 @@ DumpStore::DumpStore(QString file, QString tool, qint64 limitBytes)
 DumpStore::~DumpStore()
 {
     flush();
+    m_find.reset();
     if (QSqlDatabase::contains(m_connection)) {
         QSqlDatabase::database(m_connection, false).close();
         QSqlDatabase::removeDatabase(m_connection);
@@ -206,6 +208,7 @@ void DumpStore::failed(const QSqlQuery& query)
 void DumpStore::disable()
 {
     m_usable = false;
+    m_find.reset();
     m_pending.clear();
     m_used.clear();
 }
@@ -214,16 +217,22 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
 {
     if (!m_usable || m_tool.isEmpty())
         return std::nullopt;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("SELECT size, mtime, ctime, inode, device, tool, dump FROM dumps "
-                                 "WHERE path = ?"));
+    if (!m_find) {
+        // Prepared once: a search asks for every image, most of them more than once.
+        m_find.emplace(QSqlDatabase::database(m_connection, false));
+        m_find->prepare(QStringLiteral("SELECT size, mtime, ctime, inode, device, tool, dump "
+                                       "FROM dumps WHERE path = ?"));
+    }
+    QSqlQuery& query = *m_find;
     const QByteArray key = encodeFileName(path);
     query.addBindValue(key);
     if (!query.exec()) {
         failed(query);
         return std::nullopt;
     }
-    if (!query.next())
+    const bool found = query.next();
+    const auto done = qScopeGuard([&] { query.finish(); });
+    if (!found)
         return std::nullopt;
     if (query.value(0).toLongLong() != stamp.size ||
         query.value(1).toLongLong() != stamp.modifiedNs ||

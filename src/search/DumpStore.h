@@ -69,6 +69,7 @@ private:
     QString m_tool;
     qint64 m_limit;
     QString m_connection;
+    std::optional<QSqlQuery> m_find;
     bool m_usable = false;
     bool m_damaged = false;
     struct Pending

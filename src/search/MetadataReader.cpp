@@ -155,8 +155,8 @@ MetadataReader::~MetadataReader()
     closeSessions();
 }
 
-std::optional<QString> MetadataReader::known(const QString& program, const QString& path,
-                                             const FileStamp& stamp)
+std::optional<QByteArray> MetadataReader::recall(const QString& program, const QString& path,
+                                                 const FileStamp& stamp)
 {
     std::optional<QByteArray> dump = m_memory.find(path, stamp);
     if (!dump) {
@@ -164,6 +164,14 @@ std::optional<QString> MetadataReader::known(const QString& program, const QStri
         if (store && (dump = store->find(path, stamp)))
             m_memory.insert(path, stamp, *dump);
     }
+    return dump;
+}
+
+std::optional<QString> MetadataReader::known(const QString& program, const QString& path,
+                                             const FileStamp& stamp, bool inFile)
+{
+    const std::optional<QByteArray> dump =
+        inFile ? recall(program, path, stamp) : m_memory.find(path, stamp);
     if (!dump)
         return std::nullopt;
     // Kept from an earlier read, the dump reads as a fresh one.
@@ -356,7 +364,7 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
     if (isPending(path) || m_failures.value(path) >= kSessionAttempts)
         return;
     const FileStamp stamp = stampOf(path);
-    if (stamp.isSpecial() || known(program, path, stamp))
+    if (stamp.isSpecial() || recall(program, path, stamp))
         return;
     enqueue(path, false);
     dispatch(program);
@@ -425,7 +433,8 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
         stamp = stampOf(path);
         if (stamp.isSpecial())
             return QString();
-        if (const std::optional<QString> dump = known(program, path, stamp)) {
+        // What the sessions read goes to memory; the file was looked at before the wait.
+        if (const std::optional<QString> dump = known(program, path, stamp, false)) {
             progress.endWait();
             return *dump;
         }

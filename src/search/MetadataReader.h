@@ -123,9 +123,13 @@ public:
 
 private:
     FileStamp stampOf(const QString& path) const { return m_platform.files->stamp(path); }
-    /// The dump of `path` as read under `stamp`, from memory or the cache file.
+    /// The dump of `path` as kept under `stamp`, from memory or else the cache file (then kept
+    /// in memory too).
+    std::optional<QByteArray> recall(const QString& program, const QString& path,
+                                     const FileStamp& stamp);
+    /// The dump of `path` as read under `stamp`, from memory or (`inFile`) the cache file.
     std::optional<QString> known(const QString& program, const QString& path,
-                                 const FileStamp& stamp);
+                                 const FileStamp& stamp, bool inFile = true);
     void keep(const QString& program, const QString& path, const FileStamp& stamp,
               const QString& dump);
     /// The cache file for dumps of `program`, opened at the first need; null when there is

@@ -105,8 +105,9 @@ public:
     /// Forgets the images asked ahead and ends the sessions still reading them: nothing more
     /// is read for a run that is over.
     void endReadAhead();
-    /// How many images to ask for ahead of the one searched, so that no session waits.
-    int readAhead() const { return 2 * kDepth * m_sessionCount; }
+    /// How many images to ask for ahead of the one searched: enough that the other sessions
+    /// go on while one reads a slow image, few enough that their dumps stay in memory.
+    int readAhead() const { return 8 * kDepth * m_sessionCount; }
     /// Requests written to a session before its first is answered.
     static constexpr int kDepth = 2;
     int sessionCount() const { return m_sessionCount; }

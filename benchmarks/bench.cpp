@@ -277,7 +277,7 @@ int benchLibrary(int images)
     const double cacheMb = (QFileInfo(cache).size() + QFileInfo(cache + "-wal").size()) / 1048576.0;
     std::printf("library: %d images; exiftool -r %.2f s\n", images, exiftool);
     std::printf("library: Add All %s s (%s images), peak RSS %s MB\n", qPrintable(scan.value(1)),
-                qPrintable(scan.value(0)), qPrintable(scan.value(2)));
+                qPrintable(scan.value(0)), qPrintable(scan.value(2).trimmed()));
     std::printf("library: first search %s s = %.2fx of exiftool; repeated %s s = %.3fx; peak RSS "
                 "%s MB; %s rows\n",
                 qPrintable(first.value(1)), first.value(1).toDouble() / exiftool,

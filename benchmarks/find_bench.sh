@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # tagsifter find against exiftool over the same folder: the test images copied COPIES times
 # (default 21: 441 files). The first search starts with an empty dump cache, the second is a
-# new process with the cache the first wrote.
-# Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES]
+# new process with the cache the first wrote. This machine's speed varies from second to
+# second, so each figure is the median of ROUNDS rounds (default 5), each ratio taken within
+# its round.
+# Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES [ROUNDS]]
 set -euo pipefail
-build=$(cd "${1:?usage: find_bench.sh BUILD_DIR [COPIES]}" && pwd)
+build=$(cd "${1:?usage: find_bench.sh BUILD_DIR [COPIES [ROUNDS]]}" && pwd)
 copies=${2:-21}
+rounds=${3:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -13,12 +16,26 @@ for i in $(seq 1 "$copies"); do
     mkdir -p "$work/library/copy$i"
     cp "$here"/../tests/data/corpus/*.jpg "$work/library/copy$i/"
 done
-export XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
+export XDG_CONFIG_HOME=$work/config
 seconds() { local start=$(date +%s.%N); "$@" >/dev/null; echo "$(date +%s.%N) - $start" | bc -l; }
-exiftool=$(seconds exiftool -r -ext jpg "$work/library")
-first=$(seconds "$build/src/tagsifter" find Canon "$work/library")
-second=$(seconds "$build/src/tagsifter" find Canon "$work/library")
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+: >"$work/exiftool" >"$work/first" >"$work/second" >"$work/first-ratio" >"$work/second-ratio"
+for round in $(seq 1 "$rounds"); do
+    export XDG_CACHE_HOME=$work/cache$round
+    exiftool=$(seconds exiftool -r -ext jpg "$work/library")
+    first=$(seconds "$build/src/tagsifter" find Canon "$work/library")
+    second=$(seconds "$build/src/tagsifter" find Canon "$work/library")
+    echo "$exiftool" >>"$work/exiftool"
+    echo "$first" >>"$work/first"
+    echo "$second" >>"$work/second"
+    echo "$first / $exiftool" | bc -l >>"$work/first-ratio"
+    echo "$second / $exiftool" | bc -l >>"$work/second-ratio"
+done
 images=$(find "$work/library" -name '*.jpg' | wc -l)
-printf 'find: %d images; exiftool -r -ext jpg %.2f s\n' "$images" "$exiftool"
-printf 'find: first tagsifter find %.2f s = %.2fx of exiftool\n' "$first" "$(echo "$first / $exiftool" | bc -l)"
-printf 'find: second, with the dump cache %.3f s = %.3fx of exiftool\n' "$second" "$(echo "$second / $exiftool" | bc -l)"
+printf 'find: %d images, %d rounds; exiftool -r -ext jpg %.2f s (median)\n' "$images" "$rounds" \
+    "$(median <"$work/exiftool")"
+printf 'find: first tagsifter find %.2f s = %.2fx of exiftool (rounds: %s)\n' \
+    "$(median <"$work/first")" "$(median <"$work/first-ratio")" \
+    "$(xargs printf '%.2f ' <"$work/first-ratio")"
+printf 'find: second, with the dump cache %.3f s = %.3fx of exiftool\n' \
+    "$(median <"$work/second")" "$(median <"$work/second-ratio")"

@@ -389,10 +389,10 @@ QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
     return dump;
 }
 
-void MetadataReader::waitForSessions()
+void MetadataReader::waitForSessions(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ExifTool::kPollMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     for (auto& session : m_sessions) {
         connect(session.get(), &ExifSession::finished, &loop, &QEventLoop::quit);
         connect(session.get(), &ExifSession::died, &loop, &QEventLoop::quit);
@@ -457,8 +457,13 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
             progress.endWait();
             return QString();
         }
-        progress.showStart();
-        waitForSessions();
+        // A wait long enough to be seen shows the image waited for; the short waits of a run
+        // that keeps pace with its sessions do not repaint the window for every image.
+        const qint64 sinceAsked = waited.elapsed();
+        if (sinceAsked >= kShowWaitMs)
+            progress.showStart();
+        waitForSessions(sinceAsked >= kShowWaitMs ? ExifTool::kPollMs
+                                                  : static_cast<int>(kShowWaitMs - sinceAsked));
         endHungSessions();
         // The same "Please wait.." text as a one-shot wait, counted in polls.
         const int polls = static_cast<int>(waited.elapsed() / ExifTool::kPollMs);

@@ -110,6 +110,8 @@ public:
     int readAhead() const { return 8 * kDepth * m_sessionCount; }
     /// Requests written to a session before its first is answered.
     static constexpr int kDepth = 2;
+    /// A read that waits this long shows its image's name.
+    static constexpr int kShowWaitMs = 15;
     int sessionCount() const { return m_sessionCount; }
     /// A session that has written nothing for this long is taken as hung: it is ended and the
     /// image tried again.
@@ -144,8 +146,8 @@ private:
     bool sessionsGaveUp(const QString& program, const QString& path);
     QString readOneShot(const QString& path, const FileStamp& stamp, DumpProgress progress,
                         ErrorReport* report);
-    /// Keeps the event loop running until a session answers or dies, or a poll has passed.
-    void waitForSessions();
+    /// Keeps the event loop running until a session answers or dies, or `ms` have passed.
+    void waitForSessions(int ms);
     /// Ends the sessions that have not answered within the hang limit.
     void endHungSessions();
     bool isPending(const QString& path) const;

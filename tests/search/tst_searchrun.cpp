@@ -323,6 +323,30 @@ private slots:
         }
     }
 
+    void aWaitThatCanBeSeenShowsItsImage()
+    {
+        // Sessions that keep pace: the images are not shown one by one. The one that keeps the
+        // run waiting is.
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            ScriptedAnswer answer{"Make : Kodak\n"};
+            answer.delayMs = path == "/slow.jpg" ? 300 : 0;
+            return answer;
+        };
+        Window w(QString(), &processes);
+        w.run.setShowInterval(1000000);
+        QStringList texts;
+        w.view.onProgress = [&] { texts.append(w.view.text); };
+        QStringList paths;
+        for (int i = 1; i <= 40; ++i)
+            paths.append(i == 20 ? QStringLiteral("/slow.jpg") : QStringLiteral("/%1.jpg").arg(i));
+        w.search(paths, "kodak");
+        QCOMPARE(w.results.count(), 40);
+        QVERIFY(texts.contains(QStringLiteral("Processing: slow.jpg")));
+        texts.removeDuplicates();
+        QVERIFY2(texts.size() < 8, qPrintable(texts.join(QLatin1Char(' '))));
+    }
+
     void stopLetsTheImageInProgressFinish()
     {
         // One-shot: the image answers a few polls after Stop; its rows still come, and no

@@ -56,6 +56,7 @@ void ExifSession::request(const QString& path, const FileStamp& stamp)
         // Silence is counted from here, not from the last answer of an idle session.
         m_buffer.clear();
         m_scanned = 0;
+        m_markerAt = -1;
         m_lastOutput.start();
     }
     ++m_sequence;
@@ -70,27 +71,33 @@ std::optional<QByteArray> ExifSession::takeAnswer()
     // line break inside a value as ".". Only the new bytes are searched, with enough of the
     // old ones before them to find a marker that arrived in two pieces.
     const QByteArray& marker = m_asked.front().marker;
-    const QByteArray needle = "\n" + marker;
-    qsizetype at = 0;
-    if (!m_buffer.startsWith(marker)) {
-        const qsizetype from = std::max<qsizetype>(0, m_scanned - needle.size() + 1);
-        at = m_buffer.indexOf(needle, from);
-        m_scannedBytes += (at < 0 ? m_buffer.size() : at + needle.size()) - from;
-        if (at < 0) {
-            m_scanned = m_buffer.size();
-            return std::nullopt;
+    if (m_markerAt < 0) {
+        if (m_buffer.startsWith(marker)) {
+            m_markerAt = 0;
+        } else {
+            const QByteArray needle = "\n" + marker;
+            const qsizetype from = std::max<qsizetype>(0, m_scanned - needle.size() + 1);
+            const qsizetype at = m_buffer.indexOf(needle, from);
+            m_scannedBytes += (at < 0 ? m_buffer.size() : at + needle.size()) - from;
+            if (at < 0) {
+                m_scanned = m_buffer.size();
+                return std::nullopt;
+            }
+            m_markerAt = at + 1;
         }
-        ++at;
+        m_scanned = m_markerAt + marker.size();
     }
     // The answer ends with the marker's line; the next answer starts after it.
-    const qsizetype lineEnd = m_buffer.indexOf('\n', at + marker.size());
+    const qsizetype lineEnd = m_buffer.indexOf('\n', m_scanned);
+    m_scannedBytes += (lineEnd < 0 ? m_buffer.size() : lineEnd + 1) - m_scanned;
     if (lineEnd < 0) {
-        m_scanned = at > 0 ? at - 1 : 0;
+        m_scanned = m_buffer.size();
         return std::nullopt;
     }
-    QByteArray dump = m_buffer.left(at);
+    QByteArray dump = m_buffer.left(m_markerAt);
     m_buffer.remove(0, lineEnd + 1);
     m_scanned = 0;
+    m_markerAt = -1;
     return dump;
 }
 

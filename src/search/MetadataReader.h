@@ -75,6 +75,8 @@ private:
     QByteArray m_buffer;
     /// Where the search for the marker goes on: the bytes before it were searched already.
     qsizetype m_scanned = 0;
+    /// Where the first request's marker starts once it has been found, its line not yet whole.
+    qsizetype m_markerAt = -1;
     qint64 m_scannedBytes = 0;
     int m_sequence = 0;
     QElapsedTimer m_lastOutput;

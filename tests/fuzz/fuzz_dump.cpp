@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(!entry.tag.startsWith(QLatin1Char(' ')) && !entry.value.endsWith(QLatin1Char(' ')));
     }
 
-    // The session reader: the answer, when its end line came, is the output before it, the
-    // same however the output was cut.
+    // The session reader: the answer, when its marker's line came, is the output before it,
+    // the same however the output was cut.
     auto channel = std::make_unique<FeedChannel>();
     FeedChannel* feed = channel.get();
     feed->m_running = true;
@@ -75,10 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     session.request(QStringLiteral("/a.jpg"), FileStamp());
     for (qsizetype at = 0; at < output.size() && !answered; at += pieceSize)
         feed->feed(output.mid(at, pieceSize));
+    // The answer is whole once the marker's line has ended.
     const qsizetype end = output.startsWith("{ready1}") ? 0 : output.indexOf("\n{ready1}");
-    check(answered == (end >= 0));
+    const qsizetype markerAt = end <= 0 ? end : end + 1;
+    check(answered == (markerAt >= 0 && output.indexOf('\n', markerAt + 8) >= 0));
     if (answered)
-        check(answer == decodeDump(output.left(end == 0 ? 0 : end + 1)));
+        check(answer == decodeDump(output.left(markerAt)));
     // Linear: each byte once, and a marker's length more for each piece.
     const qsizetype pieces = output.size() / pieceSize + 1;
     check(session.scannedBytes() <= output.size() + pieces * 9);

@@ -28,39 +28,25 @@ constexpr char kDictionary[] =
 #include "DumpDictionary.inc"
     ;
 
-// One zlib stream for every dump of a thread, reset for each: setting a stream up (a quarter
-// of a megabyte to allocate and clear) cost more than compressing a dump.
-class Deflater
+// One zlib stream a thread for each way, reset for every dump: setting a stream up (a quarter
+// of a megabyte to allocate and clear for deflate) cost more than compressing a dump.
+template <int (*Reset)(z_streamp), int (*End)(z_streamp)>
+class ReusedStream
 {
 public:
-    Deflater() : m_ready(deflateInit(&m_stream, Z_DEFAULT_COMPRESSION) == Z_OK) {}
-    ~Deflater()
+    template <typename Init>
+    explicit ReusedStream(Init init) : m_ready(init(&m_stream) == Z_OK)
+    {
+    }
+    ~ReusedStream()
     {
         if (m_ready)
-            deflateEnd(&m_stream);
+            End(&m_stream);
     }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
+    ReusedStream(const ReusedStream&) = delete;
+    ReusedStream& operator=(const ReusedStream&) = delete;
     /// The stream, ready for a new dump; null when zlib cannot be used.
-    z_stream* fresh() { return m_ready && deflateReset(&m_stream) == Z_OK ? &m_stream : nullptr; }
-
-private:
-    z_stream m_stream{};
-    bool m_ready;
-};
-
-class Inflater
-{
-public:
-    Inflater() : m_ready(inflateInit(&m_stream) == Z_OK) {}
-    ~Inflater()
-    {
-        if (m_ready)
-            inflateEnd(&m_stream);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-    z_stream* fresh() { return m_ready && inflateReset(&m_stream) == Z_OK ? &m_stream : nullptr; }
+    z_stream* fresh() { return m_ready && Reset(&m_stream) == Z_OK ? &m_stream : nullptr; }
 
 private:
     z_stream m_stream{};
@@ -69,7 +55,8 @@ private:
 
 QByteArray deflated(const QByteArray& data)
 {
-    thread_local Deflater deflater;
+    thread_local ReusedStream<deflateReset, deflateEnd> deflater(
+        [](z_streamp stream) { return deflateInit(stream, Z_DEFAULT_COMPRESSION); });
     z_stream* stream = deflater.fresh();
     if (!stream)
         return QByteArray();
@@ -100,7 +87,8 @@ std::optional<QByteArray> inflated(const QByteArray& data)
         size = (size << 8) | static_cast<unsigned char>(data[i]);
     if (size > (256u << 20))
         return std::nullopt;
-    thread_local Inflater inflater;
+    thread_local ReusedStream<inflateReset, inflateEnd> inflater(
+        [](z_streamp stream) { return inflateInit(stream); });
     z_stream* stream = inflater.fresh();
     if (!stream)
         return std::nullopt;

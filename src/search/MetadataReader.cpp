@@ -278,6 +278,11 @@ void MetadataReader::endReadAhead()
         if (session->isBusy())
             session->close();
     }
+    dropEndedSessions();
+}
+
+void MetadataReader::dropEndedSessions()
+{
     m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
                                     [](const auto& s) { return !s->isAlive(); }),
                      m_sessions.end());
@@ -294,9 +299,7 @@ void MetadataReader::closeSessions()
 
 ExifSession* MetadataReader::freeSession(const QString& program)
 {
-    m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
-                                    [](const auto& s) { return !s->isAlive(); }),
-                     m_sessions.end());
+    dropEndedSessions();
     for (auto& session : m_sessions) {
         if (!session->isBusy())
             return session.get();

@@ -158,6 +158,8 @@ private:
     /// can take another request; null when none can.
     ExifSession* freeSession(const QString& program);
     ExifSession* startSession(const QString& program);
+    /// Forgets the sessions that have ended or were closed.
+    void dropEndedSessions();
 
     Platform m_platform;
     ExifTool& m_oneShot;

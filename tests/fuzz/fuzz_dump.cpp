@@ -2,6 +2,7 @@
 // finds each answer's end in pieces of output cut anywhere, and the dump parser behind it.
 #include "core/DumpParser.h"
 #include "search/MetadataReader.h"
+#include "support/FeedChannel.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,28 +10,9 @@
 #include <cstdlib>
 
 using namespace tagsifter;
+using tagsifter::test::FeedChannel;
 
 namespace {
-
-// A session's output, handed over in the pieces the input's first bytes choose.
-class FeedChannel : public SessionChannel
-{
-public:
-    bool isRunning() const override { return m_running; }
-    void write(const QByteArray&) override {}
-    QByteArray readOutput() override { return std::exchange(m_pending, QByteArray()); }
-    bool waitForEnd(int) override { return true; }
-    void kill() override { m_running = false; }
-    void feed(const QByteArray& piece)
-    {
-        m_pending += piece;
-        emit outputReady();
-    }
-    bool m_running = false;
-
-private:
-    QByteArray m_pending;
-};
 
 void checkAt(bool condition, int line)
 {
@@ -62,7 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // the same however the output was cut.
     auto channel = std::make_unique<FeedChannel>();
     FeedChannel* feed = channel.get();
-    feed->m_running = true;
     ExifSession session(std::move(channel));
     QString answer;
     bool answered = false;
@@ -84,6 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Linear: each byte once, and a marker's length more for each piece.
     const qsizetype pieces = output.size() / pieceSize + 1;
     check(session.scannedBytes() <= output.size() + pieces * 9);
-    feed->m_running = false;
+    feed->running = false;
     return 0;
 }

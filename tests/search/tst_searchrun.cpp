@@ -4,6 +4,7 @@
 #include "search/MetadataReader.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
+#include "support/FeedChannel.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QApplication>
@@ -525,21 +526,6 @@ private slots:
     {
         // Several requests are written before the first is answered; a read may hold more than
         // one answer, or end inside a marker's line.
-        struct FeedChannel : SessionChannel
-        {
-            bool isRunning() const override { return running; }
-            void write(const QByteArray& bytes) override { written += bytes; }
-            QByteArray readOutput() override { return std::exchange(output, QByteArray()); }
-            bool waitForEnd(int) override { return !running; }
-            void kill() override { running = false; }
-            void feed(const QByteArray& bytes)
-            {
-                output += bytes;
-                emit outputReady();
-            }
-            bool running = true;
-            QByteArray written, output;
-        };
         auto owned = std::make_unique<FeedChannel>();
         FeedChannel& channel = *owned;
         ExifSession session(std::move(owned));

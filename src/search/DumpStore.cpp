@@ -298,6 +298,7 @@ void DumpStore::flush()
                                   "device, tool, dump, bytes, used) "
                                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     bool ok = true;
+    qint64 written = 0;
     for (const Pending& entry : m_pending) {
         insert.addBindValue(entry.path);
         insert.addBindValue(entry.stamp.size);
@@ -307,9 +308,11 @@ void DumpStore::flush()
         insert.addBindValue(static_cast<qlonglong>(entry.stamp.device));
         insert.addBindValue(entry.tool);
         insert.addBindValue(entry.compressed);
-        insert.addBindValue(static_cast<qlonglong>(entry.compressed.size() + entry.path.size()));
+        const qint64 bytes = entry.compressed.size() + entry.path.size();
+        insert.addBindValue(static_cast<qlonglong>(bytes));
         insert.addBindValue(now);
         ok = ok && insert.exec();
+        written += bytes;
     }
     QSqlQuery touch(db);
     touch.prepare(QStringLiteral("UPDATE dumps SET used = ? WHERE path = ?"));
@@ -325,18 +328,31 @@ void DumpStore::flush()
         failed(insert);
         return;
     }
+    if (m_storedAtMost)
+        *m_storedAtMost += written;
     trim();
+}
+
+bool DumpStore::sumStored()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM dumps")) || !query.next())
+        return false;
+    m_storedAtMost = query.value(0).toLongLong();
+    return true;
 }
 
 void DumpStore::trim()
 {
+    // The file is summed only when what was written could have taken it over its limit: a
+    // sum over every row after each batch cost seconds in a search of a large library. What
+    // other programs write meanwhile is seen at the next sum.
+    if (m_storedAtMost && *m_storedAtMost <= m_limit)
+        return;
+    if (!sumStored() || *m_storedAtMost <= m_limit)
+        return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM dumps")) || !query.next())
-        return;
-    qint64 total = query.value(0).toLongLong();
-    if (total <= m_limit)
-        return;
+    qint64 total = *m_storedAtMost;
     // The oldest used go until the file is a tenth under its limit, in one transaction.
     QSqlQuery oldest(db);
     if (!oldest.exec(QStringLiteral("SELECT path, bytes FROM dumps ORDER BY used, rowid")))
@@ -355,7 +371,10 @@ void DumpStore::trim()
         remove.addBindValue(path);
         remove.exec();
     }
-    db.commit();
+    if (db.commit())
+        m_storedAtMost = total;
+    else
+        m_storedAtMost.reset();
 }
 
 qint64 DumpStore::storedBytes()

@@ -64,6 +64,8 @@ private:
     /// Takes note of a failed query: a damaged file is given up.
     void failed(const QSqlQuery& query);
     void trim();
+    /// Sums what the dumps take; the file is then trimmed if it is over its limit.
+    bool sumStored();
 
     QString m_file;
     QString m_tool;
@@ -72,6 +74,9 @@ private:
     std::optional<QSqlQuery> m_find;
     bool m_usable = false;
     bool m_damaged = false;
+    /// At least what the dumps take: summed over the file when it could be over its limit,
+    /// and counted up by what is written since (a replaced or trimmed dump only makes it less).
+    std::optional<qint64> m_storedAtMost;
     struct Pending
     {
         QByteArray path;

@@ -274,6 +274,7 @@ void MetadataReader::endReadAhead()
 {
     m_queue.clear();
     m_queued.clear();
+    m_lookedAhead.clear();
     for (auto& session : m_sessions) {
         if (session->isBusy())
             session->close();
@@ -292,6 +293,7 @@ void MetadataReader::closeSessions()
 {
     m_queue.clear();
     m_queued.clear();
+    m_lookedAhead.clear();
     for (auto& session : m_sessions)
         session->close();
     m_sessions.clear();
@@ -369,8 +371,11 @@ void MetadataReader::warmUp(const QString& program, int images)
 
 void MetadataReader::prefetch(const QString& program, const QString& path)
 {
-    if (path.isEmpty())
+    // A search asks for each image as many times as it reads ahead; only the first costs a
+    // look at the file's stamp, memory and the cache file.
+    if (path.isEmpty() || m_lookedAhead.contains(path))
         return;
+    m_lookedAhead.insert(path);
     if (isPending(path) || m_failures.value(path) >= kSessionAttempts)
         return;
     const FileStamp stamp = stampOf(path);
@@ -427,7 +432,8 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     FileStamp stamp = stampOf(path);
     if (stamp.isSpecial())
         return QString();
-    if (const std::optional<QString> dump = known(program, path, stamp))
+    // An image under way was looked for in the cache file before it was asked for.
+    if (const std::optional<QString> dump = known(program, path, stamp, !isPending(path)))
         return *dump;
     if (!isPending(path)) {
         m_failures.remove(path);

@@ -95,7 +95,8 @@ public:
 
     /// Starts sessions for a list of `images`, up to one per core, before anything is asked.
     void warmUp(const QString& program, int images);
-    /// Starts reading `path` in the background unless it is known or under way.
+    /// Starts reading `path` in the background unless it is known or under way. An image is
+    /// looked at once until the read-ahead ends: then it is known, under way, or given up.
     void prefetch(const QString& program, const QString& path);
     /// The dump of `path`, waiting for it while the window stays alive; the empty text when
     /// there is none. A stop request ends the wait and the sessions' work.
@@ -112,8 +113,9 @@ public:
     int readAhead() const { return 8 * kDepth * m_sessionCount; }
     /// Requests written to a session before its first is answered.
     static constexpr int kDepth = 2;
-    /// A read that waits this long shows its image's name.
-    static constexpr int kShowWaitMs = 15;
+    /// A read that waits this long shows its image's name (as often as a run shows its
+    /// progress).
+    static constexpr int kShowWaitMs = 50;
     int sessionCount() const { return m_sessionCount; }
     /// A session that has written nothing for this long is taken as hung: it is ended and the
     /// image tried again.
@@ -167,6 +169,8 @@ private:
     std::vector<std::unique_ptr<ExifSession>> m_sessions;
     std::deque<QString> m_queue;
     QSet<QString> m_queued;
+    /// The images read ahead since the read-ahead last ended.
+    QSet<QString> m_lookedAhead;
     DumpCache m_memory;
     std::unique_ptr<DumpStore> m_store;
     bool m_storeTried = false;

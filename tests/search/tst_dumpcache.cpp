@@ -107,16 +107,34 @@ private slots:
     {
         QTemporaryDir dir;
         const QString db = dir.path() + "/dumps.sqlite";
-        DumpStore store(db, "tool", 200 * 1024);
+        constexpr qint64 limit = 200 * 1024;
+        DumpStore store(db, "tool", limit);
         FileStamp stamp;
-        for (int i = 0; i < 100; ++i)
+        // Batch after batch, and one batch much larger than the limit.
+        for (int i = 0; i < 100; ++i) {
             store.insert(QStringLiteral("/%1.jpg").arg(i), stamp, noise(10000));
+            if (i % 10 == 9 && i < 50)
+                QVERIFY(store.storedBytes() <= limit);
+        }
         store.flush();
-        QVERIFY(store.storedBytes() <= 200 * 1024);
+        QVERIFY(store.storedBytes() <= limit);
         QVERIFY(store.storedCount() >= 10);
         // The newest stay, the oldest went.
         QVERIFY(store.find("/99.jpg", stamp));
         QVERIFY(!store.find("/0.jpg", stamp));
+        // Another program writing the same file keeps it within the limit too, and this one
+        // goes on within it.
+        {
+            DumpStore other(db, "tool", limit);
+            for (int i = 0; i < 15; ++i)
+                other.insert(QStringLiteral("/other/%1.jpg").arg(i), stamp, noise(10000));
+        }
+        QVERIFY(store.storedBytes() <= limit);
+        for (int i = 100; i < 150; ++i)
+            store.insert(QStringLiteral("/%1.jpg").arg(i), stamp, noise(10000));
+        store.flush();
+        QVERIFY(store.storedBytes() <= limit);
+        QVERIFY(store.find("/149.jpg", stamp));
     }
 
     void aDamagedFileIsMovedAsideAnUnusableOneBypassed()

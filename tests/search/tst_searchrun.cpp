@@ -74,8 +74,9 @@ QString copySample(const QString& from, const QString& to)
 /// exiftool, the one named, or scripted processes.
 struct Window
 {
-    explicit Window(const QString& exiftool = QString(), ProcessService* processes = nullptr)
-        : platform(withProcesses(fake.platform(), processes)),
+    explicit Window(const QString& exiftool = QString(), ProcessService* processes = nullptr,
+                    FileSystem* fileSystem = nullptr)
+        : platform(withServices(fake.platform(), processes, fileSystem)),
           run(platform, {&files, &results, &view, [this] { return searchText; }, &pointer},
               exiftool)
     {
@@ -84,10 +85,13 @@ struct Window
         for (const char* header : {"Image", "Metadata Tag", "Value"})
             results.addColumn(QString::fromLatin1(header));
     }
-    static Platform withProcesses(Platform platform, ProcessService* processes)
+    static Platform withServices(Platform platform, ProcessService* processes,
+                                 FileSystem* fileSystem)
     {
         if (processes)
             platform.processes = processes;
+        if (fileSystem)
+            platform.files = fileSystem;
         return platform;
     }
     void search(const QStringList& paths, const QString& text)
@@ -789,7 +793,7 @@ private slots:
 
     void rowsOfAThrottledRunAreTheSame()
     {
-        // Shown every image or every 15 ms, a run adds the same rows in the same order.
+        // Shown every image or as throttled, a run adds the same rows in the same order.
         QList<QList<Row>> runs;
         for (const int interval : {0, SearchRun::kShowIntervalMs, 1000000}) {
             ScriptedProcesses processes;
@@ -809,6 +813,34 @@ private slots:
         QCOMPARE(runs[0].at(1), (Row{"/0.jpg", "Model", "kodak /0.jpg"}));
         QCOMPARE(runs[1], runs[0]);
         QCOMPARE(runs[2], runs[0]);
+    }
+
+    void aRunLooksAtEachImageOnlyAFewTimes()
+    {
+        // Read ahead, an image is looked at once, not again for every image searched before
+        // it: a run of many images spent its time taking the same files' stamps.
+        struct CountingFiles : LocalFileSystem
+        {
+            FileStamp stamp(const QString& path) const override
+            {
+                ++stamps;
+                return LocalFileSystem::stamp(path);
+            }
+            mutable int stamps = 0;
+        } files;
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            return ScriptedAnswer{("Make : Kodak " + path + "\n").toUtf8()};
+        };
+        Window w(QString(), &processes, &files);
+        // Yielding at every image, the sessions answer ahead of the search.
+        w.run.setShowInterval(0);
+        QStringList paths;
+        for (int i = 0; i < 200; ++i)
+            paths.append(QStringLiteral("/%1.jpg").arg(i));
+        w.search(paths, "kodak");
+        QCOMPARE(w.results.count(), 200);
+        QVERIFY2(files.stamps <= 8 * 200, qPrintable(QString::number(files.stamps)));
     }
 
     void sessionsGiveTheOneShotLines()

@@ -2,13 +2,13 @@
 # tagsifter find against exiftool over the same folder: the test images copied COPIES times
 # (default 21: 441 files). The first search starts with an empty dump cache, the second is a
 # new process with the cache the first wrote. This machine's speed varies from second to
-# second, so each figure is the median of ROUNDS rounds (default 5), each ratio taken within
-# its round.
+# second, so each figure is the median of ROUNDS rounds (default 7), each ratio taken within
+# its round against the mean of an exiftool run before and after its searches.
 # Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES [ROUNDS]]
 set -euo pipefail
 build=$(cd "${1:?usage: find_bench.sh BUILD_DIR [COPIES [ROUNDS]]}" && pwd)
 copies=${2:-21}
-rounds=${3:-5}
+rounds=${3:-7}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -22,9 +22,10 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 : >"$work/exiftool" >"$work/first" >"$work/second" >"$work/first-ratio" >"$work/second-ratio"
 for round in $(seq 1 "$rounds"); do
     export XDG_CACHE_HOME=$work/cache$round
-    exiftool=$(seconds exiftool -r -ext jpg "$work/library")
+    before=$(seconds exiftool -r -ext jpg "$work/library")
     first=$(seconds "$build/src/tagsifter" find Canon "$work/library")
     second=$(seconds "$build/src/tagsifter" find Canon "$work/library")
+    exiftool=$(echo "($before + $(seconds exiftool -r -ext jpg "$work/library")) / 2" | bc -l)
     echo "$exiftool" >>"$work/exiftool"
     echo "$first" >>"$work/first"
     echo "$second" >>"$work/second"
@@ -32,7 +33,7 @@ for round in $(seq 1 "$rounds"); do
     echo "$second / $exiftool" | bc -l >>"$work/second-ratio"
 done
 images=$(find "$work/library" -name '*.jpg' | wc -l)
-printf 'find: %d images, %d rounds; exiftool -r -ext jpg %.2f s (median)\n' "$images" "$rounds" \
+printf 'find: %d images, %d rounds; exiftool -r -ext jpg %.2f s (median of the means)\n' "$images" "$rounds" \
     "$(median <"$work/exiftool")"
 printf 'find: first tagsifter find %.2f s = %.2fx of exiftool (rounds: %s)\n' \
     "$(median <"$work/first")" "$(median <"$work/first-ratio")" \

@@ -6,7 +6,7 @@ maps.
 
 Usage: xvfb-run -a -s "-screen 0 1280x1024x24" benchmarks/window_bench.py BUILD_DIR [COPIES [ROUNDS]]
 The images are the test corpus copied COPIES times (default 21: 441 files) into a temp folder;
-the searches are timed in ROUNDS rounds (default 5) and the medians shown, beside two bare
+the searches are timed in ROUNDS rounds (default 7) and the medians shown, beside two bare
 exiftool sessions, the least that reading through sessions takes here.
 Needs Debian's python3-xlib.
 """
@@ -148,13 +148,19 @@ def two_sessions(files):
     return elapsed
 
 
-def one_round(build, folder, files, home):
-    """One exiftool batch, the two bare sessions, and a new window's first and repeated
-    search, each with a dump cache of its own that starts empty."""
-    os.environ["XDG_CACHE_HOME"] = tempfile.mkdtemp(dir=home)
+def exiftool_batch(files):
     began = time.perf_counter()
     subprocess.run(["exiftool"] + files, stdout=subprocess.DEVNULL, check=False)
-    batch = time.perf_counter() - began
+    return time.perf_counter() - began
+
+
+def one_round(build, folder, files, home):
+    """One exiftool batch, the two bare sessions, and a new window's first and repeated
+    search, each with a dump cache of its own that starts empty, then the batch again: the
+    machine's speed drifts within a round too, so the searches are set beside the mean of
+    the batch before and after them."""
+    os.environ["XDG_CACHE_HOME"] = tempfile.mkdtemp(dir=home)
+    before = exiftool_batch(files)
     floor = two_sessions(files)
     window = Window(build, folder)
     time.sleep(1)  # the sessions start as the list gets its rows, before the click
@@ -165,13 +171,14 @@ def one_round(build, folder, files, home):
     repeated = window.click_until_box(window.start)
     window.close_box()
     window.end()
+    batch = (before + exiftool_batch(files)) / 2
     return batch, floor, first, repeated, cpu
 
 
 def main():
     build = os.path.abspath(sys.argv[1])
     copies = int(sys.argv[2]) if len(sys.argv) > 2 else 21
-    rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+    rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 7
     # Settings of the benchmark's own.
     home = tempfile.TemporaryDirectory()
     os.environ["XDG_CONFIG_HOME"] = os.path.join(home.name, "config")
@@ -182,7 +189,8 @@ def main():
         results = [one_round(build, folder, files, home.name) for _ in range(rounds)]
         median = statistics.median
         batch = median(r[0] for r in results)
-        print("window: %d images, %d rounds; one exiftool batch %.2f s (median)"
+        print("window: %d images, %d rounds; one exiftool batch %.2f s (median of each "
+              "round's mean before and after its searches)"
               % (len(files), rounds, batch))
         print("window: two bare exiftool sessions %.2f s = %.2fx of exiftool"
               % (median(r[1] for r in results), median(r[1] / r[0] for r in results)))

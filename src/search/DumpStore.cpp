@@ -380,11 +380,7 @@ void DumpStore::trim()
 qint64 DumpStore::storedBytes()
 {
     flush();
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!m_usable || !query.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM dumps")) ||
-        !query.next())
-        return 0;
-    return query.value(0).toLongLong();
+    return m_usable && sumStored() ? *m_storedAtMost : 0;
 }
 
 int DumpStore::storedCount()

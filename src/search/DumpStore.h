@@ -64,7 +64,7 @@ private:
     /// Takes note of a failed query: a damaged file is given up.
     void failed(const QSqlQuery& query);
     void trim();
-    /// Sums what the dumps take; the file is then trimmed if it is over its limit.
+    /// Sums what the dumps take into m_storedAtMost; false when the file cannot be read.
     bool sumStored();
 
     QString m_file;

@@ -291,9 +291,7 @@ void MetadataReader::dropEndedSessions()
 
 void MetadataReader::closeSessions()
 {
-    m_queue.clear();
-    m_queued.clear();
-    m_lookedAhead.clear();
+    endReadAhead();
     for (auto& session : m_sessions)
         session->close();
     m_sessions.clear();
@@ -433,9 +431,10 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     if (stamp.isSpecial())
         return QString();
     // An image under way was looked for in the cache file before it was asked for.
-    if (const std::optional<QString> dump = known(program, path, stamp, !isPending(path)))
+    const bool underWay = isPending(path);
+    if (const std::optional<QString> dump = known(program, path, stamp, !underWay))
         return *dump;
-    if (!isPending(path)) {
+    if (!underWay) {
         m_failures.remove(path);
         enqueue(path, true);
     }

@@ -57,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (qsizetype at = 0; at < output.size() && !answered; at += pieceSize)
         feed->feed(output.mid(at, pieceSize));
     // The answer is whole once the marker's line has ended.
-    const qsizetype end = output.startsWith("{ready1}") ? 0 : output.indexOf("\n{ready1}");
-    const qsizetype markerAt = end <= 0 ? end : end + 1;
+    const qsizetype lineBefore = output.indexOf("\n{ready1}");
+    const qsizetype markerAt = output.startsWith("{ready1}") ? 0
+                               : lineBefore < 0              ? -1
+                                                             : lineBefore + 1;
     check(answered == (markerAt >= 0 && output.indexOf('\n', markerAt + 8) >= 0));
     if (answered)
         check(answer == decodeDump(output.left(markerAt)));

@@ -5,9 +5,9 @@
 #include "app/Form1.h"
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
-#include "filelist/FolderScan.h"
-#include "platform/ListView.h"
-#include "platform/QtPlatform.h"
+#include "core/FolderScan.h"
+#include "platform/widgets/ListView.h"
+#include "platform/widgets/QtPlatform.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/TextExport.h"
@@ -91,7 +91,7 @@ int benchScan()
     list.addColumn("Image(s)");
     QElapsedTimer timer;
     timer.start();
-    FolderScan(fake.platform(), *list.listModel()).CollectFolderTree(dir.path(), "*.jpg");
+    FolderScan(fake.platform(), appendTo(*list.listModel())).CollectFolderTree(dir.path(), "*.jpg");
     const double scan = seconds(timer);
     std::printf("scan: %d files in 2000+ folders: %.3f s; find -iname: %.3f s; ratio %.2f\n",
                 list.count(), scan, find, scan / find);
@@ -220,7 +220,7 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
     form.show();
     QElapsedTimer timer;
     timer.start();
-    FolderScan(platform, *form.fileList().listModel()).CollectFolderTree(folder, "*.jpg");
+    FolderScan(platform, appendTo(*form.fileList().listModel())).CollectFolderTree(folder, "*.jpg");
     const double scan = seconds(timer);
     if (step == "scan") {
         std::printf("%d %.3f %ld\n", form.fileList().count(), scan, peakRssMb());

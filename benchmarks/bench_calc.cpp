@@ -2,7 +2,7 @@
 // (cells written a block of rows at a time), against writing the same cells one call each.
 // Needs an X server: xvfb-run -a build/benchmarks/tagsifter_bench_calc [ROWS]
 
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 #include "platform/calc/CalcSpreadsheet.h"
 #include "results/SpreadsheetExport.h"
 #include "support/FakePlatform.h"

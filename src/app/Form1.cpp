@@ -7,7 +7,7 @@
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
 #include "filelist/Samples.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"

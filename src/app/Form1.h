@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Platform.h"
-#include "platform/WindowPointer.h"
-#include "search/SearchView.h"
+#include "core/Platform.h"
+#include "core/WindowPointer.h"
+#include "core/SearchView.h"
 
 #include <QCursor>
 #include <QWidget>

@@ -1,13 +1,15 @@
 #include "app/Form1.h"
+#include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
 #include "platform/FileNames.h"
-#include "platform/QtPlatform.h"
 #include "platform/Termination.h"
+#include "platform/widgets/QtPlatform.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +21,21 @@ QStringList heldArguments(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(tagsifter::decodeFileName(argv[i]));
     return arguments;
+}
+
+// A standard stream the program was started without is held open on /dev/null, so that no
+// file the program opens (the cache file) takes its number and receives its output. True when
+// `fd` was closed.
+bool holdStream(int fd, int flags)
+{
+    if (::fcntl(fd, F_GETFD) != -1)
+        return false;
+    const int opened = ::open("/dev/null", flags);
+    if (opened >= 0 && opened != fd) {
+        ::dup2(opened, fd);
+        ::close(opened);
+    }
+    return true;
 }
 
 void describe(QCoreApplication& app)
@@ -45,39 +62,16 @@ QStringList absolutePaths(const QStringList& paths)
     return absolute;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+int print(std::FILE* stream, const QString& text, int status)
 {
-    const QStringList arguments = heldArguments(argc, argv);
-    // The search from a terminal needs no display.
-    if (arguments.value(1) == QLatin1String("find")) {
-        QCoreApplication app(argc, argv);
-        describe(app);
-        return tagsifter::FindCommand::run(arguments, stdout, stderr);
-    }
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Find JPEG images by the text of their metadata.\n\n"
-        "tagsifter find [--extension EXT] [--table] TEXT PATH... searches from a terminal."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("PATH"),
-                                 QStringLiteral("Images and folders to put in the file list."),
-                                 QStringLiteral("[PATH...]"));
-    // Help and version are printed without a display too.
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")) ||
-        arguments.contains(QLatin1String("--version")) || arguments.contains(QLatin1String("-v"))) {
-        QCoreApplication app(argc, argv);
-        describe(app);
-        parser.process(arguments);
-        return 0;
-    }
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    return status;
+}
 
+int runWindow(int argc, char* argv[], const QStringList& paths)
+{
     QApplication app(argc, argv);
     describe(app);
-    parser.process(arguments);
-
     tagsifter::QtPlatform services;
     tagsifter::Form1 window(services.platform(), tagsifter::applicationFolder());
     services.setOwner(&window);
@@ -94,8 +88,38 @@ int main(int argc, char* argv[])
     window.show();
     // Files and folders named on the command line (a file manager's "Open With") are listed
     // as if they had been dropped on the list.
-    const QStringList paths = parser.positionalArguments();
     if (!paths.isEmpty())
         window.addPaths(absolutePaths(paths));
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    holdStream(STDIN_FILENO, O_RDONLY);
+    const bool outClosed = holdStream(STDOUT_FILENO, O_WRONLY);
+    holdStream(STDERR_FILENO, O_WRONLY);
+    using tagsifter::CommandLine;
+    // The command line is read before anything is made: a wrong one needs no display.
+    const CommandLine line = CommandLine::parse(heldArguments(argc, argv));
+    switch (line.action) {
+    case CommandLine::Action::Error:
+        return print(stderr, QStringLiteral("tagsifter: %1\n").arg(line.error) + CommandLine::usage(),
+                     2);
+    case CommandLine::Action::Help:
+        return print(stdout, CommandLine::help(), 0);
+    case CommandLine::Action::FindHelp:
+        return print(stdout, CommandLine::findHelp(), 0);
+    case CommandLine::Action::Version:
+        return print(stdout, QStringLiteral("Tagsifter " TAGSIFTER_VERSION "\n"), 0);
+    case CommandLine::Action::Find: {
+        QCoreApplication app(argc, argv);
+        describe(app);
+        return tagsifter::FindCommand::run(line.find, stdout, stderr, outClosed);
+    }
+    case CommandLine::Action::Window:
+        break;
+    }
+    return runWindow(argc, argv, line.paths);
 }

@@ -1,15 +1,14 @@
 #include "FindCommand.h"
 
 #include "core/ClipboardTable.h"
-#include "core/ErrorReport.h"
-#include "filelist/FolderScan.h"
+#include "core/OutputFormat.h"
 #include "platform/FileNames.h"
-#include "platform/ListModel.h"
-#include "platform/QtPlatform.h"
-#include "search/DumpStore.h"
-#include "search/SearchRun.h"
+#include "platform/QtServices.h"
+#include "platform/Termination.h"
+#include "search/SearchEngine.h"
 
-#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
 
 #include <cerrno>
 #include <csignal>
@@ -20,197 +19,206 @@ namespace tagsifter {
 
 namespace {
 
-/// What would be a message box goes to standard error; only a failure counts as an error.
-class TerminalMessages : public MessageBoxService
+/// Standard output, written as the hits come. A reader that has gone (`| head`) ends the
+/// search quietly; any other failure to write is an error, said once.
+class Output
 {
 public:
-    explicit TerminalMessages(std::FILE* err) : m_err(err) {}
-    MessageAnswer show(const QString& text, MessageFlags, const QString&) override
+    Output(std::FILE* out, std::FILE* err, bool closed) : m_out(out), m_err(err), m_closed(closed)
     {
-        if (text == SearchRun::doneMessage())
-            return MessageAnswer::Ok;
-        m_failed = true;
-        QString line = displayText(text);
-        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        std::fprintf(m_err, "tagsifter: %s\n", line.toLocal8Bit().constData());
-        return MessageAnswer::Ok;
     }
+    bool write(const QByteArray& bytes)
+    {
+        if (m_readerGone || m_failed)
+            return false;
+        if (m_closed)
+            return fail(EBADF);
+        if (std::fwrite(bytes.constData(), 1, bytes.size(), m_out) !=
+            static_cast<size_t>(bytes.size()))
+            return fail(errno);
+        return true;
+    }
+    bool flush()
+    {
+        if (m_readerGone || m_failed || m_closed)
+            return !m_readerGone && !m_failed;
+        if (std::fflush(m_out) != 0)
+            return fail(errno);
+        return true;
+    }
+    /// True once nothing more can be written.
+    bool ended() const { return m_readerGone || m_failed; }
     bool failed() const { return m_failed; }
 
 private:
+    bool fail(int error)
+    {
+        if (error == EPIPE) {
+            m_readerGone = true;
+            return false;
+        }
+        m_failed = true;
+        std::fprintf(m_err, "tagsifter: write error: %s\n", std::strerror(error));
+        return false;
+    }
+    std::FILE* m_out;
     std::FILE* m_err;
+    bool m_closed;
+    bool m_readerGone = false;
     bool m_failed = false;
 };
 
-/// The progress as one line on a terminal, rewritten in place; nothing on anything else.
-class TerminalProgress : public SearchView
+QByteArray problemLine(const SearchProblem& problem)
+{
+    const QByteArray path = encodeFileName(problem.path);
+    const QByteArray reason = problem.reason.toLocal8Bit();
+    switch (problem.kind) {
+    case SearchProblem::Kind::ToolMissing:
+        return "tagsifter: exiftool could not be found or started (on Debian: sudo apt-get install "
+               "libimage-exiftool-perl)\n";
+    case SearchProblem::Kind::ImageUnreadable:
+        return "tagsifter: " + path + ": cannot be read: " + reason + '\n';
+    case SearchProblem::Kind::FolderUnreadable:
+    case SearchProblem::Kind::PathMissing:
+        break;
+    }
+    return "tagsifter: " + path + ": " + reason + '\n';
+}
+
+/// Where each hit goes, in the form the options ask for; what went wrong goes to standard
+/// error as it happens.
+class TerminalSink : public HitSink
 {
 public:
-    explicit TerminalProgress(std::FILE* err) : m_err(err), m_shown(::isatty(fileno(err)) == 1) {}
-    bool isRunning() const override { return m_running; }
-    void setRunning(bool running) override
+    TerminalSink(const FindOptions& options, Output& output, std::FILE* err)
+        : m_options(options), m_output(output), m_err(err),
+          m_progressShown(::isatty(fileno(err)) == 1)
     {
-        m_running = running;
-        if (!running && m_shown && m_wrote)
-            std::fputs("\r\033[K", m_err);
     }
-    void showProgress(int, const QString&) override {}
-    void showCount(int done, int total) override
+    void found(const QString& path, const QList<TagValue>& hits) override
     {
-        if (!m_shown)
+        const QByteArray bytes = encodeFileName(path);
+        if (m_options.count)
+            return;
+        if (m_options.filesWithMatches) {
+            m_output.write(bytes + (m_options.null ? '\0' : '\n'));
+        } else if (m_options.table) {
+            for (const TagValue& hit : hits)
+                m_rows.append({path, hit.tag, hit.value});
+            return;
+        } else {
+            QByteArray lines;
+            for (const TagValue& hit : hits)
+                lines += m_options.json ? OutputFormat::jsonLine(bytes, hit.tag, hit.value)
+                                        : OutputFormat::hitLine(bytes, hit.tag, hit.value);
+            m_output.write(lines);
+        }
+        m_output.flush();
+    }
+    void problem(const SearchProblem& problem) override
+    {
+        clearProgress();
+        const QByteArray line = problemLine(problem);
+        std::fwrite(line.constData(), 1, line.size(), m_err);
+        m_failed = true;
+    }
+    bool failed() const { return m_failed; }
+    void progress(int done, int total) override
+    {
+        if (!m_progressShown)
             return;
         std::fprintf(m_err, "\r%d of %d images", done, total);
         std::fflush(m_err);
-        m_wrote = true;
+        m_progressWritten = true;
     }
+    /// Takes the progress line away before anything else is said on the terminal.
+    void clearProgress()
+    {
+        if (std::exchange(m_progressWritten, false))
+            std::fputs("\r\033[K", m_err);
+    }
+    const QList<QStringList>& rows() const { return m_rows; }
 
 private:
+    const FindOptions& m_options;
+    Output& m_output;
     std::FILE* m_err;
-    bool m_shown;
-    bool m_running = false;
-    bool m_wrote = false;
+    bool m_progressShown;
+    bool m_progressWritten = false;
+    bool m_failed = false;
+    QList<QStringList> m_rows;
 };
 
-class NoPointer : public WindowPointer
+/// The paths a file names, one a line; false, after saying why, when it cannot be read.
+bool readPathList(const QString& name, QStringList& paths, std::FILE* err)
 {
-public:
-    Pointer mousePointer() const override { return m_mode; }
-    void setMousePointer(Pointer mode) override { m_mode = mode; }
-
-private:
-    Pointer m_mode = Pointer::Default;
-};
-
-int usage(std::FILE* err, const QString& problem)
-{
-    std::fprintf(err,
-                 "tagsifter: %s\nusage: tagsifter find [--extension EXT] [--table] TEXT PATH...\n",
-                 problem.toLocal8Bit().constData());
-    return 2;
+    QFile file;
+    const bool opened = name == QLatin1String("-")
+                            ? file.open(stdin, QIODevice::ReadOnly)
+                            : (file.setFileName(name), file.open(QIODevice::ReadOnly));
+    if (!opened) {
+        std::fprintf(err, "tagsifter: %s: %s\n", encodeFileName(name).constData(),
+                     file.errorString().toLocal8Bit().constData());
+        return false;
+    }
+    const QByteArray all = file.readAll();
+    for (QByteArray line : all.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            paths.append(decodeFileName(line));
+    }
+    return true;
 }
 
 } // namespace
 
-QByteArray FindCommand::escaped(const QByteArray& field)
+int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err, bool outClosed)
 {
-    QByteArray out;
-    out.reserve(field.size());
-    for (const char c : field) {
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
+    SearchRequest request;
+    request.text = options.text;
+    request.extensions = options.extensions;
+    request.paths = options.paths;
+    bool failed = false;
+    if (!options.filesFrom.isEmpty() && !readPathList(options.filesFrom, request.paths, err))
+        failed = true;
 
-int FindCommand::run(const QStringList& arguments, std::FILE* out, std::FILE* err)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription(tr("Find JPEG images by the text of their metadata."));
-    const QCommandLineOption extension(QStringLiteral("extension"),
-                                       tr("The extension of the files a folder gives (jpg)."),
-                                       QStringLiteral("EXT"), QStringLiteral("jpg"));
-    const QCommandLineOption table(QStringLiteral("table"),
-                                   tr("Print the aligned table the clipboard copy makes."));
-    parser.addOption(extension);
-    parser.addOption(table);
-    parser.addPositionalArgument(QStringLiteral("TEXT"), tr("The text to find."));
-    parser.addPositionalArgument(QStringLiteral("PATH"), tr("Images and folders."),
-                                 QStringLiteral("PATH..."));
-    QStringList words = arguments;
-    words.removeAt(1); // "find"
-    if (!parser.parse(words))
-        return usage(err, parser.errorText());
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() < 2)
-        return usage(err, tr("a search text and at least one path are needed"));
-    const QString searchText = positional.first();
-
-    TerminalMessages messages(err);
-    QtProcessService processes;
-    LocalFileSystem files;
-    QtEventLoop events;
-    Platform platform;
-    platform.messages = &messages;
-    platform.processes = &processes;
-    platform.files = &files;
-    platform.events = &events;
-    platform.dumpCacheFile = DumpStore::defaultFile();
-
-    ListModel fileList;
-    ListModel results;
-    fileList.addColumn(QStringLiteral("Image(s)"));
-    for (const char* header : {"Image", "Metadata Tag", "Value"})
-        results.addColumn(QString::fromLatin1(header));
-    FolderScan scan(platform, fileList);
-    for (const QString& path : positional.mid(1)) {
-        const FileStamp stamp = files.stamp(path);
-        if (stamp.kind == FileStamp::Kind::Missing) {
-            std::fprintf(err, "tagsifter: %s: %s\n", encodeFileName(path).constData(),
-                         std::strerror(ENOENT));
-            return 2;
-        }
-        if (scan.IsFolder(path))
-            scan.CollectFolderTree(path, QStringLiteral("*.") + parser.value(extension));
-        else
-            fileList.addItem(path);
-    }
-
-    TerminalProgress progress(err);
-    NoPointer pointer;
-    SearchRun run(platform, {&fileList, &results, &progress, [&] { return searchText; }, &pointer});
-    // Each hit goes out as it is found, unless the table needs all of them first. A reader
-    // that has gone (`| head`) ends the search quietly.
-    std::signal(SIGPIPE, SIG_IGN);
-    bool readerGone = false;
-    const bool asTable = parser.isSet(table);
+    CoreServices services;
+    SearchEngine engine(services.platform());
+    // Asked to end (Ctrl+C, a logout): the search stops, its exiftool processes end and the
+    // temp folder goes, and the status tells the signal.
+    int signalled = 0;
     QObject context;
-    if (!asTable) {
-        QObject::connect(&results, &QAbstractItemModel::rowsInserted, &context,
-                         [&](const QModelIndex&, int first, int last) {
-                             for (int row = first + 1; row <= last + 1 && !readerGone; ++row) {
-                                 const QByteArray line =
-                                     escaped(encodeFileName(results.text(row))) + '\t' +
-                                     escaped(results.subItem(row, 1).toUtf8()) + '\t' +
-                                     escaped(results.subItem(row, 2).toUtf8()) + '\n';
-                                 if (std::fwrite(line.constData(), 1, line.size(), out) !=
-                                     static_cast<size_t>(line.size()))
-                                     readerGone = true;
-                             }
-                             if (!readerGone && std::fflush(out) != 0)
-                                 readerGone = true;
-                             if (readerGone)
-                                 run.abort();
-                         });
+    onTerminationRequest(&context, [&signalled](int signal) { signalled = signal; });
+    request.stopRequested = [&signalled] { return signalled != 0; };
+
+    // A reader that has gone is told by EPIPE, not by a signal that would end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    Output output(out, err, outClosed);
+    TerminalSink sink(options, output, err);
+    const auto stop = request.stopRequested;
+    request.stopRequested = [&] { return stop() || output.ended(); };
+
+    const SearchOutcome outcome = engine.run(request, sink);
+    engine.abort();
+    sink.clearProgress();
+    failed = failed || sink.failed();
+    if (options.count && !output.ended())
+        output.write(OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits,
+                                             outcome.hits));
+    if (options.table && !sink.rows().isEmpty() && !output.ended()) {
+        const QList<QStringList>& rows = sink.rows();
+        output.write(encodeFileName(clipboardTable(
+            static_cast<int>(rows.size()), 3,
+            [&](int row, int column) { return rows.at(row - 1).at(column - 1); },
+            QStringLiteral("\n"))));
     }
-    if (fileList.count() > 0)
-        run.PushButton1_Click();
-    if (asTable && results.count() > 0) {
-        const QByteArray text = encodeFileName(clipboardTable(
-            results.count(), 3, [&](int row, int column) { return results.cell(row, column); },
-            QStringLiteral("\n")));
-        if (std::fwrite(text.constData(), 1, text.size(), out) != static_cast<size_t>(text.size()))
-            readerGone = true;
-    }
-    run.abort();
-    if (std::fflush(out) != 0)
-        readerGone = true;
-    if (messages.failed())
+    output.flush();
+    if (signalled != 0)
+        return 128 + signalled;
+    if (failed || output.failed())
         return 2;
-    return results.count() > 0 ? 0 : 1;
+    return outcome.hits > 0 ? 0 : 1;
 }
 
 } // namespace tagsifter

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Services.h"
+#include "core/Services.h"
 
 #include <QString>
 

@@ -7,9 +7,15 @@
 namespace tagsifter {
 
 ErrorReport::ErrorReport(MessageBoxService& messages, QString location)
-    : m_messages(messages), m_location(std::move(location))
+    : m_handler([&messages, location = std::move(location)](int line, const QString& description,
+                                                            int) {
+          messages.show(text(description, location, line), MessageFlags::Exclamation,
+                        tr("Application Error"));
+      })
 {
 }
+
+ErrorReport::ErrorReport(Handler handler) : m_handler(std::move(handler)) {}
 
 QString ErrorReport::formLocation(const QString& procedure)
 {
@@ -31,18 +37,19 @@ QString ErrorReport::text(const QString& description, const QString& location, i
 void ErrorReport::report(int number, std::exception_ptr failure)
 {
     QString description;
+    int code = 0;
     try {
         std::rethrow_exception(std::move(failure));
     } catch (const Failure& known) {
         description = known.description();
+        code = known.code();
     } catch (const std::exception& other) {
         description = QString::fromLocal8Bit(other.what());
     } catch (...) {
         description = tr("Unexpected failure");
     }
     ++m_reports;
-    m_messages.show(text(description, m_location, number), MessageFlags::Exclamation,
-                    tr("Application Error"));
+    m_handler(number, description, code);
 }
 
 } // namespace tagsifter

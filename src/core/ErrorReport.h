@@ -1,11 +1,12 @@
 #pragma once
 
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 
 #include <QCoreApplication>
 #include <QString>
 
 #include <exception>
+#include <functional>
 
 namespace tagsifter {
 
@@ -22,6 +23,11 @@ class ErrorReport
 
 public:
     ErrorReport(MessageBoxService& messages, QString location);
+    /// A failure a line gives: what it says and its code (0 when it has none).
+    using Handler = std::function<void(int line, const QString& description, int code)>;
+    /// Reports failures as data to `handler` instead of a message box: how a caller that is
+    /// not the window learns of them.
+    explicit ErrorReport(Handler handler);
 
     /// "Tagsift2021/08/31.Form1." + procedure: the location of a procedure of the window.
     static QString formLocation(const QString& procedure);
@@ -67,8 +73,7 @@ public:
     int reportCount() const { return m_reports; }
 
 private:
-    MessageBoxService& m_messages;
-    QString m_location;
+    Handler m_handler;
     int m_reports = 0;
 };
 

@@ -3,13 +3,13 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/PathRules.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 namespace tagsifter {
 
 FileAdder::FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer)
     : m_platform(platform), m_fileList(fileList), m_pointer(pointer),
-      m_scan(platform, *fileList.listModel())
+      m_scan(platform, appendTo(*fileList.listModel()))
 {
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FolderScan.h"
-#include "platform/Platform.h"
-#include "platform/WindowPointer.h"
+#include "core/FolderScan.h"
+#include "core/Platform.h"
+#include "core/WindowPointer.h"
 
 #include <QCoreApplication>
 

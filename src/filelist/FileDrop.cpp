@@ -9,7 +9,7 @@
 namespace tagsifter {
 
 FileDrop::FileDrop(const Platform& platform, ListView& fileList, QObject* parent)
-    : QObject(parent), m_fileList(fileList), m_scan(platform, *fileList.listModel())
+    : QObject(parent), m_fileList(fileList), m_scan(platform, appendTo(*fileList.listModel()))
 {
     fileList.setDropHandler(this);
 }

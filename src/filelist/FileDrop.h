@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FolderScan.h"
-#include "platform/ListView.h"
+#include "core/FolderScan.h"
+#include "platform/widgets/ListView.h"
 
 #include <QObject>
 

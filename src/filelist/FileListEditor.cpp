@@ -1,7 +1,7 @@
 #include "FileListEditor.h"
 
 #include "core/ErrorReport.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 #include <QImageReader>
 #include <QPixmap>

@@ -1,7 +1,7 @@
 #include "Samples.h"
 
 #include "platform/FileNames.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 #include <QUrl>
 

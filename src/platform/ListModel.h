@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace tagsifter {
@@ -59,5 +60,11 @@ private:
     QStringList m_headers;
     std::vector<Row> m_rows;
 };
+
+/// Hands each path to the end of `list`, as a folder scan fills the file list.
+inline std::function<void(const QString&)> appendTo(ListModel& list)
+{
+    return [&list](const QString& path) { list.addItem(path); };
+}
 
 } // namespace tagsifter

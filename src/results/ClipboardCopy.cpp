@@ -3,7 +3,7 @@
 #include "LineEnd.h"
 #include "core/ClipboardTable.h"
 #include "core/ErrorReport.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 namespace tagsifter {
 

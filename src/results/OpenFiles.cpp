@@ -3,7 +3,7 @@
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
 #include "platform/FileNames.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 #include <QUrl>
 

@@ -2,7 +2,7 @@
 
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 namespace tagsifter {
 

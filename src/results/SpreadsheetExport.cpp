@@ -2,7 +2,7 @@
 
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 #include <exception>
 #include <memory>

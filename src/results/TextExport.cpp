@@ -4,7 +4,7 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "platform/FileNames.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 #include <QSaveFile>
 

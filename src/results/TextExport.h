@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Platform.h"
-#include "platform/WindowPointer.h"
+#include "core/Platform.h"
+#include "core/WindowPointer.h"
 
 #include <QCoreApplication>
 

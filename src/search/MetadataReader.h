@@ -1,9 +1,10 @@
 #pragma once
 
-#include "DumpCache.h"
-#include "DumpStore.h"
-#include "ExifTool.h"
-#include "platform/Platform.h"
+#include "dumpcache/DumpCache.h"
+#include "dumpcache/DumpStore.h"
+#include "exiftool/ExifSession.h"
+#include "exiftool/ExifTool.h"
+#include "core/Platform.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -12,75 +13,12 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace tagsifter {
-
-/// exiftool kept running in its stay-open mode: one image per request, answered by the text a
-/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside). Requests
-/// may be written ahead of the answers, so that exiftool goes on to the next image without
-/// waiting for this program to read the last one; they are answered in the order asked.
-class ExifSession : public QObject
-{
-    Q_OBJECT
-public:
-    explicit ExifSession(std::unique_ptr<SessionChannel> channel, QObject* parent = nullptr);
-    ~ExifSession() override;
-
-    bool isBusy() const { return !m_asked.empty(); }
-    /// Requests written and not answered yet.
-    int load() const { return static_cast<int>(m_asked.size()); }
-    bool isAlive() const;
-    bool isAsked(const QString& path) const;
-    /// Asks for the dump of `path`, whose stamp is `stamp` now; finished() or died() follows.
-    void request(const QString& path, const FileStamp& stamp);
-    /// Ends the session without waiting for it: an idle one is asked to leave, killed a second
-    /// later if it has not, and gone once it has ended; a busy one is killed, as its answers
-    /// are no longer wanted.
-    void close();
-    /// Kills the process; the requests not answered end with died().
-    void abort();
-    /// How long the session has gone without output while it had requests: a slow dump that is
-    /// still being written is not silent.
-    qint64 silentMs() const { return isBusy() ? m_lastOutput.elapsed() : 0; }
-    /// Bytes looked at in the search for answers' ends, over the session's life: about the
-    /// bytes received, however they were cut into pieces.
-    qint64 scannedBytes() const { return m_scannedBytes; }
-
-    /// How long a session asked to leave may take before it is killed.
-    static constexpr int kLeaveMs = 1000;
-
-signals:
-    /// The answer for `path`, read when it had `stamp`.
-    void finished(const QString& path, const FileStamp& stamp, const QString& dump);
-    /// The session ended while it was reading `path`; `unanswered` were asked after it.
-    void died(const QString& path, const QStringList& unanswered);
-
-private:
-    struct Asked
-    {
-        QString path;
-        FileStamp stamp;
-        QByteArray marker;
-    };
-
-    void readOutput();
-    /// The first request's answer when all of it has come, taken from the buffer.
-    std::optional<QByteArray> takeAnswer();
-
-    std::unique_ptr<SessionChannel> m_channel;
-    std::deque<Asked> m_asked;
-    QByteArray m_buffer;
-    /// Where the search for the marker goes on: the bytes before it were searched already.
-    qsizetype m_scanned = 0;
-    /// Where the first request's marker starts once it has been found, its line not yet whole.
-    qsizetype m_markerAt = -1;
-    qint64 m_scannedBytes = 0;
-    int m_sequence = 0;
-    QElapsedTimer m_lastOutput;
-};
 
 /// Reads images' dumps through several exiftool sessions at once, ahead of the search run,
 /// and keeps each dump for the life of the program, keyed on the path and the file's size,
@@ -117,6 +55,11 @@ public:
     /// progress).
     static constexpr int kShowWaitMs = 50;
     int sessionCount() const { return m_sessionCount; }
+    /// Asked during every wait; a true answer ends the wait and the sessions' work.
+    void setStopRequest(std::function<bool()> stopRequested)
+    {
+        m_stopRequested = std::move(stopRequested);
+    }
     /// A session that has written nothing for this long is taken as hung: it is ended and the
     /// image tried again.
     void setHangTimeout(int ms) { m_hangMs = ms; }
@@ -179,6 +122,7 @@ private:
     QString m_version;
     QString m_program;
     QHash<QString, int> m_failures;
+    std::function<bool()> m_stopRequested;
     bool m_stopped = false;
     int m_reads = 0;
     int m_hangMs = 30000;

@@ -14,9 +14,9 @@ namespace tagsifter {
 
 SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString exiftool)
     : m_platform(platform), m_controls(std::move(controls)),
-      m_exifTool(platform, std::move(exiftool)), m_reader(platform, m_exifTool)
+      m_engine(platform, std::move(exiftool))
 {
-    m_exifTool.setStopRequest([this] { return m_stop; });
+    m_engine.setStopRequest([this] { return m_stop; });
     QObject::connect(m_controls.fileList, &QAbstractItemModel::rowsInserted, &m_context, [this] {
         // After the adding is over, so that a folder of many images starts all sessions.
         if (!std::exchange(m_warmUpDue, true))
@@ -27,11 +27,11 @@ SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString 
 void SearchRun::warmUp()
 {
     m_warmUpDue = false;
-    if (m_oneShot || m_inProgress || m_controls.fileList->count() == 0)
+    if (m_engine.oneShot() || m_inProgress || m_controls.fileList->count() == 0)
         return;
-    const QString program = m_exifTool.EnsureExifTool();
+    const QString program = exifTool().EnsureExifTool();
     if (!program.isEmpty())
-        m_reader.warmUp(program, m_controls.fileList->count());
+        reader().warmUp(program, m_controls.fileList->count());
 }
 
 void SearchRun::addFoundRows()
@@ -49,7 +49,7 @@ QString SearchRun::exiftoolMissingMessage()
 void SearchRun::abort()
 {
     m_stop = true;
-    m_reader.closeSessions();
+    m_engine.abort();
 }
 
 void SearchRun::PushButton1_Click()
@@ -71,12 +71,12 @@ void SearchRun::PushButton1_Click()
     start(report);
 
     QString program;
-    report.line(118, [&] { program = m_exifTool.EnsureExifTool(); });
+    report.line(118, [&] { program = exifTool().EnsureExifTool(); });
     bool exiftoolMissing = program.isEmpty();
     // Every image's read needs the temp folder: one that cannot be made is reported once, at
     // its first use, and ends the run instead of failing image after image.
     if (!exiftoolMissing && !report.value(
-                                132, [&] { return !m_exifTool.tempFolder().isEmpty(); }, false)) {
+                                132, [&] { return !exifTool().tempFolder().isEmpty(); }, false)) {
         finish(report, false);
         return;
     }
@@ -162,11 +162,24 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         return false;
     if (path.isEmpty())
         return true;
-    bool stopped = false;
-    const QString dump = readDump(report, program, i, path, stopped);
-    if (m_exifTool.startFailed()) {
+    DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
+    SearchEngine::Dump read;
+    const auto pathAt = [&files](int j) { return files.text(j); };
+    // The sessions' wait is the one-shot way's line 146; a read that falls back to the
+    // one-shot way reports its own steps.
+    if (m_engine.oneShot()) {
+        read = m_engine.readImage(program, i, files.count(), pathAt, std::move(progress), &report);
+    } else {
+        report.line(146, [&] {
+            read = m_engine.readImage(program, i, files.count(), pathAt, std::move(progress),
+                                      &report);
+        });
+    }
+    const bool stopped = read.stopped;
+    const QString& dump = read.text;
+    if (read.toolMissing) {
         exiftoolMissing = true;
-        report.line(192, [&] { m_exifTool.removeTempFiles(); });
+        report.line(192, [&] { exifTool().removeTempFiles(); });
         return false;
     }
     // An image cut short by Stop is not searched: its output is incomplete.
@@ -176,46 +189,14 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         for (const TagValue& entry : entries)
             m_foundRows.push_back({path, {entry.tag, entry.value}});
     }
-    report.line(192, [&] { m_exifTool.removeTempFiles(); });
+    report.line(192, [&] { exifTool().removeTempFiles(); });
     return true;
-}
-
-QString SearchRun::readDump(ErrorReport& report, const QString& program, int i, const QString& path,
-                            bool& stopped)
-{
-    ListModel& files = *m_controls.fileList;
-    // A device, FIFO or socket (or a link to one) gives no rows: exiftool could wait on it
-    // for ever.
-    if (m_platform.files->stamp(path).isSpecial())
-        return QString();
-    DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
-    QString dump;
-    if (m_oneShot) {
-        dump = m_exifTool.DumpMetadata(path, std::move(progress), &report);
-        stopped = m_exifTool.wasStopped();
-        return dump;
-    }
-    // The sessions' wait is the one-shot way's line 146; a read that falls back to the
-    // one-shot way reports its own steps.
-    report.line(146, [&] {
-        // The next images are read ahead while this one is searched; this one is asked first,
-        // so that it never waits behind them.
-        const int ahead = std::min(files.count(), i + m_reader.readAhead());
-        for (int j = i; j <= ahead; ++j)
-            m_reader.prefetch(program, files.text(j));
-        m_exifTool.resetStartFailed();
-        dump = m_reader.read(program, path, std::move(progress), &report);
-        stopped = m_reader.wasStopped();
-    });
-    return dump;
 }
 
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
     m_inProgress = false;
-    // No image starts once the run is over, nor goes on being read for it.
-    m_reader.endReadAhead();
-    m_reader.flushStore();
+    m_engine.finish();
     report.line(202, [&] { m_controls.view->setRunning(false); });
     report.line(204, [&] { m_stop = true; });
     report.line(206, [&] { m_controls.fileList->setHeaderText(1, tr("Image(s)")); });

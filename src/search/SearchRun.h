@@ -1,10 +1,9 @@
 #pragma once
 
-#include "ExifTool.h"
-#include "MetadataReader.h"
-#include "SearchView.h"
-#include "platform/Platform.h"
-#include "platform/WindowPointer.h"
+#include "SearchEngine.h"
+#include "core/SearchView.h"
+#include "core/Platform.h"
+#include "core/WindowPointer.h"
 
 #include "platform/ListModel.h"
 
@@ -48,10 +47,11 @@ public:
     static QString doneMessage() { return tr("Done."); }
     static QString exiftoolMissingMessage();
 
-    ExifTool& exifTool() { return m_exifTool; }
-    MetadataReader& reader() { return m_reader; }
+    SearchEngine& engine() { return m_engine; }
+    ExifTool& exifTool() { return m_engine.exifTool(); }
+    MetadataReader& reader() { return m_engine.reader(); }
     /// Reads every image the one-shot way, one exiftool process per image.
-    void setOneShot(bool oneShot) { m_oneShot = oneShot; }
+    void setOneShot(bool oneShot) { m_engine.setOneShot(oneShot); }
     /// The progress is shown, the window yielded to and the rows found added at most this
     /// often during a run (the stop request is still seen before each image); 0 shows every
     /// image.
@@ -70,9 +70,6 @@ private:
     /// the rows. False when the run ends here.
     bool searchImage(ErrorReport& report, int i, const QString& program, const QString& searchText,
                      bool& exiftoolMissing);
-    /// The dump of `path`; `stopped` tells that a stop request cut it short.
-    QString readDump(ErrorReport& report, const QString& program, int i, const QString& path,
-                     bool& stopped);
     void finish(ErrorReport& report, bool showDone);
     /// Adds the rows of the images finished since the last yield, in one step.
     void addFoundRows();
@@ -81,9 +78,7 @@ private:
 
     Platform m_platform;
     SearchControls m_controls;
-    ExifTool m_exifTool;
-    MetadataReader m_reader;
-    bool m_oneShot = false;
+    SearchEngine m_engine;
     bool m_stop = false;
     /// True from the start of a run to its end, also while a stopped run is still ending.
     bool m_inProgress = false;

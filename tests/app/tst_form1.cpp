@@ -3,7 +3,7 @@
 #include "filelist/FileDrop.h"
 #include "filelist/Samples.h"
 #include "platform/FileNames.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 

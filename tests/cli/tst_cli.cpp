@@ -1,6 +1,8 @@
+#include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
+#include "core/OutputFormat.h"
 #include "core/ClipboardTable.h"
-#include "filelist/FolderScan.h"
+#include "core/FolderScan.h"
 #include "platform/FileNames.h"
 #include "platform/ListModel.h"
 #include "search/SearchRun.h"
@@ -81,7 +83,7 @@ QList<QStringList> windowRows(const QStringList& paths, const QString& text)
     files.addColumn("Image(s)");
     for (const char* header : {"Image", "Metadata Tag", "Value"})
         results.addColumn(QString::fromLatin1(header));
-    FolderScan scan(fake.platform(), files);
+    FolderScan scan(fake.platform(), appendTo(files));
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir())
             scan.CollectFolderTree(path, "*.jpg");
@@ -140,7 +142,7 @@ private slots:
         const Run run = runTagsifter({"find", "KODAK", tab, slash});
         QCOMPARE(run.status, 0);
         const QList<QByteArray> lines = run.out.split('\n');
-        QCOMPARE(lines.at(0), FindCommand::escaped(QFile::encodeName(tab)) + "\tMake\tKODAK");
+        QCOMPARE(lines.at(0), OutputFormat::escapeField(QFile::encodeName(tab)) + "\tMake\tKODAK");
         QVERIFY(lines.at(0).contains("/tab\\there.jpg\t"));
         QVERIFY(lines.at(1).contains("/back\\\\slash.jpg\t"));
         // A name that is not UTF-8, named as its bytes (through a shell, as QProcess would
@@ -153,7 +155,7 @@ private slots:
             QVERIFY(shell.waitForFinished(120000));
             QVERIFY(shell.readAllStandardOutput().split('\n').contains(latin + "\tMake\tKODAK"));
         }
-        QCOMPARE(FindCommand::escaped("a\tb\rc\nd\\e"), QByteArray("a\\tb\\rc\\nd\\\\e"));
+        QCOMPARE(OutputFormat::escapeField("a\tb\rc\nd\\e"), QByteArray("a\\tb\\rc\\nd\\\\e"));
     }
 
     void theTableIsTheClipboardsTable()
@@ -186,8 +188,7 @@ private slots:
         QCOMPARE(noTool.out, QByteArray());
         // Help and version need no display either.
         QCOMPARE(runTagsifter({"--version"}).out, QByteArray("Tagsifter 1.0.0\n"));
-        QVERIFY(
-            runTagsifter({"--help"}).out.contains("find [--extension EXT] [--table] TEXT PATH..."));
+        QVERIFY(runTagsifter({"--help"}).out.contains(CommandLine::usage().toUtf8()));
     }
 
     void aReaderThatGoesEndsItQuietly()

@@ -1,6 +1,6 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
-#include "filelist/FolderScan.h"
+#include "core/FolderScan.h"
 #include "support/FakePlatform.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "filelist/FileAdder.h"
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/Form1.h"
 #include "filelist/Samples.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 #include "support/FakePlatform.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The layers of src/, held as the build runs the tests: which folder may include which, and
-# which may name a widget. Prints every breach and fails when there is one.
+# The layers of src/, held as the build runs the tests: which folder may include which, which
+# may name a widget, and which library may link what. Prints every breach and fails when there
+# is one.
 set -uo pipefail
 src="${1:?usage: test_layers.sh SOURCE_DIR}/src"
 cd "$src" || exit 2
@@ -11,45 +12,82 @@ breach() {
     breaches=$((breaches + 1))
 }
 
-# Project includes of the files in folder $1 that name one of the folders after it.
-includes_of() {
-    local folder=$1
-    shift
-    local pattern
-    pattern=$(printf '|%s/' "$@")
-    grep -rnE "^#include \"(${pattern:1})" "$folder" --include='*.h' --include='*.cpp' || true
-}
+# The folders of src/ and what each may include besides itself, lowest first. A folder's own
+# sub-folders are folders of their own here (platform/widgets, platform/calc).
+declare -A allowed=(
+    [core]=""
+    [platform]="core"
+    [platform/widgets]="core platform"
+    [platform/calc]="core"
+    [exiftool]="core platform"
+    [dumpcache]="core platform"
+    [search]="core platform exiftool dumpcache"
+    [filelist]="core platform platform/widgets"
+    [results]="core platform platform/widgets"
+    [cli]="core platform exiftool dumpcache search"
+    [app]="core platform platform/widgets exiftool dumpcache search filelist results cli"
+)
 
-for folder in */ platform/calc/; do
+for folder in "${!allowed[@]}"; do
     [ -f "$folder/CMakeLists.txt" ] || breach "$folder has no CMakeLists.txt"
 done
+for folder in */ */*/; do
+    folder=${folder%/}
+    [ -n "$(ls "$folder"/*.h "$folder"/*.cpp 2>/dev/null)" ] || continue
+    [ -n "${allowed[$folder]+x}" ] || breach "$folder is no layer of the house"
+done
 
-# The window and the terminal search are the top: nothing below them includes them, nor one
-# the other.
-while IFS= read -r hit; do
-    [ -n "$hit" ] && breach "$hit (only the top includes app/ or cli/)"
-done < <(includes_of core app cli; includes_of platform app cli; includes_of filelist app cli
-         includes_of search app cli; includes_of results app cli; includes_of cli app)
+# The folder an include names: the longest folder of the house that starts the path.
+folder_of() {
+    local path=$1
+    case "$path" in
+    platform/widgets/*) echo platform/widgets ;;
+    platform/calc/*) echo platform/calc ;;
+    *) echo "${path%%/*}" ;;
+    esac
+}
 
-# The subsystems meet only through the list models, never by including each other.
-while IFS= read -r hit; do
-    [ -n "$hit" ] && breach "$hit (subsystems do not include each other)"
-done < <(includes_of filelist search results; includes_of search filelist results
-         includes_of results filelist search)
+for folder in "${!allowed[@]}"; do
+    while IFS=: read -r file line include; do
+        [ -n "$file" ] || continue
+        # Only the files of the folder itself, not of its own sub-folders.
+        [ "$(dirname "$file")" = "$folder" ] || continue
+        target=$(sed -E 's/^#include "([^"]*)".*/\1/' <<<"$include")
+        case "$target" in */*) ;; *) continue ;; esac
+        owner=$(folder_of "$target")
+        [ "$owner" = "$folder" ] && continue
+        case " ${allowed[$folder]} " in
+        *" $owner "*) ;;
+        *) breach "$file:$line includes $target (${folder} may include: ${allowed[$folder]:-only itself})" ;;
+        esac
+    done < <(grep -rnE '^#include "' "$folder" --include='*.h' --include='*.cpp' || true)
+done
 
-# The platform knows none of the subsystems; core knows only the service interfaces.
-while IFS= read -r hit; do
-    [ -n "$hit" ] && breach "$hit (platform knows no subsystem)"
-done < <(includes_of platform filelist search results)
-while IFS= read -r hit; do
-    [ -n "$hit" ] && breach "$hit (core includes core/ and the service interfaces only)"
-done < <(grep -rnE '^#include "' core | grep -vE '#include "core/|#include "platform/(Dialogs|Services|SettingKeys)\.h"')
-
-# The pure part and the search name no widget class and include nothing of Qt GUI.
-widgets='\b(Q(Widget|PushButton|ProgressBar|LineEdit|GroupBox|TreeView|AbstractItemView|MessageBox|FileDialog|InputDialog|Application|Label|Cursor|Pixmap)|ListView)\b|<Qt(Widgets|Gui)'
+# Below the window, nothing names a widget or includes Qt GUI; the search, the cache, the tool
+# and the terminal door compile without them.
+widgets='\b(Q(Widget|PushButton|ProgressBar|LineEdit|GroupBox|TreeView|AbstractItemView|MessageBox|FileDialog|InputDialog|Application|GuiApplication|Label|Cursor|Pixmap|Clipboard)|ListView)\b|<Qt(Widgets|Gui)'
 while IFS= read -r hit; do
     [ -n "$hit" ] && breach "$hit (no widget here)"
-done < <(grep -rnE "$widgets" core search --include='*.h' --include='*.cpp' || true)
+done < <(grep -rnE "$widgets" core platform/*.h platform/*.cpp exiftool dumpcache search cli \
+             --include='*.h' --include='*.cpp' || true)
+
+# Qt Sql and zlib stay inside the dump cache: no public header shows them, no other folder
+# includes them.
+while IFS= read -r hit; do
+    [ -n "$hit" ] && breach "$hit (Qt Sql and zlib are the dump cache's own)"
+done < <(grep -rnE '#include <(QSql[A-Za-z]*|zlib\.h)>' --include='*.h' --include='*.cpp' . |
+             grep -vE '^\./dumpcache/[A-Za-z]+\.cpp:' || true)
+
+# What each library links: Widgets only where the window is; Sql and zlib privately in the cache.
+links() { grep -hE 'target_link_libraries' "$1/CMakeLists.txt"; }
+for folder in core platform exiftool dumpcache search cli; do
+    links "$folder" | grep -qE 'Widgets|tagsifter_platform_widgets|tagsifter_(filelist|results|app)\b' &&
+        breach "$folder/CMakeLists.txt links widgets or a window subsystem"
+done
+links dumpcache | grep -oE 'PUBLIC[^)]*' | sed 's/PRIVATE.*//' | grep -qE 'Sql|ZLIB' && breach "dumpcache links Qt Sql or zlib publicly"
+for folder in core platform exiftool search cli filelist results app; do
+    links "$folder" | grep -qE 'Qt6::Sql|ZLIB' && breach "$folder/CMakeLists.txt links Qt Sql or zlib"
+done
 
 echo "$breaches layer breaches"
 [ "$breaches" -eq 0 ]

@@ -1,6 +1,6 @@
 #include "core/Failure.h"
-#include "platform/ListView.h"
-#include "platform/QtPlatform.h"
+#include "platform/widgets/ListView.h"
+#include "platform/widgets/QtPlatform.h"
 #include "platform/calc/CalcSpreadsheet.h"
 #include "results/SpreadsheetExport.h"
 #include "support/FakePlatform.h"

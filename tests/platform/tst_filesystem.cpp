@@ -1,5 +1,5 @@
 #include "core/Failure.h"
-#include "platform/FileSystem.h"
+#include "core/FileSystem.h"
 #include "support/FakePlatform.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "core/Failure.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
-#include "platform/ListView.h"
+#include "platform/widgets/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"

@@ -1,6 +1,6 @@
 #include "platform/ListModel.h"
 #include "platform/Termination.h"
-#include "search/ExifTool.h"
+#include "exiftool/ExifTool.h"
 #include "search/MetadataReader.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"

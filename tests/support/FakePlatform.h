@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/Failure.h"
-#include "platform/ListView.h"
-#include "platform/Platform.h"
-#include "platform/QtPlatform.h"
-#include "platform/WindowPointer.h"
-#include "search/SearchView.h"
+#include "platform/widgets/ListView.h"
+#include "core/Platform.h"
+#include "platform/widgets/QtPlatform.h"
+#include "core/WindowPointer.h"
+#include "core/SearchView.h"
 
 #include <QList>
 #include <QQueue>

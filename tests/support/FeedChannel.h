@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Process.h"
+#include "core/Process.h"
 
 #include <QByteArray>
 

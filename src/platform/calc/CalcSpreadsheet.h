@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/SheetBuffer.h"
-#include "platform/Spreadsheet.h"
+#include "core/Spreadsheet.h"
 
 #include <QString>
 #include <QtGlobal>

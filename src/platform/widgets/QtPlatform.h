@@ -1,10 +1,8 @@
 #pragma once
 
-#include "Platform.h"
+#include "platform/QtServices.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
-#include <QSettings>
 #include <QWidget>
 
 #include <memory>
@@ -57,59 +55,6 @@ class QtClipboard : public ClipboardService
 public:
     bool clear() override;
     bool setText(const QString& text) override;
-};
-
-/// Settings under organisation "Brimvale", group "Tagsifter": an INI file in the user's
-/// configuration folder, or the file given (tests keep theirs private).
-class QtSettingsStore : public SettingsStore
-{
-public:
-    QtSettingsStore();
-    explicit QtSettingsStore(const QString& iniFile);
-    using SettingsStore::read;
-    using SettingsStore::write;
-    QString read(const QString& key, const QString& defaultValue) const override;
-    void write(const QString& key, const QString& value) override;
-
-private:
-    std::unique_ptr<QSettings> m_settings;
-};
-
-class QtProcessService : public ProcessService
-{
-public:
-    QString findExecutable(const QString& name) const override;
-    std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
-                                         const QByteArray& input,
-                                         const QString& outputFile) override;
-    std::unique_ptr<SessionChannel> startSession(const QString& program,
-                                                 const QStringList& arguments) override;
-};
-
-class QtEventLoop : public EventLoopService
-{
-public:
-    QtEventLoop();
-    void yield() override;
-    void yieldSometimes() override;
-    void wait(int ms) override;
-
-private:
-    QElapsedTimer m_sinceYield;
-};
-
-class QtRandom : public RandomService
-{
-public:
-    int draw1To100() override;
-};
-
-/// Stands in where no spreadsheet application can be driven: the probe says so.
-class UnavailableSpreadsheet : public SpreadsheetService
-{
-public:
-    bool probe() override { return false; }
-    std::unique_ptr<SpreadsheetDocument> newDocument() override;
 };
 
 /// Owns one of each real service and hands them out as a Platform.

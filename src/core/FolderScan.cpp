@@ -3,7 +3,6 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/PathRules.h"
-#include "platform/ListModel.h"
 
 namespace tagsifter {
 
@@ -33,8 +32,8 @@ bool usableFolderName(const QString& name)
 
 } // namespace
 
-FolderScan::FolderScan(const Platform& platform, ListModel& fileList)
-    : m_platform(platform), m_fileList(fileList)
+FolderScan::FolderScan(const Platform& platform, FileSink addFile)
+    : m_platform(platform), m_addFile(std::move(addFile))
 {
 }
 
@@ -76,7 +75,19 @@ void FolderScan::CollectFolderTree(const QString& topFolder, const QString& patt
     GetSubDirectories2016(folders, true);
     for (const QString& entry : std::as_const(folders)) {
         const QString folder = entry.left(entry.size() - 1);
-        const QStringList names = ListFiles(folder, pattern);
+        QStringList names;
+        if (!m_failures) {
+            names = ListFiles(folder, pattern);
+        } else {
+            // A folder that vanished or may not be read since it was found is told of; the
+            // others are still walked.
+            try {
+                names = ListFiles(folder, pattern);
+            } catch (const Failure& failure) {
+                m_failures(0, failure.description(), failure.code());
+                continue;
+            }
+        }
         for (const QString& name : names) {
             if (name.startsWith(QLatin1Char('~')))
                 continue;
@@ -85,14 +96,15 @@ void FolderScan::CollectFolderTree(const QString& topFolder, const QString& patt
             // is hidden, so only such a name can be the hidden + archive file left out.
             if (name.startsWith(QLatin1Char('.')) && attributesOrZero(path) == kHiddenArchiveFile)
                 continue;
-            m_fileList.addItem(CollapseBackslashes(path));
+            m_addFile(CollapseBackslashes(path));
         }
     }
 }
 
 void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
 {
-    ErrorReport report(*m_platform.messages, scanLocation());
+    ErrorReport report = m_failures ? ErrorReport(m_failures)
+                                    : ErrorReport(*m_platform.messages, scanLocation());
     QStringList found;
     for (int i = 0; i < folders.size(); ++i) {
         const QString d = folders.at(i);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FileStamp.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,31 +17,6 @@ constexpr int Directory = 16;
 constexpr int Archive = 32;
 constexpr int ReparsePoint = 1024;
 } // namespace Attribute
-
-/// What the search knows of a file when it reads it: whether it is there and a regular file
-/// (links followed), and the figures that change whenever it is rewritten, replaced or renamed
-/// over. A dump read under one stamp is never taken for a file of another.
-struct FileStamp
-{
-    enum class Kind { Missing, Regular, Special };
-    Kind kind = Kind::Missing;
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-    quint64 inode = 0;
-    quint64 device = 0;
-    /// The last access: reading the file moves it, so it is no part of the comparison.
-    qint64 accessedNs = 0;
-    bool operator==(const FileStamp& o) const
-    {
-        return kind == o.kind && size == o.size && modifiedNs == o.modifiedNs &&
-               changedNs == o.changedNs && inode == o.inode && device == o.device;
-    }
-    bool operator!=(const FileStamp& o) const { return !(*this == o); }
-    /// A device, FIFO, socket or folder: never handed to exiftool, which could wait on it
-    /// without end.
-    bool isSpecial() const { return kind == Kind::Special; }
-};
 
 /// The file-system queries the program makes. Paths are absolute, with "/" separators.
 class FileSystem
@@ -68,29 +45,6 @@ public:
     virtual bool removeFile(const QString& path) = 0;
     /// Deletes a file even when it is read-only; false when it could not be deleted.
     virtual bool forceRemoveFile(const QString& path) = 0;
-};
-
-/// Windows wildcard matching: case-insensitive, "*" any run, "?" one character, and "*.*"
-/// matches every name, with or without a dot.
-bool matchesWildcard(const QString& name, const QString& pattern);
-
-/// The listing order of an NTFS folder: names compared in upper case, code unit by code unit;
-/// the same every run.
-void sortListing(QStringList& names);
-
-/// The file system of this machine.
-class LocalFileSystem : public FileSystem
-{
-public:
-    int attributes(const QString& path) const override;
-    bool pathExists(const QString& path) const override;
-    bool fileExists(const QString& path) const override;
-    bool isRoot(const QString& path) const override;
-    QStringList listFiles(const QString& folder, const QString& pattern) const override;
-    QStringList listSubfolders(const QString& folder) const override;
-    FileStamp stamp(const QString& path) const override;
-    bool removeFile(const QString& path) override;
-    bool forceRemoveFile(const QString& path) override;
 };
 
 } // namespace tagsifter

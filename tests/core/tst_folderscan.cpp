@@ -1,6 +1,6 @@
 #include "core/Failure.h"
-#include "filelist/FolderScan.h"
-#include "platform/ListView.h"
+#include "core/FolderScan.h"
+#include "platform/widgets/ListView.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>
@@ -57,7 +57,7 @@ private slots:
             writeFile(t + QLatin1Char('/') + QLatin1String(f));
         FakePlatform fake;
         ListView list;
-        FolderScan scan(fake.platform(), *list.listModel());
+        FolderScan scan(fake.platform(), appendTo(*list.listModel()));
         scan.CollectFolderTree(t, QStringLiteral("*.jpg"));
         // Hidden folders are scanned; a hidden + archive file (34) and "~" names are not added.
         QCOMPARE(rows(list, t), QStringList({"top.jpg", ".hiddenfolder/h.jpg", "A/a1.jpg",
@@ -84,7 +84,7 @@ private slots:
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
         FakePlatform fake;
         ListView list;
-        FolderScan(fake.platform(), *list.listModel()).CollectFolderTree(dir.path(), pattern);
+        FolderScan(fake.platform(), appendTo(*list.listModel())).CollectFolderTree(dir.path(), pattern);
         QCOMPARE(rows(list, dir.path()), found);
     }
 
@@ -101,7 +101,7 @@ private slots:
             writeFile(dir.path() + QLatin1Char('/') + name);
         FakePlatform fake;
         ListView list;
-        FolderScan(fake.platform(), *list.listModel())
+        FolderScan(fake.platform(), appendTo(*list.listModel()))
             .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         // The files at the top in listing order, then the folders' files: "?" is a legal
         // character, so that folder is scanned too.
@@ -120,7 +120,7 @@ private slots:
                     dir.path() + QStringLiteral("/a/y.jpg"));
         FakePlatform fake;
         ListView list;
-        FolderScan(fake.platform(), *list.listModel())
+        FolderScan(fake.platform(), appendTo(*list.listModel()))
             .CollectFolderTree(dir.path(), QStringLiteral("*.*"));
         // A link to a file is a file; a link to a folder is never entered.
         QCOMPARE(rows(list, dir.path()), QStringList({"a/x.jpg", "a/y.jpg"}));
@@ -137,7 +137,7 @@ private slots:
         Platform platform = fake.platform();
         platform.files = &files;
         ListView list;
-        FolderScan(platform, *list.listModel())
+        FolderScan(platform, appendTo(*list.listModel()))
             .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         QCOMPARE(rows(list, dir.path()), QStringList({"a/a.jpg", "c/c.jpg", "a/sub/s.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
@@ -184,7 +184,7 @@ int main(int argc, char** argv)
         FakePlatform fake;
         ListView list;
         const QString top = QString::fromLocal8Bit(argv[2]);
-        FolderScan(fake.platform(), *list.listModel())
+        FolderScan(fake.platform(), appendTo(*list.listModel()))
             .CollectFolderTree(top, QStringLiteral("*.jpg"));
         for (int i = 1; i <= list.count(); ++i)
             printf("%s\n", qPrintable(list.text(i).mid(top.size() + 1)));

@@ -1,4 +1,4 @@
-#include "FileSystem.h"
+#include "LocalFileSystem.h"
 
 #include "core/Failure.h"
 

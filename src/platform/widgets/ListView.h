@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ListModel.h"
-#include "WindowPointer.h"
+#include "platform/ListModel.h"
+#include "core/WindowPointer.h"
 
 #include <QCursor>
 #include <QPersistentModelIndex>

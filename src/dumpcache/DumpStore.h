@@ -1,14 +1,16 @@
 #pragma once
 
-#include "platform/FileSystem.h"
+#include "core/FileStamp.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QSqlQuery>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QSqlQuery;
 
 namespace tagsifter {
 
@@ -42,6 +44,9 @@ public:
     /// How the dumps are stored (compressed with the dictionary of DumpDictionary.inc); part of
     /// the key, so that entries stored another way are never read.
     static constexpr char kFormat[] = "z1";
+    /// The layout of the file's tables. A file of a later layout (a newer program's) is
+    /// passed by, untouched.
+    static constexpr int kSchemaVersion = 1;
     /// Dumps waiting to be written before a batch goes out.
     static constexpr int kBatch = 200;
     static constexpr int kBatchMs = 2000;
@@ -55,8 +60,6 @@ public:
     qint64 storedBytes();
     int storedCount();
 
-    /// The cache file of this user: the platform's cache folder, "dumps.sqlite".
-    static QString defaultFile();
 
 private:
     bool open();
@@ -71,7 +74,7 @@ private:
     QString m_tool;
     qint64 m_limit;
     QString m_connection;
-    std::optional<QSqlQuery> m_find;
+    std::unique_ptr<QSqlQuery> m_find;
     bool m_usable = false;
     bool m_damaged = false;
     /// At least what the dumps take: summed over the file when it could be over its limit,

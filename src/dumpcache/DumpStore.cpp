@@ -10,7 +10,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QVariant>
 
 #include <atomic>
@@ -154,12 +153,6 @@ DumpStore::~DumpStore()
     }
 }
 
-QString DumpStore::defaultFile()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-           QStringLiteral("/dumps.sqlite");
-}
-
 bool DumpStore::open()
 {
     QDir().mkpath(QFileInfo(m_file).absolutePath());
@@ -177,6 +170,12 @@ bool DumpStore::open()
         return false;
     }
     query.finish();
+    if (!run(query, QStringLiteral("PRAGMA user_version")) || !query.next() ||
+        query.value(0).toInt() > kSchemaVersion) {
+        db.close();
+        return false;
+    }
+    query.finish();
     m_usable =
         run(query, QStringLiteral("PRAGMA journal_mode=WAL")) &&
         run(query, QStringLiteral("PRAGMA synchronous=NORMAL")) &&
@@ -186,7 +185,8 @@ bool DumpStore::open()
                                   "used INTEGER)")) &&
         run(query, QStringLiteral("CREATE INDEX IF NOT EXISTS dumps_used ON dumps (used)")) &&
         run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS tools (program BLOB PRIMARY KEY, "
-                                  "stamp TEXT, version TEXT)"));
+                                  "stamp TEXT, version TEXT)")) &&
+        run(query, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
     if (!m_usable)
         db.close();
     return m_usable;
@@ -243,7 +243,7 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
         return std::nullopt;
     if (!m_find) {
         // Prepared once: a search asks for every image, most of them more than once.
-        m_find.emplace(QSqlDatabase::database(m_connection, false));
+        m_find = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
         m_find->prepare(QStringLiteral("SELECT size, mtime, ctime, inode, device, tool, dump "
                                        "FROM dumps WHERE path = ?"));
     }

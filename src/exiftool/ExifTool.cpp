@@ -3,6 +3,7 @@
 #include "core/DumpParser.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 
 #include <QDir>
@@ -15,9 +16,7 @@ namespace tagsifter {
 
 namespace {
 
-// About five seconds of polls before the progress text says to wait, and about fifteen
-// between steps of the progress value.
-constexpr int kPollsBeforeWaitText = 50;
+// About fifteen seconds between steps of the progress value.
 constexpr int kPollsPerValueStep = 150;
 
 int roundHalfToEven(double value)
@@ -26,35 +25,6 @@ int roundHalfToEven(double value)
 }
 
 } // namespace
-
-DumpProgress::DumpProgress(SearchView* view, QString text, int value, int total)
-    : m_view(view), m_text(std::move(text)), m_value(value), m_total(total), m_shownValue(value)
-{
-}
-
-void DumpProgress::showWait(int polls)
-{
-    if (!m_view || polls < kPollsBeforeWaitText)
-        return;
-    const int value = ExifTool::waitValue(polls, m_value, m_total);
-    if (value >= 0)
-        m_shownValue = qBound(0, value, 100);
-    m_view->showProgress(m_shownValue, ExifTool::waitText(m_text, polls));
-    m_waitShown = true;
-}
-
-void DumpProgress::showStart()
-{
-    if (m_view && !std::exchange(m_startShown, true))
-        m_view->showProgress(m_value, m_text);
-}
-
-void DumpProgress::endWait()
-{
-    if (m_view && m_waitShown)
-        m_view->showProgress(m_shownValue, m_text.isEmpty() ? SearchView::idleText() : m_text);
-    m_waitShown = false;
-}
 
 ExifTool::ExifTool(const Platform& platform, QString program)
     : m_platform(platform), m_program(std::move(program)),
@@ -84,19 +54,6 @@ QString ExifTool::EnsureExifTool()
     return m_platform.processes->findExecutable(QStringLiteral("exiftool"));
 }
 
-QString ExifTool::configStamp() const
-{
-    // exiftool reads its configuration from EXIFTOOL_HOME, else the home folder.
-    const QString home = qEnvironmentVariableIsEmpty("EXIFTOOL_HOME")
-                             ? qEnvironmentVariable("HOME")
-                             : qEnvironmentVariable("EXIFTOOL_HOME");
-    const FileStamp config = m_platform.files->stamp(home + QLatin1String("/.ExifTool_config"));
-    return QStringLiteral("config %1 %2 %3")
-        .arg(config.size)
-        .arg(config.modifiedNs)
-        .arg(config.changedNs);
-}
-
 QString ExifTool::FileNameOf(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
@@ -122,20 +79,7 @@ QByteArray ExifTool::argumentLine(const QString& path)
     if (raw.contains('\n') || raw.contains('\r') || padded) {
         // exiftool's C-string form is the only way to pass a name holding a line break, or
         // white space that an argument file would trim.
-        QByteArray escaped;
-        for (const char c : raw) {
-            if (c == '\\')
-                escaped += "\\\\";
-            else if (c == '\n')
-                escaped += "\\n";
-            else if (c == '\r')
-                escaped += "\\r";
-            else if (c == '\t')
-                escaped += "\\t";
-            else
-                escaped += c;
-        }
-        return "#[CSTR]" + escaped;
+        return "#[CSTR]" + OutputFormat::escapeField(raw);
     }
     return raw;
 }

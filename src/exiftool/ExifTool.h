@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SearchView.h"
-#include "platform/Platform.h"
+#include "DumpProgress.h"
+#include "core/Platform.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -12,33 +12,6 @@
 namespace tagsifter {
 
 class ErrorReport;
-
-/// The progress shown while one image is read: what the run showed when the read began (its
-/// value out of 100 and its text, for the `total` images of the list), and the
-/// "Please wait.." text and value that a long read adds to it. Without a view nothing shows.
-class DumpProgress
-{
-public:
-    DumpProgress() = default;
-    DumpProgress(SearchView* view, QString text, int value, int total);
-
-    /// Shows the wait after `polls` polls of 100 ms: nothing before the 50th, about five
-    /// seconds.
-    void showWait(int polls);
-    /// Back to the run's own text once a wait was shown; the value stays where the wait left it.
-    void endWait();
-    /// Shows the run's own value and text, once: when the read has to wait at all.
-    void showStart();
-
-private:
-    SearchView* m_view = nullptr;
-    QString m_text;
-    int m_value = 0;
-    int m_total = 1;
-    int m_shownValue = 0;
-    bool m_waitShown = false;
-    bool m_startShown = false;
-};
 
 /// Runs exiftool for one image at a time and reads its text output. Its files live in a
 /// private temp folder of this process, removed when the program ends.
@@ -54,6 +27,8 @@ public:
     static constexpr int kPollMs = 100;
     /// The line exiftool prints once it is done with an image.
     static constexpr const char* kEndMarker = "{ready}";
+    /// About five seconds of polls before the progress text says to wait.
+    static constexpr int kPollsBeforeWaitText = 50;
     /// An exiftool that writes nothing for this many polls (30 s) is ended.
     static constexpr int kSilencePolls = 300;
     /// How long an image in progress may still take after a stop request, in polls.
@@ -63,8 +38,6 @@ public:
 
     /// The exiftool to run, or the empty text when none can be found.
     QString EnsureExifTool();
-    /// The stamp of exiftool's configuration file, which changes what it prints.
-    QString configStamp() const;
     /// The dump text of the image at `path`, or the empty text when there is none.
     /// Afterwards startFailed() tells whether exiftool could not be started at all.
     /// With `report`, each step's failure is reported at its own line and the next step runs.

@@ -1,18 +1,25 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "core/ErrorReport.h"
+#include "core/Platform.h"
 
 #include <QStringList>
 
+#include <functional>
+
 namespace tagsifter {
 
-class ListModel;
-
-/// Collects whole folder trees into the file list, level by level.
+/// Collects whole folder trees, level by level, handing each file found to `addFile` (the
+/// file list's end, or a search).
 class FolderScan
 {
 public:
-    FolderScan(const Platform& platform, ListModel& fileList);
+    using FileSink = std::function<void(const QString& path)>;
+    FolderScan(const Platform& platform, FileSink addFile);
+
+    /// From now on a folder that cannot be walked is told to `handler` and the walk goes on
+    /// with the rest, instead of showing the standard error report or failing the whole tree.
+    void reportFailuresTo(ErrorReport::Handler handler) { m_failures = std::move(handler); }
 
     /// Appends to the file list every file below `topFolder` whose name matches `pattern`.
     void CollectFolderTree(const QString& topFolder, const QString& pattern);
@@ -32,7 +39,8 @@ private:
     bool isHiddenSystemFolder(const QString& folder) const;
 
     Platform m_platform;
-    ListModel& m_fileList;
+    FileSink m_addFile;
+    ErrorReport::Handler m_failures;
 };
 
 } // namespace tagsifter

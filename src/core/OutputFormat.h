@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace tagsifter {
+
+/// The forms in which the program writes its hits as text, one home for all of them.
+namespace OutputFormat {
+
+/// A field as one line of output holds it: TAB, CR, LF and backslash written "\t", "\r",
+/// "\n" and "\\", all other bytes as they are. exiftool's argument file reads the same form
+/// after "#[CSTR]".
+QByteArray escapeField(const QByteArray& field);
+
+/// One hit as a line of tab-separated text: path (its bytes on disk), tag and value (UTF-8),
+/// each escaped, and LF.
+QByteArray hitLine(const QByteArray& path, const QString& tag, const QString& value);
+
+/// One hit as a JSON object on a line of its own (JSON Lines): "path", "tag" and "value". A
+/// path that is not UTF-8 is written with U+FFFD for its stray bytes, and its bytes as they
+/// are on disk follow in base64 as "path_base64".
+QByteArray jsonLine(const QByteArray& path, const QString& tag, const QString& value);
+
+/// The tally a count prints: "N images searched, M with hits, H hits" and LF.
+QByteArray countLine(int imagesSearched, int imagesWithHits, qint64 hits);
+
+} // namespace OutputFormat
+
+} // namespace tagsifter

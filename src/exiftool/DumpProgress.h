@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/SearchView.h"
+
+#include <QString>
+
+namespace tagsifter {
+
+/// The progress shown while one image is read: what the run showed when the read began (its
+/// value out of 100 and its text, for the `total` images of the list), and the
+/// "Please wait.." text and value that a long read adds to it. Without a view nothing shows.
+class DumpProgress
+{
+public:
+    DumpProgress() = default;
+    DumpProgress(SearchView* view, QString text, int value, int total);
+
+    /// Shows the wait after `polls` polls of 100 ms: nothing before the 50th, about five
+    /// seconds.
+    void showWait(int polls);
+    /// Back to the run's own text once a wait was shown; the value stays where the wait left it.
+    void endWait();
+    /// Shows the run's own value and text, once: when the read has to wait at all.
+    void showStart();
+
+private:
+    SearchView* m_view = nullptr;
+    QString m_text;
+    int m_value = 0;
+    int m_total = 1;
+    int m_shownValue = 0;
+    bool m_waitShown = false;
+    bool m_startShown = false;
+};
+
+} // namespace tagsifter

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/FileStamp.h"
+#include "core/Process.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+namespace tagsifter {
+
+/// exiftool kept running in its stay-open mode: one image per request, answered by the text a
+/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside). Requests
+/// may be written ahead of the answers, so that exiftool goes on to the next image without
+/// waiting for this program to read the last one; they are answered in the order asked.
+class ExifSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ExifSession(std::unique_ptr<SessionChannel> channel, QObject* parent = nullptr);
+    ~ExifSession() override;
+
+    bool isBusy() const { return !m_asked.empty(); }
+    /// Requests written and not answered yet.
+    int load() const { return static_cast<int>(m_asked.size()); }
+    bool isAlive() const;
+    bool isAsked(const QString& path) const;
+    /// Asks for the dump of `path`, whose stamp is `stamp` now; finished() or died() follows.
+    void request(const QString& path, const FileStamp& stamp);
+    /// Ends the session without waiting for it: an idle one is asked to leave, killed a second
+    /// later if it has not, and gone once it has ended; a busy one is killed, as its answers
+    /// are no longer wanted.
+    void close();
+    /// Kills the process; the requests not answered end with died().
+    void abort();
+    /// How long the session has gone without output while it had requests: a slow dump that is
+    /// still being written is not silent.
+    qint64 silentMs() const { return isBusy() ? m_lastOutput.elapsed() : 0; }
+    /// Bytes looked at in the search for answers' ends, over the session's life: about the
+    /// bytes received, however they were cut into pieces.
+    qint64 scannedBytes() const { return m_scannedBytes; }
+
+    /// How long a session asked to leave may take before it is killed.
+    static constexpr int kLeaveMs = 1000;
+
+signals:
+    /// The answer for `path`, read when it had `stamp`.
+    void finished(const QString& path, const FileStamp& stamp, const QString& dump);
+    /// The session ended while it was reading `path`; `unanswered` were asked after it.
+    void died(const QString& path, const QStringList& unanswered);
+
+private:
+    struct Asked
+    {
+        QString path;
+        FileStamp stamp;
+        QByteArray marker;
+    };
+
+    void readOutput();
+    /// The first request's answer when all of it has come, taken from the buffer.
+    std::optional<QByteArray> takeAnswer();
+
+    std::unique_ptr<SessionChannel> m_channel;
+    std::deque<Asked> m_asked;
+    QByteArray m_buffer;
+    /// Where the search for the marker goes on: the bytes before it were searched already.
+    qsizetype m_scanned = 0;
+    /// Where the first request's marker starts once it has been found, its line not yet whole.
+    qsizetype m_markerAt = -1;
+    qint64 m_scannedBytes = 0;
+    int m_sequence = 0;
+    QElapsedTimer m_lastOutput;
+};
+
+} // namespace tagsifter

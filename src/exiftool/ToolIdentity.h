@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/FileSystem.h"
+
+#include <QString>
+
+namespace tagsifter {
+
+/// What tells one exiftool's output from another's: the program file that runs and the
+/// configuration file it loads. Either changed, the same image may print other text.
+class ToolIdentity
+{
+public:
+    /// The configuration file exiftool loads: ".ExifTool_config" in EXIFTOOL_HOME, else in HOME.
+    static QString configFile();
+    /// The stamp of the configuration file (a missing one has a stamp too).
+    static QString configStamp(const FileSystem& files);
+    /// The stamp of the program file at `program`.
+    static QString programStamp(const FileSystem& files, const QString& program);
+};
+
+} // namespace tagsifter

@@ -1,0 +1,173 @@
+#include "QtPlatform.h"
+
+#include "core/Failure.h"
+#include "platform/FileNames.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace tagsifter {
+
+namespace {
+
+QString titleOrDefault(const QString& title)
+{
+    return title.isEmpty() ? applicationTitle() : title;
+}
+
+// Qt filters are written "Name (*.a *.b)" and separated by ";;"; the program writes them
+// the classic way, "Name (*.a;*.b)|*.a;*.b|".
+QString qtFilter(const QString& classic)
+{
+    const QStringList parts = classic.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString label = parts.at(i);
+        const int open = label.indexOf(QLatin1Char('('));
+        if (open > 0)
+            label = label.left(open).trimmed();
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        filters.append(QStringLiteral("%1 (%2)").arg(label, patterns));
+    }
+    return filters.join(QLatin1String(";;"));
+}
+
+// File dialogs match extensions without regard to case, so "*.jpg" also shows "DSC01.JPG".
+void ignoreCaseInFilters(QFileDialog& dialog)
+{
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+}
+
+} // namespace
+
+MessageAnswer QtMessageBox::show(const QString& text, MessageFlags flags, const QString& title)
+{
+    QMessageBox box(m_owner);
+    box.setWindowTitle(titleOrDefault(title));
+    box.setText(displayText(text));
+    box.setTextFormat(Qt::PlainText);
+    const bool question = flags == MessageFlags::YesNo;
+    if (question) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    if (flags == MessageFlags::Exclamation)
+        box.setIcon(QMessageBox::Warning);
+    const int answer = box.exec();
+    if (question)
+        return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return MessageAnswer::Ok;
+}
+
+QString QtInputBox::ask(const QString& prompt, const QString& defaultAnswer, const QString& title)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(
+        m_owner, titleOrDefault(title), displayText(prompt), QLineEdit::Normal, defaultAnswer, &ok);
+    return ok ? answer : QString();
+}
+
+OpenFilesAnswer QtFileDialogs::openFiles(const QString& title, const QString& filter)
+{
+    QFileDialog dialog(m_owner, title, QString(), qtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    ignoreCaseInFilters(dialog);
+    OpenFilesAnswer answer;
+    if (dialog.exec() != QDialog::Accepted)
+        return answer;
+    // Qt decodes the names it lists itself; a name that is not UTF-8 gets its bytes back.
+    QStringList chosen = dialog.selectedFiles();
+    for (QString& path : chosen)
+        path = heldPath(path);
+    if (chosen.size() == 1) {
+        answer.names = chosen;
+        return answer;
+    }
+    answer.folder = heldPath(dialog.directory().absolutePath());
+    for (const QString& path : chosen)
+        answer.names.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    return answer;
+}
+
+QString QtFileDialogs::saveFile(const QString& title, const QString& filter)
+{
+    QFileDialog dialog(m_owner, title, QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks about overwriting itself.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    ignoreCaseInFilters(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return heldPath(dialog.selectedFiles().constFirst());
+}
+
+QString QtFileDialogs::browseFolder(const QString& title, const QString& startFolder)
+{
+    return heldPath(QFileDialog::getExistingDirectory(m_owner, title, startFolder));
+}
+
+bool QtShell::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+bool QtClipboard::clear()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->clear();
+    return true;
+}
+
+bool QtClipboard::setText(const QString& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(text);
+    return true;
+}
+
+QtPlatform::QtPlatform() : m_spreadsheet(makeSpreadsheetService()) {}
+
+QtPlatform::~QtPlatform() = default;
+
+void QtPlatform::setOwner(QWidget* window)
+{
+    m_messages.setOwner(window);
+    m_input.setOwner(window);
+    m_dialogs.setOwner(window);
+}
+
+Platform QtPlatform::platform()
+{
+    Platform p;
+    p.messages = &m_messages;
+    p.input = &m_input;
+    p.dialogs = &m_dialogs;
+    p.shell = &m_shell;
+    p.clipboard = &m_clipboard;
+    p.settings = &m_settings;
+    p.processes = &m_processes;
+    p.spreadsheet = m_spreadsheet.get();
+    p.files = &m_files;
+    p.events = &m_events;
+    p.random = &m_random;
+    p.dumpCacheFile = dumpCacheFile();
+    return p;
+}
+
+} // namespace tagsifter

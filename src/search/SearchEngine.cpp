@@ -1,0 +1,223 @@
+#include "SearchEngine.h"
+
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
+#include "core/FolderScan.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <utility>
+
+namespace tagsifter {
+
+namespace {
+
+QString missingReason()
+{
+    return QStringLiteral("No such file or directory");
+}
+
+/// The value of exiftool's "Error" line in `dump`, or the empty text.
+QString errorOf(const QString& dump)
+{
+    const QLatin1String marker("\nError ");
+    const qsizetype at = dump.indexOf(marker);
+    if (at < 0)
+        return QString();
+    const qsizetype end = dump.indexOf(QLatin1Char('\n'), at + 1);
+    const std::optional<TagValue> entry =
+        parseDumpLine(dump.mid(at + 1, end < 0 ? -1 : end - at - 1));
+    return entry && entry->tag == QLatin1String("Error") ? entry->value : QString();
+}
+
+} // namespace
+
+SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
+    : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
+      m_reader(platform, m_exifTool)
+{
+}
+
+void SearchEngine::setStopRequest(std::function<bool()> stopRequested)
+{
+    m_exifTool.setStopRequest(stopRequested);
+    m_reader.setStopRequest(std::move(stopRequested));
+}
+
+void SearchEngine::abort()
+{
+    m_reader.closeSessions();
+}
+
+void SearchEngine::finish()
+{
+    // No image starts once the search is over, nor goes on being read for it.
+    m_reader.endReadAhead();
+    m_reader.flushStore();
+}
+
+QStringList SearchEngine::collectImages(const SearchRequest& request,
+                                        std::vector<SearchProblem>& problems) const
+{
+    QStringList images;
+    FolderScan scan(m_platform, [&images](const QString& path) { images.append(path); });
+    for (const QString& path : request.paths) {
+        if (m_platform.files->stamp(path).kind == FileStamp::Kind::Missing) {
+            problems.push_back({SearchProblem::Kind::PathMissing, path, missingReason()});
+            continue;
+        }
+        if (!scan.IsFolder(path)) {
+            images.append(path);
+            continue;
+        }
+        QString folder = path;
+        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+            folder.chop(1);
+        // A folder that cannot be walked is told of and the rest of the tree still walked.
+        scan.reportFailuresTo([&problems, &folder](int, const QString& description, int) {
+            problems.push_back({SearchProblem::Kind::FolderUnreadable, folder, description});
+        });
+        for (const QString& extension : request.extensions) {
+            try {
+                const int before = static_cast<int>(images.size());
+                scan.CollectFolderTree(folder, QStringLiteral("*.") + extension);
+                // Each extension walks the tree anew; a file two patterns match is listed once.
+                if (before > 0 && request.extensions.size() > 1) {
+                    const QStringList earlier = images.mid(0, before);
+                    QStringList added = images.mid(before);
+                    added.erase(std::remove_if(added.begin(), added.end(),
+                                               [&](const QString& p) { return earlier.contains(p); }),
+                                added.end());
+                    images = earlier + added;
+                }
+            } catch (const Failure& failure) {
+                problems.push_back({SearchProblem::Kind::FolderUnreadable, folder,
+                                    failure.description()});
+            }
+        }
+    }
+    return images;
+}
+
+SearchEngine::Dump SearchEngine::readImage(const QString& program, int i, int count,
+                                           const std::function<QString(int)>& pathAt,
+                                           DumpProgress progress, ErrorReport* report)
+{
+    const QString path = pathAt(i);
+    Dump dump;
+    // A device, FIFO or socket (or a link to one) gives no rows: exiftool could wait on it
+    // for ever.
+    if (m_platform.files->stamp(path).isSpecial())
+        return dump;
+    if (m_oneShot) {
+        dump.text = m_exifTool.DumpMetadata(path, std::move(progress), report);
+        dump.stopped = m_exifTool.wasStopped();
+        dump.toolMissing = m_exifTool.startFailed();
+        return dump;
+    }
+    // The next images are read ahead while this one is searched; this one is asked first, so
+    // that it never waits behind them.
+    const int ahead = std::min(count, i + m_reader.readAhead());
+    for (int j = i; j <= ahead; ++j)
+        m_reader.prefetch(program, pathAt(j));
+    m_exifTool.resetStartFailed();
+    dump.text = m_reader.read(program, path, std::move(progress), report);
+    dump.stopped = m_reader.wasStopped();
+    dump.toolMissing = m_exifTool.startFailed();
+    return dump;
+}
+
+SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
+{
+    SearchOutcome outcome;
+    setStopRequest(request.stopRequested);
+    const QStringList images = collectImages(request, outcome.problems);
+    for (const SearchProblem& problem : outcome.problems)
+        sink.problem(problem);
+    const auto tell = [&](SearchProblem problem) {
+        outcome.problems.push_back(std::move(problem));
+        sink.problem(outcome.problems.back());
+    };
+    const auto stopped = [&] { return request.stopRequested && request.stopRequested(); };
+    const QString program = images.isEmpty() ? QString() : m_exifTool.EnsureExifTool();
+    if (!images.isEmpty() && program.isEmpty()) {
+        tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
+        outcome.status = SearchOutcome::Status::Failed;
+        return outcome;
+    }
+    if (!m_oneShot)
+        m_reader.warmUp(program, static_cast<int>(images.size()));
+    const int count = static_cast<int>(images.size());
+    const auto pathAt = [&images](int i) { return images.value(i - 1); };
+    bool wasStopped = false;
+    for (int i = 1; i <= count; ++i) {
+        m_platform.events->yieldSometimes();
+        if (stopped()) {
+            wasStopped = true;
+            break;
+        }
+        const QString& path = images.at(i - 1);
+        Dump dump;
+        try {
+            dump = readImage(program, i, count, pathAt, DumpProgress());
+        } catch (const Failure& failure) {
+            // Only the one-shot way writes files (the temp folder): what keeps it from working
+            // keeps this image from being read, not the others.
+            tell({SearchProblem::Kind::ImageUnreadable, path, failure.description()});
+            m_exifTool.removeTempFiles();
+            continue;
+        }
+        m_exifTool.removeTempFiles();
+        if (dump.toolMissing) {
+            tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
+            outcome.status = SearchOutcome::Status::Failed;
+            finish();
+            return outcome;
+        }
+        if (dump.stopped) {
+            wasStopped = true;
+            break;
+        }
+        ++outcome.imagesSearched;
+        sink.progress(i, count);
+        if (dump.text.isEmpty()) {
+            QFile file(path);
+            const FileStamp stamp = m_platform.files->stamp(path);
+            QString reason;
+            if (stamp.kind == FileStamp::Kind::Missing)
+                reason = missingReason();
+            else if (stamp.isSpecial())
+                reason = QStringLiteral("Not a regular file");
+            else if (!file.open(QIODevice::ReadOnly))
+                reason = file.errorString();
+            else
+                reason = QStringLiteral("exiftool gave no metadata");
+            tell({SearchProblem::Kind::ImageUnreadable, path, reason});
+            continue;
+        }
+        // exiftool names what kept it from reading a file ("File is empty", "File format
+        // error") on a line of its output; the other lines are searched all the same.
+        if (const QString error = errorOf(dump.text); !error.isEmpty())
+            tell({SearchProblem::Kind::ImageUnreadable, path, error});
+        const QList<TagValue> hits = matchingEntries(dump.text, request.text);
+        if (hits.isEmpty())
+            continue;
+        ++outcome.imagesWithHits;
+        outcome.hits += hits.size();
+        sink.found(path, hits);
+        if (stopped()) {
+            wasStopped = true;
+            break;
+        }
+    }
+    finish();
+    if (wasStopped)
+        outcome.status = SearchOutcome::Status::Stopped;
+    else
+        outcome.status = outcome.hits > 0 ? SearchOutcome::Status::Found
+                                          : SearchOutcome::Status::NothingFound;
+    return outcome;
+}
+
+} // namespace tagsifter

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -119,6 +121,13 @@ bool isDamage(const QSqlQuery& query)
            error.contains(QLatin1String("malformed")) || error.contains(QLatin1String("corrupt"));
 }
 
+bool isBusy(const QSqlQuery& query)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED
+    const QString code = query.lastError().nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6");
+}
+
 } // namespace
 
 DumpStore::DumpStore(QString file, QString tool, qint64 limitBytes)
@@ -170,23 +179,31 @@ bool DumpStore::open()
         return false;
     }
     query.finish();
-    if (!run(query, QStringLiteral("PRAGMA user_version")) || !query.next() ||
-        query.value(0).toInt() > kSchemaVersion) {
-        db.close();
-        return false;
-    }
-    query.finish();
-    m_usable =
-        run(query, QStringLiteral("PRAGMA journal_mode=WAL")) &&
-        run(query, QStringLiteral("PRAGMA synchronous=NORMAL")) &&
-        run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS dumps (path BLOB PRIMARY KEY, "
-                                  "size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, "
-                                  "device INTEGER, tool TEXT, dump BLOB, bytes INTEGER, "
-                                  "used INTEGER)")) &&
-        run(query, QStringLiteral("CREATE INDEX IF NOT EXISTS dumps_used ON dumps (used)")) &&
-        run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS tools (program BLOB PRIMARY KEY, "
-                                  "stamp TEXT, version TEXT)")) &&
-        run(query, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+    // Two programs that open a new file at the same moment meet a lock that SQLite's busy
+    // wait does not cover (the switch to WAL): the steps are tried again for a while.
+    QDeadlineTimer deadline(kOpenWaitMs);
+    do {
+        int schema = -1;
+        m_usable =
+            run(query, QStringLiteral("PRAGMA journal_mode=WAL")) &&
+            run(query, QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+            run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS dumps (path BLOB PRIMARY KEY, "
+                                      "size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, "
+                                      "device INTEGER, tool TEXT, dump BLOB, bytes INTEGER, "
+                                      "used INTEGER)")) &&
+            run(query, QStringLiteral("CREATE INDEX IF NOT EXISTS dumps_used ON dumps (used)")) &&
+            run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS tools (program BLOB PRIMARY "
+                                      "KEY, stamp TEXT, version TEXT)")) &&
+            run(query, QStringLiteral("PRAGMA user_version")) && query.next() &&
+            // A file of a later layout is a newer program's: passed by, untouched.
+            ((schema = query.value(0).toInt()), query.finish(), schema <= kSchemaVersion) &&
+            (schema == kSchemaVersion ||
+             run(query, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)));
+        if (m_usable || !isBusy(query))
+            break;
+        query.finish();
+        QThread::msleep(10);
+    } while (!deadline.hasExpired());
     if (!m_usable)
         db.close();
     return m_usable;

@@ -47,6 +47,8 @@ public:
     /// The layout of the file's tables. A file of a later layout (a newer program's) is
     /// passed by, untouched.
     static constexpr int kSchemaVersion = 1;
+    /// How long opening waits for another program that is opening the same file.
+    static constexpr int kOpenWaitMs = 3000;
     /// Dumps waiting to be written before a batch goes out.
     static constexpr int kBatch = 200;
     static constexpr int kBatchMs = 2000;

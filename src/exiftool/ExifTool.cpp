@@ -149,7 +149,8 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
 
 void ExifTool::removeTempFiles()
 {
-    if (m_platform.files->pathExists(dumpFile()))
+    // Without a temp folder there is nothing in it to remove.
+    if (m_temp->isValid() && m_platform.files->pathExists(dumpFile()))
         RemoveFile(dumpFile());
 }
 

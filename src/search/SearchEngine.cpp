@@ -78,18 +78,16 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
         scan.reportFailuresTo([&problems, &folder](int, const QString& description, int) {
             problems.push_back({SearchProblem::Kind::FolderUnreadable, folder, description});
         });
+        const int folderStart = static_cast<int>(images.size());
         for (const QString& extension : request.extensions) {
             try {
                 const int before = static_cast<int>(images.size());
                 scan.CollectFolderTree(folder, QStringLiteral("*.") + extension);
-                // Each extension walks the tree anew; a file two patterns match is listed once.
-                if (before > 0 && request.extensions.size() > 1) {
-                    const QStringList earlier = images.mid(0, before);
-                    QStringList added = images.mid(before);
-                    added.erase(std::remove_if(added.begin(), added.end(),
-                                               [&](const QString& p) { return earlier.contains(p); }),
-                                added.end());
-                    images = earlier + added;
+                // Each extension walks the tree anew; a file that two of them match is listed
+                // once for the folder.
+                for (int k = static_cast<int>(images.size()) - 1; k >= before; --k) {
+                    if (images.indexOf(images.at(k), folderStart) < before)
+                        images.removeAt(k);
                 }
             } catch (const Failure& failure) {
                 problems.push_back({SearchProblem::Kind::FolderUnreadable, folder,

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace tagsifter;
@@ -28,13 +29,20 @@ struct Run
     int status = -1;
 };
 
-/// The real program, as a terminal would start it: no display of any kind.
-Run runTagsifter(const QStringList& arguments, const QString& path = QString())
+/// The environment of a terminal: no display of any kind.
+QProcessEnvironment terminal()
 {
-    QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+/// The real program, as a terminal would start it.
+Run runTagsifter(const QStringList& arguments, const QString& path = QString(),
+                 QProcessEnvironment environment = terminal())
+{
+    QProcess program;
     if (!path.isNull())
         environment.insert("PATH", path);
     program.setProcessEnvironment(environment);
@@ -189,6 +197,134 @@ private slots:
         // Help and version need no display either.
         QCOMPARE(runTagsifter({"--version"}).out, QByteArray("Tagsifter 1.0.0\n"));
         QVERIFY(runTagsifter({"--help"}).out.contains(CommandLine::usage().toUtf8()));
+    }
+
+    void writeErrorsAreSaid_data()
+    {
+        QTest::addColumn<QString>("redirect");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("full disk") << "> /dev/full" << QByteArray("No space left on device");
+        QTest::newRow("output closed") << ">&-" << QByteArray("Bad file descriptor");
+    }
+
+    void writeErrorsAreSaid()
+    {
+        QFETCH(QString, redirect);
+        QFETCH(QByteArray, reason);
+        QProcess shell;
+        shell.setProcessEnvironment(terminal());
+        shell.start("sh", {"-c", "\"$0\" find kodak \"$1\" " + redirect,
+                           TAGSIFTER_BINARY_DIR "/src/tagsifter", samplesFolder()});
+        QVERIFY(shell.waitForFinished(120000));
+        QCOMPARE(shell.readAllStandardError(), "tagsifter: write error: " + reason + "\n");
+        QCOMPARE(shell.exitCode(), 2);
+    }
+
+    void eachTroubleIsALineAndTheRestIsSearched()
+    {
+        QTemporaryDir dir;
+        const QString empty = dir.path() + "/empty.jpg";
+        writeFile(empty, QByteArray());
+        const Run run = runTagsifter({"find", "kodak", "/nonexistent/photos", empty,
+                                      samplesFolder() + "/Garden_party.jpg"});
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.err, "tagsifter: /nonexistent/photos: No such file or directory\n"
+                          "tagsifter: " +
+                              QFile::encodeName(empty) + ": cannot be read: File is empty\n");
+        QCOMPARE(hits(run.out), (QList<QStringList>{
+                                    {samplesFolder() + "/Garden_party.jpg", "Make", "KODAK"}}));
+    }
+
+    void noWindowTextEvenWithoutATempFolder()
+    {
+        // Once every image is in the cache, no temp folder is needed: TMPDIR names a file.
+        QTemporaryDir dir;
+        QProcessEnvironment environment = terminal();
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        const Run first = runTagsifter({"find", "kodak", samplesFolder()}, QString(), environment);
+        QCOMPARE(first.status, 0);
+        writeFile(dir.path() + "/file");
+        environment.insert("TMPDIR", dir.path() + "/file");
+        const Run again = runTagsifter({"find", "kodak", samplesFolder()}, QString(), environment);
+        QCOMPARE(again.err, QByteArray());
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.out, first.out);
+    }
+
+    void theSettingsHoldForTheTerminal_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<bool>("cacheFile");
+        QTest::newRow("defaults") << QByteArray() << true;
+        QTest::newRow("no cache file") << QByteArray("[Tagsifter]\nDiskCacheMB=0\n") << false;
+    }
+
+    void theSettingsHoldForTheTerminal()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, cacheFile);
+        QTemporaryDir dir;
+        if (!settings.isEmpty())
+            writeFile(dir.path() + "/config/Brimvale/Tagsifter.ini", settings);
+        QProcessEnvironment environment = terminal();
+        environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        QCOMPARE(runTagsifter({"find", "kodak", samplesFolder()}, QString(), environment).status, 0);
+        QCOMPARE(QFile::exists(dir.path() + "/cache/Brimvale/Tagsifter/dumps.sqlite"), cacheFile);
+    }
+
+    void optionsEndAtTwoDashes()
+    {
+        // The text may start with a dash; an unknown option is named as it was written.
+        QTemporaryDir dir;
+        const Run dashed = runTagsifter({"find", "--", "-nothing-", samplesFolder()});
+        QCOMPARE(dashed.status, 1);
+        QCOMPARE(dashed.err, QByteArray());
+        const Run unknown = runTagsifter({"find", "-w.jpg", "kodak", samplesFolder()});
+        QCOMPARE(unknown.status, 2);
+        QVERIFY(unknown.err.startsWith("tagsifter: unknown option '-w.jpg'\n"));
+        // Without a display the window's command line is read all the same.
+        const Run bogus = runTagsifter({"--bogus"});
+        QCOMPARE(bogus.status, 2);
+        QVERIFY(bogus.err.startsWith("tagsifter: unknown option '--bogus'\n"));
+    }
+
+    void signalsEndItAsTheWindow_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+
+    void signalsEndItAsTheWindow()
+    {
+        // exiftool that never answers, under a name of this test's own; the program waits on
+        // it when the signal comes.
+        QFETCH(int, signal);
+        QTemporaryDir bin;
+        const QString marker = bin.path() + "/exiftool";
+        writeFile(marker, "#!/bin/sh\nexec sleep 600\n");
+        QFile::setPermissions(marker, QFile::permissions(marker) | QFileDevice::ExeOwner);
+        QTemporaryDir temp;
+        QProcessEnvironment environment = terminal();
+        environment.insert("PATH", bin.path() + ":" + environment.value("PATH"));
+        environment.insert("TMPDIR", temp.path());
+        environment.insert("XDG_CACHE_HOME", temp.path() + "/cache");
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter",
+                      {"find", "kodak", samplesFolder() + "/Garden_party.jpg"});
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(temp.path()).entryList({"tagsifter-*"}, QDir::Dirs).isEmpty(),
+                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(processWith("sleep 600"), 20000);
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 128 + signal);
+        QCOMPARE(QDir(temp.path()).entryList({"tagsifter-*"}, QDir::Dirs), QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(!processWith("sleep 600"), 10000);
     }
 
     void aReaderThatGoesEndsItQuietly()

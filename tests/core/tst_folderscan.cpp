@@ -1,9 +1,8 @@
 #include "core/Failure.h"
 #include "core/FolderScan.h"
-#include "platform/widgets/ListView.h"
 #include "support/FakePlatform.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -17,6 +16,18 @@ using namespace tagsifter;
 using namespace tagsifter::test;
 
 namespace {
+
+/// The files a scan hands on, in order, read as the file list reads its rows (from 1).
+struct Collected
+{
+    QStringList paths;
+    FolderScan::FileSink sink()
+    {
+        return [this](const QString& path) { paths.append(path); };
+    }
+    int count() const { return static_cast<int>(paths.size()); }
+    QString text(int row) const { return paths.at(row - 1); }
+};
 
 /// The real file system, except that chosen folders refuse to be listed.
 class DenyingFileSystem : public LocalFileSystem
@@ -33,7 +44,7 @@ public:
     QStringList deniedFolders;
 };
 
-QStringList rows(const ListView& list, const QString& prefix)
+QStringList rows(const Collected& list, const QString& prefix)
 {
     QStringList all;
     for (int i = 1; i <= list.count(); ++i)
@@ -56,8 +67,8 @@ private slots:
               "b/~temp.jpg", "b/.hidden.jpg", ".hiddenfolder/h.jpg", "c/notes.txt"})
             writeFile(t + QLatin1Char('/') + QLatin1String(f));
         FakePlatform fake;
-        ListView list;
-        FolderScan scan(fake.platform(), appendTo(*list.listModel()));
+        Collected list;
+        FolderScan scan(fake.platform(), list.sink());
         scan.CollectFolderTree(t, QStringLiteral("*.jpg"));
         // Hidden folders are scanned; a hidden + archive file (34) and "~" names are not added.
         QCOMPARE(rows(list, t), QStringList({"top.jpg", ".hiddenfolder/h.jpg", "A/a1.jpg",
@@ -83,8 +94,8 @@ private slots:
         for (const char* f : {"a.jpg", "b.JPG", "c.jpeg", "d.txt", "noext"})
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
         FakePlatform fake;
-        ListView list;
-        FolderScan(fake.platform(), appendTo(*list.listModel())).CollectFolderTree(dir.path(), pattern);
+        Collected list;
+        FolderScan(fake.platform(), list.sink()).CollectFolderTree(dir.path(), pattern);
         QCOMPARE(rows(list, dir.path()), found);
     }
 
@@ -100,8 +111,8 @@ private slots:
         for (const QString& name : names)
             writeFile(dir.path() + QLatin1Char('/') + name);
         FakePlatform fake;
-        ListView list;
-        FolderScan(fake.platform(), appendTo(*list.listModel()))
+        Collected list;
+        FolderScan(fake.platform(), list.sink())
             .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         // The files at the top in listing order, then the folders' files: "?" is a legal
         // character, so that folder is scanned too.
@@ -119,8 +130,8 @@ private slots:
         QFile::link(dir.path() + QStringLiteral("/a/x.jpg"),
                     dir.path() + QStringLiteral("/a/y.jpg"));
         FakePlatform fake;
-        ListView list;
-        FolderScan(fake.platform(), appendTo(*list.listModel()))
+        Collected list;
+        FolderScan(fake.platform(), list.sink())
             .CollectFolderTree(dir.path(), QStringLiteral("*.*"));
         // A link to a file is a file; a link to a folder is never entered.
         QCOMPARE(rows(list, dir.path()), QStringList({"a/x.jpg", "a/y.jpg"}));
@@ -136,8 +147,8 @@ private slots:
         files.deniedFolders = {dir.path() + QStringLiteral("/b")};
         Platform platform = fake.platform();
         platform.files = &files;
-        ListView list;
-        FolderScan(platform, appendTo(*list.listModel()))
+        Collected list;
+        FolderScan(platform, list.sink())
             .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         QCOMPARE(rows(list, dir.path()), QStringList({"a/a.jpg", "c/c.jpg", "a/sub/s.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
@@ -178,13 +189,13 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     // Child mode: scan a folder as whoever runs this and print the rows.
     if (argc == 3 && QByteArray(argv[1]) == "-scan") {
         FakePlatform fake;
-        ListView list;
+        Collected list;
         const QString top = QString::fromLocal8Bit(argv[2]);
-        FolderScan(fake.platform(), appendTo(*list.listModel()))
+        FolderScan(fake.platform(), list.sink())
             .CollectFolderTree(top, QStringLiteral("*.jpg"));
         for (int i = 1; i <= list.count(); ++i)
             printf("%s\n", qPrintable(list.text(i).mid(top.size() + 1)));

@@ -4,6 +4,7 @@
 #include "platform/calc/CalcSpreadsheet.h"
 #include "results/SpreadsheetExport.h"
 #include "support/FakePlatform.h"
+#include "support/WidgetSupport.h"
 
 #include <QtTest>
 

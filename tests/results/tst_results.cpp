@@ -7,6 +7,8 @@
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
 #include "support/FakePlatform.h"
+#include "support/WidgetSupport.h"
+#include "platform/widgets/QtPlatform.h"
 
 #include <QApplication>
 #include <QDir>

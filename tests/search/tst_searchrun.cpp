@@ -7,7 +7,7 @@
 #include "support/FeedChannel.h"
 #include "support/ScriptedProcesses.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -993,7 +993,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     // Child mode: a run through the exiftool given, which never answers, ended only from
     // outside; the temp folder is printed first. Ended as the program itself is ended.
     if (argc == 3 && QByteArray(argv[1]) == "-run-until-ended") {

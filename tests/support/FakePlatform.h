@@ -1,9 +1,8 @@
 #pragma once
 
 #include "core/Failure.h"
-#include "platform/widgets/ListView.h"
 #include "core/Platform.h"
-#include "platform/widgets/QtPlatform.h"
+#include "platform/QtServices.h"
 #include "core/WindowPointer.h"
 #include "core/SearchView.h"
 
@@ -282,7 +281,5 @@ void writeFile(const QString& path, const QByteArray& content = QByteArray("x"))
 QString corpusFolder();
 /// The project's Samples folder.
 QString samplesFolder();
-/// A results list with its three columns, holding `rows` of path, tag and value.
-std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows);
 
 } // namespace tagsifter::test

@@ -504,28 +504,6 @@ private slots:
         QCOMPARE(s.fake.messages.texts(), QStringList({"Done."}));
     }
 
-    void bigSessionOutputIsScannedOnce()
-    {
-        // 80 MB in 64 KB pieces: each byte is looked at about once, not once per piece.
-        ScriptedProcesses processes;
-        const QByteArray big = "Comment : " + QByteArray(80 << 20, 'x') + "\nMake : Kodak\n";
-        processes.session = [&](const QString&) {
-            ScriptedAnswer answer{big};
-            answer.pieces = static_cast<int>(big.size() / 65536) + 1;
-            return answer;
-        };
-        ExifSession session(processes.startSession(QString(), {}));
-        QString dump;
-        QObject::connect(
-            &session, &ExifSession::finished,
-            [&](const QString&, const FileStamp&, const QString& text) { dump = text; });
-        session.request("/big.jpg", FileStamp());
-        QTRY_VERIFY_WITH_TIMEOUT(!dump.isEmpty(), 60000);
-        QCOMPARE(dump.size(), big.size());
-        QVERIFY2(session.scannedBytes() < 2 * big.size(),
-                 qPrintable(QString::number(session.scannedBytes())));
-    }
-
     void answersAskedAheadComeInTheOrderAsked()
     {
         // Several requests are written before the first is answered; a read may hold more than
@@ -936,59 +914,6 @@ private slots:
         QCOMPARE(processes.oneShotStarts, 2);
     }
 
-    void sessionArgumentLines()
-    {
-        QCOMPARE(ExifTool::argumentLine("/a b/#c.jpg"), QByteArray("/a b/#c.jpg"));
-        QCOMPARE(ExifTool::argumentLine("-x.jpg"), QByteArray("./-x.jpg"));
-        QCOMPARE(ExifTool::argumentLine("/a\nb\\c.jpg"), QByteArray("#[CSTR]/a\\nb\\\\c.jpg"));
-    }
-
-    void waitFormulas()
-    {
-        QCOMPARE(ExifTool::waitText(QStringLiteral("Processing: a.jpg"), 50),
-                 QStringLiteral("Processing: a.jpg, Please wait.. 0"));
-        QCOMPARE(ExifTool::waitText(QString(), 57), QStringLiteral("Please wait.. 7"));
-        // One image, value 100: the value stays below the limit of 190.
-        QCOMPARE(ExifTool::waitValue(50, 100, 1), 100);
-        QCOMPARE(ExifTool::waitValue(200, 100, 1), 110);
-        QCOMPARE(ExifTool::waitValue(51, 100, 1), -1);
-        QCOMPARE(ExifTool::waitValue(49, 100, 1), -1);
-        // Four images at 25: step 100/4/10 = 2.5 rounds to 2 (half to even); limit 48.
-        QCOMPARE(ExifTool::waitValue(200, 25, 4), 27);
-        QCOMPARE(ExifTool::waitValue(50 + 150 * 30, 25, 4), 48);
-        QCOMPARE(ExifTool::FileNameOf(QStringLiteral("/a/b c.jpg")), QStringLiteral("b c.jpg"));
-        QCOMPARE(ExifTool::FileNameOf(QStringLiteral("plain")), QStringLiteral("plain"));
-        // An argument file trims white space at either end of a line.
-        QCOMPARE(ExifTool::argumentLine("/a/trailing.jpg "), QByteArray("#[CSTR]/a/trailing.jpg "));
-        QCOMPARE(ExifTool::argumentLine(" lead.jpg"), QByteArray("./ lead.jpg"));
-    }
-
-    void tempFiles()
-    {
-        FakePlatform fake;
-        ExifTool tool(fake.platform());
-        const QString temp = tool.tempFolder();
-        QVERIFY(temp.startsWith(QDir::tempPath()));
-        // Leftovers of an aborted run are removed before the next image.
-        writeFile(tool.dumpFile(), "stale : kodak");
-        writeFile(tool.scriptFile(), "stale");
-        QFile::setPermissions(tool.dumpFile(), QFileDevice::ReadOwner);
-        const QString dump =
-            tool.DumpMetadata(samplesFolder() + QStringLiteral("/Garden_party.jpg"), {});
-        QVERIFY(dump.contains(QStringLiteral("Garden party in the old orchard")));
-        QVERIFY(!dump.contains(QStringLiteral("stale")));
-        QVERIFY(!QFile::exists(tool.scriptFile()));
-        tool.removeTempFiles();
-        QVERIFY(QDir(temp).isEmpty());
-
-        writeFile(tool.dumpFile(), QByteArray());
-        QCOMPARE(tool.ReadWholeFile(tool.dumpFile()), QStringLiteral("empty file"));
-        QCOMPARE(tool.ReadWholeFile(temp + QStringLiteral("/none")), QString());
-        QFile::setPermissions(tool.dumpFile(), QFileDevice::ReadOwner);
-        tool.RemoveFile(tool.dumpFile());
-        tool.RemoveFile(tool.dumpFile()); // never fails
-        QVERIFY(QDir(temp).isEmpty());
-    }
 };
 
 int main(int argc, char** argv)

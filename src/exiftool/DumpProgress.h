@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tagsifter {
 
 /// The progress shown while one image is read: what the run showed when the read began (its
@@ -22,6 +24,14 @@ public:
     void endWait();
     /// Shows the run's own value and text, once: when the read has to wait at all.
     void showStart();
+    /// Called before every wait that lets the event loop run: whatever the run holds back
+    /// (rows found) must be where the user can act on it by then.
+    void setBeforeWait(std::function<void()> beforeWait) { m_beforeWait = std::move(beforeWait); }
+    void beforeWait() const
+    {
+        if (m_beforeWait)
+            m_beforeWait();
+    }
 
 private:
     SearchView* m_view = nullptr;
@@ -31,6 +41,7 @@ private:
     int m_shownValue = 0;
     bool m_waitShown = false;
     bool m_startShown = false;
+    std::function<void()> m_beforeWait;
 };
 
 } // namespace tagsifter

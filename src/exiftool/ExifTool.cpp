@@ -114,6 +114,8 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
         return report ? report->condition(number, condition) : condition();
     };
     m_startFailed = false;
+    // Removing the old files and waiting for exiftool both let the event loop run.
+    progress.beforeWait();
     if (test(132, [&] { return m_platform.files->pathExists(scriptFile()); }))
         line(134, [&] { RemoveFile(scriptFile()); });
     if (test(136, [&] { return m_platform.files->pathExists(dumpFile()); }))

@@ -343,6 +343,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
         const qint64 sinceAsked = waited.elapsed();
         if (sinceAsked >= kShowWaitMs)
             progress.showStart();
+        progress.beforeWait();
         waitForSessions(sinceAsked >= kShowWaitMs ? ExifTool::kPollMs
                                                   : static_cast<int>(kShowWaitMs - sinceAsked));
         endHungSessions();

@@ -163,6 +163,9 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     if (path.isEmpty())
         return true;
     DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
+    // Every button acts on the list as it stands: the rows found so far are in it before
+    // anything can run.
+    progress.setBeforeWait([this] { addFoundRows(); });
     SearchEngine::Dump read;
     const auto pathAt = [&files](int j) { return files.text(j); };
     // The sessions' wait is the one-shot way's line 146; a read that falls back to the
@@ -189,6 +192,9 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         for (const TagValue& entry : entries)
             m_foundRows.push_back({path, {entry.tag, entry.value}});
     }
+    // Removing the one-shot way's output file yields.
+    if (m_engine.oneShot())
+        addFoundRows();
     report.line(192, [&] { exifTool().removeTempFiles(); });
     return true;
 }

@@ -6,6 +6,7 @@
 #include "platform/widgets/ListView.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
+#include "support/ScriptedProcesses.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -449,6 +451,65 @@ private slots:
         QVERIFY(box);
         QCOMPARE(box->text(QAccessible::Name),
                  QStringLiteral("Search For This Text Within Metadata"));
+    }
+
+    void everyButtonSeesTheRowsFoundDuringAWait_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("atDone");
+        QTest::addColumn<QStringList>("answer");
+        // "Clear Results" in the wait empties the rows found so far, and they stay gone.
+        QTest::newRow("Clear Results") << "PushButton6" << QStringList{"/3.jpg", "/4.jpg"}
+                                       << QStringList();
+        // "Remove Results Containing X" in the wait removes the rows found so far that match.
+        QTest::newRow("Remove Results Containing X")
+            << "PushButton17" << QStringList{"/2.jpg", "/3.jpg", "/4.jpg"}
+            << QStringList{"1.jpg"};
+    }
+
+    void everyButtonSeesTheRowsFoundDuringAWait()
+    {
+        // The third image is answered four seconds late; while the run waits for it, the rows
+        // of the first two are in the list, and a button acts on them.
+        QFETCH(QString, button);
+        QFETCH(QStringList, atDone);
+        QFETCH(QStringList, answer);
+        FakePlatform fake;
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            ScriptedAnswer scripted;
+            scripted.output = "Make                            : Kodak " + path.toUtf8() + "\n";
+            if (path == QLatin1String("/3.jpg"))
+                scripted.delayMs = 4000;
+            return scripted;
+        };
+        Platform platform = fake.platform();
+        platform.processes = &processes;
+        fake.input.answers = answer;
+        AppFolder folder(false, false);
+        Form1 form(platform, folder.path());
+        form.Form_Load();
+        for (const char* path : {"/1.jpg", "/2.jpg", "/3.jpg", "/4.jpg"})
+            form.fileList().addItem(QString::fromLatin1(path));
+        form.searchBox().setText("kodak");
+        QStringList inTheWait;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!form.progressBar().text().endsWith(QLatin1String("3.jpg")) || !form.isRunning())
+                return;
+            watch.stop();
+            for (int i = 1; i <= form.resultsList().count(); ++i)
+                inTheWait.append(form.resultsList().text(i));
+            qobject_cast<QPushButton*>(form.control(button))->click();
+        });
+        watch.start(5);
+        qobject_cast<QPushButton*>(form.control("PushButton1"))->click();
+        QCOMPARE(inTheWait, QStringList({"/1.jpg", "/2.jpg"}));
+        QStringList rows;
+        for (int i = 1; i <= form.resultsList().count(); ++i)
+            rows.append(form.resultsList().text(i));
+        QCOMPARE(rows, atDone);
+        QCOMPARE(fake.messages.texts().last(), QStringLiteral("Done."));
     }
 
     void runningShowsStopAndRestoresTheCaption()

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace tagsifter {
@@ -21,13 +22,16 @@ QString missingReason()
 /// The value of exiftool's "Error" line in `dump`, or the empty text.
 QString errorOf(const QString& dump)
 {
-    const QLatin1String marker("\nError ");
-    const qsizetype at = dump.indexOf(marker);
-    if (at < 0)
+    // Every dump is looked at: a plain search of its code units, without Qt's general one.
+    const std::u16string_view text(reinterpret_cast<const char16_t*>(dump.utf16()),
+                                   static_cast<size_t>(dump.size()));
+    const size_t at = text.find(u"\nError ");
+    if (at == std::u16string_view::npos)
         return QString();
-    const qsizetype end = dump.indexOf(QLatin1Char('\n'), at + 1);
-    const std::optional<TagValue> entry =
-        parseDumpLine(dump.mid(at + 1, end < 0 ? -1 : end - at - 1));
+    const size_t end = text.find(u'\n', at + 1);
+    const qsizetype from = static_cast<qsizetype>(at + 1);
+    const std::optional<TagValue> entry = parseDumpLine(dump.mid(
+        from, end == std::u16string_view::npos ? -1 : static_cast<qsizetype>(end) - from));
     return entry && entry->tag == QLatin1String("Error") ? entry->value : QString();
 }
 
@@ -144,8 +148,8 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
         outcome.status = SearchOutcome::Status::Failed;
         return outcome;
     }
-    if (!m_oneShot)
-        m_reader.warmUp(program, static_cast<int>(images.size()));
+    // Sessions start at the first image that needs exiftool: a search that the cache answers
+    // starts none.
     const int count = static_cast<int>(images.size());
     const auto pathAt = [&images](int i) { return images.value(i - 1); };
     bool wasStopped = false;

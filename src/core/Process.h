@@ -52,15 +52,19 @@ public:
     /// Full path of `name` on the search path, or the empty text.
     virtual QString findExecutable(const QString& name) const = 0;
     /// Starts `program` with `arguments`, `input` on its standard input and its standard
-    /// output written to `outputFile`. Returns null when the process could not be started.
+    /// output written to `outputFile`, in `workingDirectory`. Returns null when the process
+    /// could not be started. It and whatever it starts die with the program.
     virtual std::unique_ptr<ProcessHandle> start(const QString& program,
                                                  const QStringList& arguments,
                                                  const QByteArray& input,
-                                                 const QString& outputFile) = 0;
-    /// Starts a long-lived `program` that is talked to over its standard input and output;
-    /// its standard error is discarded. It dies with the program. Null when it cannot start.
+                                                 const QString& outputFile,
+                                                 const QString& workingDirectory) = 0;
+    /// Starts a long-lived `program` in `workingDirectory` that is talked to over its standard
+    /// input and output; its standard error is discarded. It and whatever it starts die with
+    /// the program, and a kill ends them all. Null when it cannot start.
     virtual std::unique_ptr<SessionChannel> startSession(const QString& program,
-                                                         const QStringList& arguments) = 0;
+                                                         const QStringList& arguments,
+                                                         const QString& workingDirectory) = 0;
 };
 
 } // namespace tagsifter

@@ -287,11 +287,13 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
     return dump;
 }
 
-void DumpStore::insert(const QString& path, const FileStamp& stamp, const QByteArray& dump)
+void DumpStore::insert(const QString& path, const FileStamp& stamp, const QByteArray& dump,
+                       const QString& tool)
 {
-    if (!m_usable || m_tool.isEmpty())
+    const QString& filedUnder = tool.isEmpty() ? m_tool : tool;
+    if (!m_usable || filedUnder.isEmpty())
         return;
-    m_pending.push_back({encodeFileName(path), stamp, m_tool, deflated(dump)});
+    m_pending.push_back({encodeFileName(path), stamp, filedUnder, deflated(dump)});
     if (static_cast<int>(m_pending.size()) >= kBatch || m_sinceFlush.hasExpired(kBatchMs))
         flush();
 }

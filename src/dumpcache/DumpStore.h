@@ -55,7 +55,9 @@ public:
 
     bool isUsable() const { return m_usable; }
     std::optional<QByteArray> find(const QString& path, const FileStamp& stamp);
-    void insert(const QString& path, const FileStamp& stamp, const QByteArray& dump);
+    /// Files the dump of `path` under the exiftool set with setTool, or under `tool` when given.
+    void insert(const QString& path, const FileStamp& stamp, const QByteArray& dump,
+                const QString& tool = QString());
     /// Writes the dumps waiting, and trims the file to its limit.
     void flush();
     /// The bytes the compressed dumps take, and their number.

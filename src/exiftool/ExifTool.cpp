@@ -3,7 +3,6 @@
 #include "core/DumpParser.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
-#include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 
 #include <QDir>
@@ -59,29 +58,34 @@ QString ExifTool::FileNameOf(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QStringList ExifTool::oneShotArguments()
+QStringList ExifTool::oneShotArguments(const QString& path)
 {
     // The end line tells a whole dump from one cut short; the image's name comes on standard
-    // input, as its bytes.
-    return {QStringLiteral("-echo3"), QLatin1String(kEndMarker), QStringLiteral("-@"),
-            QStringLiteral("-")};
+    // input, as its bytes, unless a line cannot hold it.
+    QStringList arguments{QStringLiteral("-echo3"), QLatin1String(kEndMarker)};
+    if (fitsArgumentFile(path))
+        return arguments + QStringList{QStringLiteral("-@"), QStringLiteral("-")};
+    return arguments + QStringList{QStringLiteral("--"), path};
+}
+
+bool ExifTool::fitsArgumentFile(const QString& path)
+{
+    return !path.contains(QLatin1Char('\n')) && !path.contains(QLatin1Char('\r'));
 }
 
 QByteArray ExifTool::argumentLine(const QString& path)
 {
-    // An absolute path cannot be mistaken for an option or a comment.
+    // An absolute path cannot be mistaken for an option or a comment; white space at the end
+    // of a line is kept as part of the name.
     QByteArray raw = encodeFileName(path);
     if (!raw.startsWith('/'))
         raw.prepend("./");
-    const bool padded =
-        !raw.isEmpty() && (QChar::isSpace(static_cast<unsigned char>(raw.front())) ||
-                           QChar::isSpace(static_cast<unsigned char>(raw.back())));
-    if (raw.contains('\n') || raw.contains('\r') || padded) {
-        // exiftool's C-string form is the only way to pass a name holding a line break, or
-        // white space that an argument file would trim.
-        return "#[CSTR]" + OutputFormat::escapeField(raw);
-    }
     return raw;
+}
+
+QString ExifTool::workingFolder() const
+{
+    return m_temp->isValid() ? m_temp->path() : QStringLiteral("/");
 }
 
 QString ExifTool::waitText(const QString& progressText, int polls)
@@ -127,11 +131,15 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
         m_startFailed = true;
         return QString();
     }
-    line(142, [&] { input = argumentLine(path) + '\n'; });
+    line(142, [&] {
+        if (fitsArgumentFile(path))
+            input = argumentLine(path) + '\n';
+    });
     // exiftool is started directly, so there is no script to write (line 144).
     int exitCode = 0;
     line(146, [&] {
-        exitCode = RunAndWait(program, oneShotArguments(), input, dumpFile(), std::move(progress));
+        exitCode = RunAndWait(program, oneShotArguments(path), input, dumpFile(),
+                              std::move(progress));
     });
     if (exitCode == kStartFailed)
         m_startFailed = true;
@@ -160,7 +168,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
                          const QByteArray& input, const QString& outputFile, DumpProgress progress)
 {
     std::unique_ptr<ProcessHandle> process =
-        m_platform.processes->start(program, arguments, input, outputFile);
+        m_platform.processes->start(program, arguments, input, outputFile, workingFolder());
     if (!process)
         return kStartFailed;
     m_stopped = false;

@@ -63,6 +63,9 @@ public:
     bool stopRequested() const { return m_stopRequested && m_stopRequested(); }
 
     QString tempFolder() const;
+    /// Where exiftool runs: the private temp folder, never a folder being searched (exiftool
+    /// may load a configuration file from its working folder); "/" when there is none.
+    QString workingFolder() const;
     /// Removes the temp folder and everything in it.
     void removeTempFolder() { m_temp->remove(); }
     QString dumpFile() const { return tempFolder() + QLatin1String("/dump.txt"); }
@@ -77,10 +80,13 @@ public:
 
     /// The characters after the last "/" (the whole path when it has none).
     static QString FileNameOf(const QString& path);
-    /// The arguments of a one-shot exiftool: the end line, and the image's name on standard
-    /// input.
-    static QStringList oneShotArguments();
-    /// The argument-file line that names `path` exactly, whatever its characters and bytes.
+    /// The arguments of a one-shot exiftool for `path`: the end line, and the image's name on
+    /// standard input as an argument-file line, or after "--" when no such line can carry it.
+    static QStringList oneShotArguments(const QString& path);
+    /// True when a line of exiftool's argument file can name `path` exactly: it holds no line
+    /// break. (exiftool's escaped form would change "$" and "@".)
+    static bool fitsArgumentFile(const QString& path);
+    /// The argument-file line that names `path`, which fitsArgumentFile.
     static QByteArray argumentLine(const QString& path);
     /// The progress text while exiftool takes long, after `polls` polls of 100 ms.
     static QString waitText(const QString& progressText, int polls);

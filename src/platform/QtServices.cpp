@@ -1,6 +1,7 @@
 #include "QtServices.h"
 
 #include "FileNames.h"
+#include "ProcessGroups.h"
 #include "core/Failure.h"
 
 #include <QCoreApplication>
@@ -10,8 +11,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <csignal>
-#include <sys/prctl.h>
+#include <utility>
 
 namespace tagsifter {
 
@@ -20,11 +20,17 @@ namespace {
 class QtProcessHandle : public ProcessHandle
 {
 public:
-    explicit QtProcessHandle(std::unique_ptr<QProcess> process) : m_process(std::move(process)) {}
+    explicit QtProcessHandle(std::unique_ptr<QProcess> process)
+        : m_process(std::move(process)), m_pid(m_process->processId())
+    {
+        ProcessGroups::watch(static_cast<pid_t>(m_pid));
+    }
     ~QtProcessHandle() override
     {
+        const auto pid = static_cast<pid_t>(m_pid);
         if (!hasEnded())
             kill();
+        ProcessGroups::forget(pid);
     }
 
     bool waitForEnd(int ms) override
@@ -40,6 +46,7 @@ public:
     bool hasEnded() const override { return m_process->state() == QProcess::NotRunning; }
     void kill() override
     {
+        ProcessGroups::kill(static_cast<pid_t>(m_process->processId()));
         m_process->kill();
         m_process->waitForFinished(2000);
     }
@@ -52,36 +59,59 @@ public:
 
 private:
     std::unique_ptr<QProcess> m_process;
+    qint64 m_pid;
 };
 
 class QtSessionChannel : public SessionChannel
 {
 public:
-    explicit QtSessionChannel(std::unique_ptr<QProcess> process) : m_process(std::move(process))
+    explicit QtSessionChannel(std::unique_ptr<QProcess> process)
+        : m_process(std::move(process)), m_pid(m_process->processId())
     {
+        ProcessGroups::watch(static_cast<pid_t>(m_pid));
         connect(m_process.get(), &QProcess::readyReadStandardOutput, this,
                 &SessionChannel::outputReady);
-        connect(m_process.get(), &QProcess::finished, this, &SessionChannel::ended);
+        connect(m_process.get(), &QProcess::finished, this, [this] {
+            // Whatever it started goes with it.
+            ProcessGroups::kill(static_cast<pid_t>(m_pid));
+            ProcessGroups::forget(static_cast<pid_t>(std::exchange(m_pid, 0)));
+            emit ended();
+        });
+    }
+    ~QtSessionChannel() override
+    {
+        if (m_pid != 0) {
+            ProcessGroups::kill(static_cast<pid_t>(m_pid));
+            ProcessGroups::forget(static_cast<pid_t>(m_pid));
+        }
     }
     bool isRunning() const override { return m_process->state() == QProcess::Running; }
     void write(const QByteArray& bytes) override { m_process->write(bytes); }
     QByteArray readOutput() override { return m_process->readAllStandardOutput(); }
     bool waitForEnd(int ms) override { return m_process->waitForFinished(ms); }
-    void kill() override { m_process->kill(); }
+    void kill() override
+    {
+        // The whole group: exiftool behind a wrapper script ends too.
+        ProcessGroups::kill(static_cast<pid_t>(m_pid));
+        m_process->kill();
+    }
 
 private:
     std::unique_ptr<QProcess> m_process;
+    qint64 m_pid;
 };
 
 // Every child is started the same way: arguments as they are, standard error discarded, and
 // never outliving the program.
-std::unique_ptr<QProcess> childProcess(const QString& program, const QStringList& arguments)
+std::unique_ptr<QProcess> childProcess(const QString& program, const QStringList& arguments,
+                                       const QString& workingDirectory)
 {
     auto process = std::make_unique<QProcess>();
     process->setProgram(program);
     process->setArguments(arguments);
+    process->setWorkingDirectory(workingDirectory);
     process->setStandardErrorFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->setChildProcessModifier([] { ProcessGroups::enterOwnGroup(); });
     return process;
 }
 
@@ -123,9 +153,10 @@ QString QtProcessService::findExecutable(const QString& name) const
 std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
                                                        const QStringList& arguments,
                                                        const QByteArray& input,
-                                                       const QString& outputFile)
+                                                       const QString& outputFile,
+                                                       const QString& workingDirectory)
 {
-    std::unique_ptr<QProcess> process = childProcess(program, arguments);
+    std::unique_ptr<QProcess> process = childProcess(program, arguments, workingDirectory);
     process->setStandardOutputFile(outputFile);
     if (input.isEmpty())
         process->setStandardInputFile(QProcess::nullDevice());
@@ -142,9 +173,10 @@ std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
 }
 
 std::unique_ptr<SessionChannel> QtProcessService::startSession(const QString& program,
-                                                               const QStringList& arguments)
+                                                               const QStringList& arguments,
+                                                               const QString& workingDirectory)
 {
-    std::unique_ptr<QProcess> process = childProcess(program, arguments);
+    std::unique_ptr<QProcess> process = childProcess(program, arguments, workingDirectory);
     process->start();
     if (!process->waitForStarted(10000))
         return nullptr;

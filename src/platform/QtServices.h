@@ -31,10 +31,11 @@ class QtProcessService : public ProcessService
 public:
     QString findExecutable(const QString& name) const override;
     std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
-                                         const QByteArray& input,
-                                         const QString& outputFile) override;
+                                         const QByteArray& input, const QString& outputFile,
+                                         const QString& workingDirectory) override;
     std::unique_ptr<SessionChannel> startSession(const QString& program,
-                                                 const QStringList& arguments) override;
+                                                 const QStringList& arguments,
+                                                 const QString& workingDirectory) override;
 };
 
 class QtEventLoop : public EventLoopService

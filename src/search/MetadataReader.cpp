@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 
@@ -38,7 +39,9 @@ std::optional<QByteArray> MetadataReader::recall(const QString& program, const Q
 {
     std::optional<QByteArray> dump = m_memory.find(path, stamp);
     if (!dump) {
-        DumpStore* store = storeFor(program);
+        if (program != m_program)
+            checkTool(program);
+        DumpStore* store = storeFor();
         if (store && (dump = store->find(path, stamp)))
             m_memory.insert(path, stamp, *dump);
     }
@@ -48,6 +51,13 @@ std::optional<QByteArray> MetadataReader::recall(const QString& program, const Q
 std::optional<QString> MetadataReader::known(const QString& program, const QString& path,
                                              const FileStamp& stamp, bool inFile)
 {
+    // An answer waiting for its read is taken whatever the memory cache kept of it.
+    if (const auto ready = m_ready.find(path); ready != m_ready.end()) {
+        const Answer answer = std::move(ready.value());
+        m_ready.erase(ready);
+        if (answer.stamp == stamp)
+            return answer.dump;
+    }
     const std::optional<QByteArray> dump =
         inFile ? recall(program, path, stamp) : m_memory.find(path, stamp);
     if (!dump)
@@ -56,14 +66,17 @@ std::optional<QString> MetadataReader::known(const QString& program, const QStri
     return QString::fromUtf8(withAccessTime(*dump, stamp.accessedNs));
 }
 
-void MetadataReader::keep(const QString& program, const QString& path, const FileStamp& stamp,
-                          const QString& dump)
+void MetadataReader::keep(const QString& path, const FileStamp& stamp, const QString& dump,
+                          const QString& configStamp)
 {
     QByteArray bytes = dump.toUtf8();
     // toUtf8 leaves room for three bytes a character: the cache counts what it holds.
     bytes.squeeze();
-    m_memory.insert(path, stamp, bytes);
-    DumpStore* store = storeFor(program);
+    // The memory serves the exiftool of now only; an answer of a configuration since changed
+    // is filed under its own, in the file.
+    if (configStamp == m_configStamp)
+        m_memory.insert(path, stamp, bytes);
+    DumpStore* store = storeFor();
     if (!store)
         return;
     // A dump says which exiftool wrote it, and is filed under that exiftool only: the version
@@ -74,19 +87,44 @@ void MetadataReader::keep(const QString& program, const QString& path, const Fil
         return;
     if (version != m_version) {
         m_version = version;
-        store->rememberVersion(program, m_programStamp, version);
-        store->setTool(toolKey(version));
+        store->rememberVersion(m_program, m_programStamp, version);
+        store->setTool(toolKey(version, m_configStamp));
     }
-    store->insert(path, stamp, bytes);
+    store->insert(path, stamp, bytes, toolKey(version, configStamp));
 }
 
-QString MetadataReader::toolKey(const QString& version) const
+QString MetadataReader::toolKey(const QString& version, const QString& configStamp)
 {
-    return version + QLatin1Char(' ') + ToolIdentity::configStamp(*m_platform.files) + QLatin1Char(' ') +
+    return version + QLatin1Char(' ') + configStamp + QLatin1Char(' ') +
            QLatin1String(DumpStore::kFormat);
 }
 
-DumpStore* MetadataReader::storeFor(const QString& program)
+void MetadataReader::checkTool(const QString& program)
+{
+    const QString programStamp = ToolIdentity::programStamp(*m_platform.files, program);
+    const QString configStamp =
+        ToolIdentity::configStamp(*m_platform.files, program, m_oneShot.workingFolder());
+    if (program == m_program && programStamp == m_programStamp && configStamp == m_configStamp)
+        return;
+    // Another exiftool, or another configuration: what the sessions and the memory hold was
+    // printed by the old one.
+    if (!m_program.isEmpty()) {
+        closeSessions();
+        m_memory.clear();
+        m_failures.clear();
+    }
+    m_program = program;
+    m_programStamp = programStamp;
+    m_configStamp = configStamp;
+    m_version.clear();
+    if (DumpStore* store = storeFor()) {
+        // Until the version of this program file is known, nothing is found in the file.
+        m_version = store->knownVersion(program, programStamp);
+        store->setTool(m_version.isEmpty() ? QString() : toolKey(m_version, configStamp));
+    }
+}
+
+DumpStore* MetadataReader::storeFor()
 {
     if (!m_storeTried) {
         m_storeTried = true;
@@ -97,12 +135,11 @@ DumpStore* MetadataReader::storeFor(const QString& program)
             // No cache file is no failure: the search reads through exiftool.
             try {
                 m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, megabytes << 20);
-                // A new exiftool or configuration never serves old text. Until the version of
-                // this program file is known, nothing is found in the file.
-                m_programStamp = ToolIdentity::programStamp(*m_platform.files, program);
-                m_version = m_store->knownVersion(program, m_programStamp);
-                if (!m_version.isEmpty())
-                    m_store->setTool(toolKey(m_version));
+                if (!m_program.isEmpty()) {
+                    m_version = m_store->knownVersion(m_program, m_programStamp);
+                    if (!m_version.isEmpty())
+                        m_store->setTool(toolKey(m_version, m_configStamp));
+                }
             } catch (...) {
                 m_store.reset();
             }
@@ -138,6 +175,7 @@ bool MetadataReader::isPending(const QString& path) const
 
 void MetadataReader::endReadAhead()
 {
+    m_ready.clear();
     m_queue.clear();
     m_queued.clear();
     m_lookedAhead.clear();
@@ -182,17 +220,27 @@ ExifSession* MetadataReader::startSession(const QString& program)
 {
     if (static_cast<int>(m_sessions.size()) >= m_sessionCount)
         return nullptr;
+    // What the session prints depends on the configuration it loads as it starts: its answers
+    // are filed under that one, whatever changes later.
+    const QString folder = m_oneShot.workingFolder();
+    const QString configStamp = ToolIdentity::configStamp(*m_platform.files, program, folder);
     std::unique_ptr<SessionChannel> channel = m_platform.processes->startSession(
-        program, {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
-                  QStringLiteral("-")});
+        program,
+        {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
+         QStringLiteral("-")},
+        folder);
     if (!channel)
         return nullptr;
     auto session = std::make_unique<ExifSession>(std::move(channel));
     connect(session.get(), &ExifSession::finished, this,
-            [this, program](const QString& path, const FileStamp& stamp, const QString& dump) {
+            [this, program, configStamp](const QString& path, const FileStamp& stamp,
+                                         const QString& dump) {
+                // A read that waits for this answer takes it here, whatever the memory keeps.
+                if (m_lookedAhead.contains(path) || path == m_reading)
+                    m_ready.insert(path, {stamp, dump});
                 // Filed under the stamp the file had when it was asked for: a file rewritten
                 // since then is read again.
-                keep(program, path, stamp, dump);
+                keep(path, stamp, dump, configStamp);
                 m_failures.remove(path);
                 ++m_reads;
                 dispatch(program);
@@ -226,6 +274,7 @@ void MetadataReader::dispatch(const QString& program)
 
 void MetadataReader::warmUp(const QString& program, int images)
 {
+    checkTool(program);
     const int wanted = std::min(images, m_sessionCount);
     while (static_cast<int>(m_sessions.size()) < wanted) {
         if (!startSession(program))
@@ -240,7 +289,8 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
     if (path.isEmpty() || m_lookedAhead.contains(path))
         return;
     m_lookedAhead.insert(path);
-    if (isPending(path) || m_failures.value(path) >= kSessionAttempts)
+    if (isPending(path) || m_ready.contains(path) || m_failures.value(path) >= kSessionAttempts ||
+        !ExifTool::fitsArgumentFile(path))
         return;
     const FileStamp stamp = stampOf(path);
     if (stamp.isSpecial() || recall(program, path, stamp))
@@ -251,7 +301,8 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
 
 bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
 {
-    return m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path)) ||
+    // A name that an argument file cannot carry is read the one-shot way, as an argument.
+    return !ExifTool::fitsArgumentFile(path) || m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path)) ||
            (m_sessions.empty() && !freeSession(program));
 }
 
@@ -260,11 +311,13 @@ QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
 {
     if (m_queued.remove(path))
         m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
+    const QString configStamp =
+        ToolIdentity::configStamp(*m_platform.files, m_program, m_oneShot.workingFolder());
     QString dump = m_oneShot.DumpMetadata(path, std::move(progress), report);
     m_oneShot.removeTempFiles();
     m_stopped = m_oneShot.wasStopped();
     if (!m_stopped && !m_oneShot.startFailed() && m_oneShot.wasComplete())
-        keep(m_program, path, stamp, dump);
+        keep(path, stamp, dump, configStamp);
     return dump;
 }
 
@@ -292,7 +345,10 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
                              ErrorReport* report)
 {
     m_stopped = false;
-    m_program = program;
+    if (program != m_program)
+        checkTool(program);
+    m_reading = path;
+    const auto done = qScopeGuard([this] { m_reading.clear(); });
     FileStamp stamp = stampOf(path);
     if (stamp.isSpecial())
         return QString();
@@ -300,6 +356,9 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     const bool underWay = isPending(path);
     if (const std::optional<QString> dump = known(program, path, stamp, !underWay))
         return *dump;
+    // A name that an argument file cannot carry is never asked of a session.
+    if (!ExifTool::fitsArgumentFile(path))
+        return readOneShot(path, stamp, std::move(progress), report);
     if (!underWay) {
         m_failures.remove(path);
         enqueue(path, true);

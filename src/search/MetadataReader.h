@@ -31,6 +31,10 @@ public:
                    QObject* parent = nullptr);
     ~MetadataReader() override;
 
+    /// Looks whether `program`, or the configuration it loads, has changed since it was last
+    /// looked at: then the sessions end and the memory is forgotten, and the cache file
+    /// serves the new one. A search does this as it starts.
+    void checkTool(const QString& program);
     /// Starts sessions for a list of `images`, up to one per core, before anything is asked.
     void warmUp(const QString& program, int images);
     /// Starts reading `path` in the background unless it is known or under way. An image is
@@ -80,13 +84,14 @@ private:
     /// The dump of `path` as read under `stamp`, from memory or (`inFile`) the cache file.
     std::optional<QString> known(const QString& program, const QString& path,
                                  const FileStamp& stamp, bool inFile = true);
-    void keep(const QString& program, const QString& path, const FileStamp& stamp,
-              const QString& dump);
-    /// The cache file for dumps of `program`, opened at the first need; null when there is
-    /// none or it cannot be used.
-    DumpStore* storeFor(const QString& program);
-    /// What names the exiftool of `version` with the configuration it has now.
-    QString toolKey(const QString& version) const;
+    /// Keeps the dump of `path` read under `stamp` by an exiftool with the configuration of
+    /// `configStamp`.
+    void keep(const QString& path, const FileStamp& stamp, const QString& dump,
+              const QString& configStamp);
+    /// The cache file, opened at the first need; null when there is none or it cannot be used.
+    DumpStore* storeFor();
+    /// What names the exiftool of `version` with the configuration of `configStamp`.
+    static QString toolKey(const QString& version, const QString& configStamp);
     void enqueue(const QString& path, bool first);
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.
@@ -117,10 +122,21 @@ private:
     DumpCache m_memory;
     std::unique_ptr<DumpStore> m_store;
     bool m_storeTried = false;
-    /// The exiftool program file's stamp, and the version it gives.
+    /// The exiftool looked at last: its program file's stamp, the version it gives, and the
+    /// stamp of the configuration it loads.
+    QString m_program;
     QString m_programStamp;
     QString m_version;
-    QString m_program;
+    QString m_configStamp;
+    /// Answers that came for images of the read-ahead or the one being read, until their
+    /// reads take them: they reach them whatever the memory cache keeps.
+    struct Answer
+    {
+        FileStamp stamp;
+        QString dump;
+    };
+    QHash<QString, Answer> m_ready;
+    QString m_reading;
     QHash<QString, int> m_failures;
     std::function<bool()> m_stopRequested;
     bool m_stopped = false;

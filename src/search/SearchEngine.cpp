@@ -3,10 +3,13 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FolderScan.h"
+#include "platform/FileNames.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <climits>
+#include <unistd.h>
 #include <string_view>
 #include <utility>
 
@@ -149,9 +152,19 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
         return outcome;
     }
     // Sessions start at the first image that needs exiftool: a search that the cache answers
-    // starts none.
+    // starts none. An exiftool or configuration changed since the last search is seen here.
+    if (!m_oneShot && !program.isEmpty())
+        m_reader.checkTool(program);
     const int count = static_cast<int>(images.size());
-    const auto pathAt = [&images](int i) { return images.value(i - 1); };
+    // exiftool is given absolute paths only (it runs in a folder of its own); the hits name
+    // each image as it was given.
+    char buffer[PATH_MAX];
+    const QString here = ::getcwd(buffer, sizeof buffer) ? decodeFileName(buffer) : QString();
+    const auto pathAt = [&images, &here](int i) {
+        const QString path = images.value(i - 1);
+        return path.isEmpty() || path.startsWith(QLatin1Char('/')) ? path
+                                                                   : here + QLatin1Char('/') + path;
+    };
     bool wasStopped = false;
     for (int i = 1; i <= count; ++i) {
         m_platform.events->yieldSometimes();
@@ -160,6 +173,7 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
             break;
         }
         const QString& path = images.at(i - 1);
+        const QString absolute = pathAt(i);
         Dump dump;
         try {
             dump = readImage(program, i, count, pathAt, DumpProgress());
@@ -184,8 +198,8 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
         ++outcome.imagesSearched;
         sink.progress(i, count);
         if (dump.text.isEmpty()) {
-            QFile file(path);
-            const FileStamp stamp = m_platform.files->stamp(path);
+            QFile file(absolute);
+            const FileStamp stamp = m_platform.files->stamp(absolute);
             QString reason;
             if (stamp.kind == FileStamp::Kind::Missing)
                 reason = missingReason();

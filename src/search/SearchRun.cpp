@@ -73,6 +73,9 @@ void SearchRun::PushButton1_Click()
     QString program;
     report.line(118, [&] { program = exifTool().EnsureExifTool(); });
     bool exiftoolMissing = program.isEmpty();
+    // An exiftool or configuration changed since the last run never gives old rows.
+    if (!exiftoolMissing && !m_engine.oneShot())
+        reader().checkTool(program);
     // Every image's read needs the temp folder: one that cannot be made is reported once, at
     // its first use, and ends the run instead of failing image after image.
     if (!exiftoolMissing && !report.value(

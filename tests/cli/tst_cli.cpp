@@ -327,6 +327,74 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!processWith("sleep 600"), 10000);
     }
 
+    void aHostileFolderCannotConfigureExiftool()
+    {
+        // With HOME unset, exiftool would load a configuration file from its working folder;
+        // the folder searched holds one that leaves a mark. Paths are printed as given.
+        QTemporaryDir dir;
+        const QString mark = dir.path() + "/loaded";
+        writeFile(dir.path() + "/hostile/.ExifTool_config",
+                  "open(my $f, '>', '" + QFile::encodeName(mark) + "'); 1;\n");
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/hostile/a.jpg");
+        QProcess program;
+        QProcessEnvironment bare;
+        bare.insert("PATH", qEnvironmentVariable("PATH"));
+        bare.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        program.setProcessEnvironment(bare);
+        program.setWorkingDirectory(dir.path() + "/hostile");
+        program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter", {"find", "kodak", "."});
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.readAllStandardError(), QByteArray());
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("./a.jpg\tMake\tKODAK\n"));
+        QVERIFY(!QFile::exists(mark));
+    }
+
+    void namesAnArgumentFileCannotCarryAreFound()
+    {
+        QTemporaryDir dir;
+        const QStringList names{"e@mail\n.jpg", "mail@home.jpg ", "price$5.jpg\t"};
+        for (const QString& name : names)
+            copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/" + name);
+        // Named one by one (a folder gives only names that end in ".jpg").
+        QStringList arguments{"find", "-l", "kodak"};
+        for (const QString& name : names)
+            arguments.append(dir.path() + "/" + name);
+        const Run run = runTagsifter(arguments);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out.count('\n'), 4);
+        for (const QString& name : names)
+            QVERIFY2(run.out.contains(QFile::encodeName(dir.path() + "/" + name) + "\n"),
+                     qPrintable(name));
+    }
+
+    void exiftoolBehindAWrapperDiesWithTheProgram()
+    {
+        // exiftool reached through a script that does not exec it, as some installs do; the
+        // program is killed while its sessions read.
+        QTemporaryDir bin;
+        const QString real = bin.path() + "/real-exiftool";
+        QVERIFY(QFile::copy(QStandardPaths::findExecutable("exiftool"), real));
+        writeFile(bin.path() + "/exiftool",
+                  "#!/bin/sh\nperl '" + QFile::encodeName(real) + "' \"$@\"\n");
+        QFile::setPermissions(bin.path() + "/exiftool",
+                              QFile::permissions(bin.path() + "/exiftool") | QFileDevice::ExeOwner);
+        QTemporaryDir dir;
+        for (int i = 0; i < 200; ++i)
+            copy(samplesFolder() + "/Garden_party.jpg",
+                 dir.path() + QString("/%1.jpg").arg(i, 3, 10, QChar('0')));
+        QProcessEnvironment environment = terminal();
+        environment.insert("PATH", bin.path() + ":" + environment.value("PATH"));
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter", {"find", "kodak", dir.path()});
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(processWith(real), 30000);
+        ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+        QVERIFY(program.waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!processWith(real), 10000);
+    }
+
     void aReaderThatGoesEndsItQuietly()
     {
         // exiftool under a name of this test's own, so that its processes can be told apart.

@@ -24,7 +24,7 @@ private slots:
             answer.pieces = static_cast<int>(big.size() / 65536) + 1;
             return answer;
         };
-        ExifSession session(processes.startSession(QString(), {}));
+        ExifSession session(processes.startSession(QString(), {}, QString()));
         QString dump;
         QObject::connect(
             &session, &ExifSession::finished,
@@ -40,7 +40,14 @@ private slots:
     {
         QCOMPARE(ExifTool::argumentLine("/a b/#c.jpg"), QByteArray("/a b/#c.jpg"));
         QCOMPARE(ExifTool::argumentLine("-x.jpg"), QByteArray("./-x.jpg"));
-        QCOMPARE(ExifTool::argumentLine("/a\nb\\c.jpg"), QByteArray("#[CSTR]/a\\nb\\\\c.jpg"));
+        // A line break cannot stand in an argument file: such a name is an argument of its own.
+        QVERIFY(!ExifTool::fitsArgumentFile("/a\nb$c.jpg"));
+        QVERIFY(!ExifTool::fitsArgumentFile("/a\rb.jpg"));
+        QVERIFY(ExifTool::fitsArgumentFile("/mail@home.jpg "));
+        QCOMPARE(ExifTool::oneShotArguments("/a\nb.jpg"),
+                 QStringList({"-echo3", "{ready}", "--", "/a\nb.jpg"}));
+        QCOMPARE(ExifTool::oneShotArguments("/a b.jpg"),
+                 QStringList({"-echo3", "{ready}", "-@", "-"}));
     }
 
     void waitFormulas()
@@ -58,8 +65,8 @@ private slots:
         QCOMPARE(ExifTool::waitValue(50 + 150 * 30, 25, 4), 48);
         QCOMPARE(ExifTool::FileNameOf(QStringLiteral("/a/b c.jpg")), QStringLiteral("b c.jpg"));
         QCOMPARE(ExifTool::FileNameOf(QStringLiteral("plain")), QStringLiteral("plain"));
-        // An argument file trims white space at either end of a line.
-        QCOMPARE(ExifTool::argumentLine("/a/trailing.jpg "), QByteArray("#[CSTR]/a/trailing.jpg "));
+        // An argument file keeps white space at the end of a line, "$" and "@" as they are.
+        QCOMPARE(ExifTool::argumentLine("/a/price$5.jpg\t"), QByteArray("/a/price$5.jpg\t"));
         QCOMPARE(ExifTool::argumentLine(" lead.jpg"), QByteArray("./ lead.jpg"));
     }
 

@@ -1,3 +1,4 @@
+#include "core/FolderScan.h"
 #include "platform/ListModel.h"
 #include "platform/Termination.h"
 #include "exiftool/ExifTool.h"
@@ -75,8 +76,8 @@ QString copySample(const QString& from, const QString& to)
 struct Window
 {
     explicit Window(const QString& exiftool = QString(), ProcessService* processes = nullptr,
-                    FileSystem* fileSystem = nullptr)
-        : platform(withServices(fake.platform(), processes, fileSystem)),
+                    FileSystem* fileSystem = nullptr, const QString& cacheFile = QString())
+        : platform(withServices(fake.platform(), processes, fileSystem, cacheFile)),
           run(platform, {&files, &results, &view, [this] { return searchText; }, &pointer},
               exiftool)
     {
@@ -86,8 +87,9 @@ struct Window
             results.addColumn(QString::fromLatin1(header));
     }
     static Platform withServices(Platform platform, ProcessService* processes,
-                                 FileSystem* fileSystem)
+                                 FileSystem* fileSystem, const QString& cacheFile)
     {
+        platform.dumpCacheFile = cacheFile;
         if (processes)
             platform.processes = processes;
         if (fileSystem)
@@ -886,6 +888,124 @@ private slots:
         w.search({}, "leica");
         QCOMPARE(w.run.reader().exiftoolReads(), reads + 1);
         QCOMPARE(results(w.results), (QList<Row>{{a, "Make", "Leica"}}));
+    }
+
+    void anAnswerReachesItsReadWhateverTheMemoryKeeps_data()
+    {
+        QTest::addColumn<qint64>("memoryLimit");
+        QTest::addColumn<int>("dumpBytes");
+        QTest::newRow("no memory cache") << qint64(0) << 100;
+        QTest::newRow("a dump over the limit") << qint64(1 << 20) << (3 << 20);
+    }
+
+    void anAnswerReachesItsReadWhateverTheMemoryKeeps()
+    {
+        QFETCH(qint64, memoryLimit);
+        QFETCH(int, dumpBytes);
+        ScriptedProcesses processes;
+        processes.session = [&](const QString& path) {
+            return ScriptedAnswer{"Comment : " + QByteArray(dumpBytes, 'x') + "\nMake : Kodak " +
+                                  path.toUtf8() + "\n"};
+        };
+        QStringList asked;
+        processes.onRequest = [&](const QString& path) { asked.append(path); };
+        Window w(QString(), &processes);
+        w.run.reader().memory().setLimit(memoryLimit);
+        const QStringList images{"/1.jpg", "/2.jpg", "/3.jpg", "/4.jpg", "/5.jpg", "/6.jpg"};
+        w.search(images, "kodak");
+        QCOMPARE(w.results.count(), 6);
+        QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        // Each image asked once, not again and again.
+        std::sort(asked.begin(), asked.end());
+        QCOMPARE(asked, images);
+    }
+
+    void aBigDumpWithTheRealExiftoolFinishes()
+    {
+        // A 3 MB description, with no memory cache at all.
+        QTemporaryDir dir;
+        const QString image = copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/big.jpg");
+        writeFile(dir.path() + "/value.txt", "needle " + QByteArray(3 << 20, 'y'));
+        QProcess exiftool;
+        exiftool.start("exiftool", {"-q", "-overwrite_original",
+                                    "-XMP-dc:Description<=" + dir.path() + "/value.txt", image});
+        QVERIFY(exiftool.waitForFinished(60000));
+        Window w;
+        w.run.reader().memory().setLimit(0);
+        w.search({image}, "needle");
+        QCOMPARE(w.results.count(), 1);
+        QCOMPARE(w.run.reader().exiftoolReads(), 1);
+    }
+
+    void aChangedConfigurationNeverGivesOldRows()
+    {
+        // exiftool's configuration adds a tag; the rows follow the file as it is now, in the
+        // same window and in a new one that shares the cache file.
+        QTemporaryDir dir;
+        const QByteArray savedHome = qgetenv("EXIFTOOL_HOME");
+        qputenv("EXIFTOOL_HOME", QFile::encodeName(dir.path()));
+        const QString config = dir.path() + "/.ExifTool_config";
+        const QString cache = dir.path() + "/dumps.sqlite";
+        const QStringList images{samplesFolder() + "/Garden_party.jpg",
+                                 samplesFolder() + "/Old_bridge.jpg"};
+        const QString mark = "tagsifter-config-mark";
+        const auto rowsIn = [&](Window& w) {
+            w.files.clear();
+            w.search(images, mark);
+            return w.results.count();
+        };
+        {
+            Window w(QString(), nullptr, nullptr, cache);
+            QCOMPARE(rowsIn(w), 0);
+            writeFile(config, "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite' => "
+                              "{ TagsifterMark => { Require => 'FileName', ValueConv => "
+                              "'\"tagsifter-config-mark\"' } });\n1;\n");
+            QCOMPARE(rowsIn(w), 2);
+            QFile::remove(config);
+            QCOMPARE(rowsIn(w), 0);
+            writeFile(config, "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite' => "
+                              "{ TagsifterMark => { Require => 'FileName', ValueConv => "
+                              "'\"tagsifter-config-mark\"' } });\n1;\n");
+            QCOMPARE(rowsIn(w), 2);
+        }
+        QFile::remove(config);
+        Window again(QString(), nullptr, nullptr, cache);
+        QCOMPARE(rowsIn(again), 0);
+        savedHome.isEmpty() ? qunsetenv("EXIFTOOL_HOME") : qputenv("EXIFTOOL_HOME", savedHome);
+    }
+
+    void namesAnArgumentFileCannotCarryAreRead()
+    {
+        // A line break with "@" or "$", and white space at the end: found by the folder scan
+        // and searched, each as itself.
+        QTemporaryDir dir;
+        QStringList names{"e@mail\n.jpg", "mail@home.jpg ", "price$5.jpg\t", "cr\r$x.jpg"};
+        for (const QString& name : names)
+            copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/" + name);
+        Window w;
+        FolderScan(w.platform, appendTo(w.files)).CollectFolderTree(dir.path(), "*.*");
+        QCOMPARE(w.files.count(), 4);
+        w.search({}, "garden party in the old orchard");
+        QStringList found;
+        for (const Row& row : results(w.results))
+            found.append(row.path.mid(dir.path().size() + 1));
+        std::sort(found.begin(), found.end());
+        std::sort(names.begin(), names.end());
+        QCOMPARE(found, names);
+    }
+
+    void exiftoolRunsInThePrivateTempFolder()
+    {
+        ScriptedProcesses processes;
+        processes.session = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n"}; };
+        processes.oneShot = processes.session;
+        Window w(QString(), &processes);
+        w.search({"/1.jpg", "/a\nb.jpg"}, "kodak");
+        QCOMPARE(w.results.count(), 2);
+        QCOMPARE(processes.oneShotStarts, 1);
+        QVERIFY(!processes.workingDirectories.isEmpty());
+        for (const QString& folder : processes.workingDirectories)
+            QCOMPARE(folder, w.run.exifTool().tempFolder());
     }
 
     void sessionsThatDieOrHangAreReplaced()

@@ -155,23 +155,32 @@ QString ScriptedProcesses::findExecutable(const QString&) const
     return QStringLiteral("/scripted/exiftool");
 }
 
-std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&, const QStringList&,
+std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&,
+                                                        const QStringList& arguments,
                                                         const QByteArray& input,
-                                                        const QString& outputFile)
+                                                        const QString& outputFile,
+                                                        const QString& workingDirectory)
 {
     ++oneShotStarts;
-    QByteArray line = input.trimmed();
+    workingDirectories.append(workingDirectory);
+    // The image is named on standard input, or after "--".
+    QByteArray line = input;
+    if (line.endsWith('\n'))
+        line.chop(1);
     if (line.startsWith("./"))
         line.remove(0, 2);
-    const QString path = decodeFileName(line);
+    const qsizetype dashes = arguments.indexOf(QStringLiteral("--"));
+    const QString path = dashes >= 0 ? arguments.value(dashes + 1) : decodeFileName(line);
     if (onStart)
         onStart(path);
     return std::make_unique<ScriptedHandle>(*this, oneShot(path), outputFile);
 }
 
-std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&, const QStringList&)
+std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&, const QStringList&,
+                                                                const QString& workingDirectory)
 {
     ++sessionStarts;
+    workingDirectories.append(workingDirectory);
     return std::make_unique<ScriptedChannel>(*this);
 }
 

@@ -39,10 +39,11 @@ public:
 
     QString findExecutable(const QString& name) const override;
     std::unique_ptr<ProcessHandle> start(const QString& program, const QStringList& arguments,
-                                         const QByteArray& input,
-                                         const QString& outputFile) override;
+                                         const QByteArray& input, const QString& outputFile,
+                                         const QString& workingDirectory) override;
     std::unique_ptr<SessionChannel> startSession(const QString& program,
-                                                 const QStringList& arguments) override;
+                                                 const QStringList& arguments,
+                                                 const QString& workingDirectory) override;
 
     Script oneShot = [](const QString&) { return ScriptedAnswer(); };
     Script session = [](const QString&) { return ScriptedAnswer(); };
@@ -52,6 +53,8 @@ public:
     std::function<void(const QString& path)> onRequest;
     /// Sessions stay when asked to leave, until they are killed.
     bool sessionsIgnoreLeave = false;
+    /// The working folder each process was started in.
+    QStringList workingDirectories;
     int oneShotStarts = 0;
     int sessionStarts = 0;
     /// Times anything waited for a session to end.

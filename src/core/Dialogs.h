@@ -31,7 +31,8 @@ public:
 };
 
 /// What an open dialog with several selected files returns, laid out as the Windows common
-/// dialog fills its buffer: the folder, then each name.
+/// dialog fills its buffer: the folder, then each name. Without a folder, each name is a whole
+/// path (one file, or files typed from several folders).
 struct OpenFilesAnswer
 {
     QString folder;

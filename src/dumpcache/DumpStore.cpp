@@ -14,7 +14,11 @@
 #include <QThread>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace tagsifter {
@@ -164,7 +168,17 @@ DumpStore::~DumpStore()
 
 bool DumpStore::open()
 {
-    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    // Every image's metadata is in this file (places, owners, serial numbers): the folder and
+    // the file are the user's alone, whatever the umask. SQLite gives its -wal and -shm files
+    // the file's permissions.
+    const QString folder = QFileInfo(m_file).absolutePath();
+    QDir().mkpath(folder);
+    ::chmod(encodeFileName(folder).constData(), S_IRWXU);
+    const int fd = ::open(encodeFileName(m_file).constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd >= 0) {
+        ::fchmod(fd, S_IRUSR | S_IWUSR);
+        ::close(fd);
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_file);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
@@ -185,8 +199,12 @@ bool DumpStore::open()
     do {
         int schema = -1;
         m_usable =
+            // Free pages go back to the file system (a new file; an older one is vacuumed the
+            // first time it is trimmed), and the WAL file is cut back after checkpoints.
+            run(query, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL")) &&
             run(query, QStringLiteral("PRAGMA journal_mode=WAL")) &&
             run(query, QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+            run(query, QStringLiteral("PRAGMA journal_size_limit=%1").arg(kWalLimitBytes)) &&
             run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS dumps (path BLOB PRIMARY KEY, "
                                       "size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, "
                                       "device INTEGER, tool TEXT, dump BLOB, bytes INTEGER, "
@@ -361,39 +379,82 @@ bool DumpStore::sumStored()
     return true;
 }
 
+qint64 DumpStore::pragma(const QString& name)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    return query.exec(QStringLiteral("PRAGMA ") + name) && query.next() ? query.value(0).toLongLong()
+                                                                       : -1;
+}
+
+qint64 DumpStore::fileBytes()
+{
+    const qint64 pages = pragma(QStringLiteral("page_count"));
+    const qint64 pageSize = pragma(QStringLiteral("page_size"));
+    return pages < 0 || pageSize < 0 ? -1 : pages * pageSize;
+}
+
 void DumpStore::trim()
 {
-    // The file is summed only when what was written could have taken it over its limit: a
-    // sum over every row after each batch cost seconds in a search of a large library. What
-    // other programs write meanwhile is seen at the next sum.
-    if (m_storedAtMost && *m_storedAtMost <= m_limit)
+    // The limit is on the file as the user sees it. Its size is known at once (its pages);
+    // only a file over the limit has its dumps summed.
+    const qint64 size = fileBytes();
+    if (size < 0 || size <= m_limit)
         return;
-    if (!sumStored() || *m_storedAtMost <= m_limit)
+    if (!sumStored())
         return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    // The file holds more than the dumps count (pages, the index): the oldest used go until
+    // what stays would fill a tenth less than the limit.
+    const qint64 free = pragma(QStringLiteral("freelist_count")) *
+                        pragma(QStringLiteral("page_size"));
+    const double overhead =
+        *m_storedAtMost > 0 ? std::max(1.0, double(size - std::max<qint64>(free, 0)) /
+                                                double(*m_storedAtMost))
+                            : 1.0;
+    const auto target = static_cast<qint64>(double(m_limit) * 0.9 / overhead);
     qint64 total = *m_storedAtMost;
-    // The oldest used go until the file is a tenth under its limit, in one transaction.
     QSqlQuery oldest(db);
     if (!oldest.exec(QStringLiteral("SELECT path, bytes FROM dumps ORDER BY used, rowid")))
         return;
     std::vector<QByteArray> gone;
-    while (total > m_limit * 9 / 10 && oldest.next()) {
+    while (total > target && oldest.next()) {
         gone.push_back(oldest.value(0).toByteArray());
         total -= oldest.value(1).toLongLong();
     }
     oldest.finish();
-    if (!db.transaction())
-        return;
-    QSqlQuery remove(db);
-    remove.prepare(QStringLiteral("DELETE FROM dumps WHERE path = ?"));
-    for (const QByteArray& path : gone) {
-        remove.addBindValue(path);
-        remove.exec();
+    if (!gone.empty()) {
+        if (!db.transaction())
+            return;
+        QSqlQuery remove(db);
+        remove.prepare(QStringLiteral("DELETE FROM dumps WHERE path = ?"));
+        for (const QByteArray& path : gone) {
+            remove.addBindValue(path);
+            remove.exec();
+        }
+        if (db.commit())
+            m_storedAtMost = total;
+        else
+            m_storedAtMost.reset();
     }
-    if (db.commit())
-        m_storedAtMost = total;
-    else
-        m_storedAtMost.reset();
+    // The pages freed go back: a file made before pages could be given back is vacuumed once.
+    QSqlQuery query(db);
+    if (pragma(QStringLiteral("auto_vacuum")) != 2) {
+        run(query, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"));
+        run(query, QStringLiteral("VACUUM"));
+    }
+    query.finish();
+    // Each run of the statement gives back one page (its further steps are rows that a query
+    // without columns does not take), so it runs once a free page, in one transaction.
+    const qint64 freePages = pragma(QStringLiteral("freelist_count"));
+    if (freePages > 0 && db.transaction()) {
+        QSqlQuery vacuum(db);
+        vacuum.prepare(QStringLiteral("PRAGMA incremental_vacuum(1)"));
+        for (qint64 page = 0; page < freePages && vacuum.exec(); ++page)
+            vacuum.finish();
+        vacuum.finish();
+        db.commit();
+    }
+    run(query, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 qint64 DumpStore::storedBytes()

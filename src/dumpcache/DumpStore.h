@@ -47,6 +47,8 @@ public:
     /// The layout of the file's tables. A file of a later layout (a newer program's) is
     /// passed by, untouched.
     static constexpr int kSchemaVersion = 1;
+    /// The WAL file is cut back to this after a checkpoint.
+    static constexpr qint64 kWalLimitBytes = 4LL << 20;
     /// How long opening waits for another program that is opening the same file.
     static constexpr int kOpenWaitMs = 3000;
     /// Dumps waiting to be written before a batch goes out.
@@ -70,7 +72,13 @@ private:
     void disable();
     /// Takes note of a failed query: a damaged file is given up.
     void failed(const QSqlQuery& query);
+    /// Trims the file to its limit: the least recently used dumps go, and the pages they took
+    /// are given back.
     void trim();
+    /// The value of `PRAGMA name`, or -1.
+    qint64 pragma(const QString& name);
+    /// The size of the file: its pages.
+    qint64 fileBytes();
     /// Sums what the dumps take into m_storedAtMost; false when the file cannot be read.
     bool sumStored();
 
@@ -81,8 +89,8 @@ private:
     std::unique_ptr<QSqlQuery> m_find;
     bool m_usable = false;
     bool m_damaged = false;
-    /// At least what the dumps take: summed over the file when it could be over its limit,
-    /// and counted up by what is written since (a replaced or trimmed dump only makes it less).
+    /// What the dumps count, summed when the file is over its limit, and counted up by what
+    /// is written since (a replaced or trimmed dump only makes it less).
     std::optional<qint64> m_storedAtMost;
     struct Pending
     {

@@ -4,6 +4,7 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "platform/FileNames.h"
+#include "platform/TempFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,8 +28,15 @@ int roundHalfToEven(double value)
 
 ExifTool::ExifTool(const Platform& platform, QString program)
     : m_platform(platform), m_program(std::move(program)),
-      m_temp(std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1String("/tagsifter-XXXXXX")))
+      m_temp(makeTempFolder())
 {
+}
+
+std::unique_ptr<QTemporaryDir> ExifTool::makeTempFolder()
+{
+    // The folders of programs that died before they could remove theirs go first.
+    TempFolders::removeStale(QDir::tempPath());
+    return std::make_unique<QTemporaryDir>(TempFolders::templateFor(QDir::tempPath()));
 }
 
 ExifTool::~ExifTool() = default;

@@ -94,6 +94,8 @@ public:
     static int waitValue(int polls, int progressValue, int total);
 
 private:
+    static std::unique_ptr<QTemporaryDir> makeTempFolder();
+
     Platform m_platform;
     QString m_program;
     std::unique_ptr<QTemporaryDir> m_temp;

@@ -58,7 +58,9 @@ void FileAdder::PushButton3_Click()
         return;
     }
     if (answer.folder.isEmpty()) {
-        report.line(102, [&] { m_fileList.addItem(answer.names.constFirst()); });
+        // Each file with its own full path.
+        for (const QString& path : std::as_const(answer.names))
+            report.line(102, [&] { m_fileList.addItem(path); });
         return;
     }
     for (const QString& name : std::as_const(answer.names)) {

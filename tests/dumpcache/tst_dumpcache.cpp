@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -119,6 +120,10 @@ private slots:
         store.flush();
         QVERIFY(store.storedBytes() <= limit);
         QVERIFY(store.storedCount() >= 10);
+        // The limit holds for the file as the file manager shows it, not only for what the
+        // dumps count: the pages they took are given back.
+        const qint64 onDisk = QFileInfo(db).size() + QFileInfo(db + "-wal").size();
+        QVERIFY2(onDisk <= limit, qPrintable(QString::number(onDisk)));
         // The newest stay, the oldest went.
         QVERIFY(store.find("/99.jpg", stamp));
         QVERIFY(!store.find("/0.jpg", stamp));
@@ -135,6 +140,67 @@ private slots:
         store.flush();
         QVERIFY(store.storedBytes() <= limit);
         QVERIFY(store.find("/149.jpg", stamp));
+    }
+
+    void anOldFileShrinksToItsLimit()
+    {
+        // A file made before pages were given back, then trimmed: it shrinks on disk.
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/dumps.sqlite";
+        {
+            DumpStore big(db, "tool", 64LL << 20);
+            for (int i = 0; i < 300; ++i)
+                big.insert(QStringLiteral("/%1.jpg").arg(i), FileStamp(), noise(10000));
+        }
+        {
+            QSqlDatabase sql = QSqlDatabase::addDatabase("QSQLITE", "old");
+            sql.setDatabaseName(db);
+            QVERIFY(sql.open());
+            QSqlQuery query(sql);
+            QVERIFY(query.exec("PRAGMA auto_vacuum=NONE") && query.exec("VACUUM"));
+            query.finish();
+            sql.close();
+        }
+        QSqlDatabase::removeDatabase("old");
+        const qint64 before = QFileInfo(db).size();
+        QVERIFY(before > 2 << 20);
+        constexpr qint64 limit = 1 << 20;
+        DumpStore store(db, "tool", limit);
+        store.insert("/new.jpg", FileStamp(), noise(10000));
+        store.flush();
+        QVERIFY2(QFileInfo(db).size() <= limit, qPrintable(QString::number(QFileInfo(db).size())));
+        QVERIFY(store.find("/new.jpg", FileStamp()));
+    }
+
+    void theCacheIsTheUsersAlone()
+    {
+        // Whatever the umask: the folder 0700, the file and its companions 0600, also a file
+        // and folder that an older version made readable to others.
+        QTemporaryDir dir;
+        const mode_t saved = ::umask(0);
+        const QString folder = dir.path() + "/cache/Tagsifter";
+        const QString db = folder + "/dumps.sqlite";
+        QDir().mkpath(folder);
+        writeFile(db, QByteArray());
+        QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
+        QFile::setPermissions(db, QFileDevice::Permissions(0x6644));
+        {
+            DumpStore store(db, "tool");
+            store.insert("/a.jpg", FileStamp(), "text");
+            store.flush();
+            QVERIFY(QFile::exists(db + "-wal"));
+            const auto mode = [](const QString& path) {
+                struct stat info
+                {
+                };
+                ::stat(QFile::encodeName(path).constData(), &info);
+                return info.st_mode & 0777;
+            };
+            QCOMPARE(mode(folder), mode_t(0700));
+            for (const QString& file : {db, db + "-wal", db + "-shm"})
+                QCOMPARE(mode(file), mode_t(0600));
+        }
+        ::umask(saved);
     }
 
     void aDamagedFileIsMovedAsideAnUnusableOneBypassed()

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using namespace tagsifter;
@@ -68,6 +69,40 @@ private slots:
         // An argument file keeps white space at the end of a line, "$" and "@" as they are.
         QCOMPARE(ExifTool::argumentLine("/a/price$5.jpg\t"), QByteArray("/a/price$5.jpg\t"));
         QCOMPARE(ExifTool::argumentLine(" lead.jpg"), QByteArray("./ lead.jpg"));
+    }
+
+    void theTempFoldersOfProgramsThatDiedGo()
+    {
+        // A process that has ended, one that runs (this test), and a name of another kind.
+        QProcess ended;
+        ended.start("sh", {"-c", "echo $$"});
+        QVERIFY(ended.waitForFinished());
+        const qint64 gone = ended.readAllStandardOutput().trimmed().toLongLong();
+        QVERIFY(gone > 0);
+        QProcess running;
+        running.start("sleep", {"60"});
+        QVERIFY(running.waitForStarted());
+        QTemporaryDir temp;
+        const QString dead = temp.path() + QString("/tagsifter-%1-aBcDeF").arg(gone);
+        const QString alive = temp.path() + QString("/tagsifter-%1-xYz123").arg(running.processId());
+        const QString other = temp.path() + "/tagsifter-abc-def";
+        for (const QString& folder : {dead, alive, other})
+            writeFile(folder + "/dump.txt");
+        const QByteArray saved = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        {
+            FakePlatform fake;
+            ExifTool tool(fake.platform());
+            QVERIFY(!QFile::exists(dead));
+            QVERIFY(QFile::exists(alive));
+            QVERIFY(QFile::exists(other));
+            // Its own is named after it.
+            QVERIFY(tool.tempFolder().startsWith(
+                temp.path() + QString("/tagsifter-%1-").arg(QCoreApplication::applicationPid())));
+        }
+        saved.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", saved);
+        running.kill();
+        running.waitForFinished();
     }
 
     void tempFiles()

@@ -44,8 +44,12 @@ private slots:
         adder.PushButton3_Click();
         fake.dialogs.nextOpen = {};
         adder.PushButton3_Click();
+        // Full paths typed from several folders: each keeps its own.
+        fake.dialogs.nextOpen = {QString(), {"/x/c.jpg", "/y/d.jpg"}};
+        adder.PushButton3_Click();
         // One file as returned; several joined and cleaned, in the dialog's order.
-        QCOMPARE(list->texts(), QStringList({"/photos//one.jpg", "/b.JPG", "/a.jpg"}));
+        QCOMPARE(list->texts(),
+                 QStringList({"/photos//one.jpg", "/b.JPG", "/a.jpg", "/x/c.jpg", "/y/d.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
     }
 

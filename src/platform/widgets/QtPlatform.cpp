@@ -11,6 +11,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace tagsifter {
 
 namespace {
@@ -90,11 +92,20 @@ OpenFilesAnswer QtFileDialogs::openFiles(const QString& title, const QString& fi
     QStringList chosen = dialog.selectedFiles();
     for (QString& path : chosen)
         path = heldPath(path);
-    if (chosen.size() == 1) {
+    // Files of one folder come as the folder and their names; full paths typed from other
+    // folders keep their own folders, each as a whole path.
+    const auto folderOf = [](const QString& path) {
+        return path.left(std::max<qsizetype>(path.lastIndexOf(QLatin1Char('/')), 1));
+    };
+    const QString folder = folderOf(chosen.constFirst());
+    const bool oneFolder = std::all_of(chosen.cbegin(), chosen.cend(), [&](const QString& path) {
+        return folderOf(path) == folder;
+    });
+    if (chosen.size() == 1 || !oneFolder) {
         answer.names = chosen;
         return answer;
     }
-    answer.folder = heldPath(dialog.directory().absolutePath());
+    answer.folder = folder;
     for (const QString& path : chosen)
         answer.names.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     return answer;

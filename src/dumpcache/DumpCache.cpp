@@ -61,10 +61,12 @@ QByteArray exiftoolTime(qint64 nanoseconds)
            ':' + QByteArray::number(minutes % 60).rightJustified(2, '0');
 }
 
-QByteArray withAccessTime(const QByteArray& dump, qint64 accessedNs)
+namespace {
+
+/// `dump` with the value of its line `tag` set to the time `nanoseconds`, as exiftool writes it.
+QByteArray withTime(QByteArray dump, const QByteArray& tag, qint64 nanoseconds)
 {
-    static const QByteArray kTag = "File Access Date/Time";
-    const qsizetype start = dump.startsWith(kTag) ? 0 : dump.indexOf("\n" + kTag);
+    const qsizetype start = dump.startsWith(tag) ? 0 : dump.indexOf("\n" + tag + ' ');
     if (start < 0)
         return dump;
     const qsizetype line = start == 0 ? 0 : start + 1;
@@ -72,9 +74,24 @@ QByteArray withAccessTime(const QByteArray& dump, qint64 accessedNs)
     const qsizetype end = dump.indexOf('\n', line);
     if (colon < 0 || end < 0 || colon > end)
         return dump;
-    QByteArray fresh = dump;
-    fresh.replace(colon + 2, end - colon - 2, exiftoolTime(accessedNs));
-    return fresh;
+    dump.replace(colon + 2, end - colon - 2, exiftoolTime(nanoseconds));
+    return dump;
+}
+
+} // namespace
+
+QByteArray withAccessTime(const QByteArray& dump, qint64 accessedNs)
+{
+    return withTime(dump, "File Access Date/Time", accessedNs);
+}
+
+QByteArray withFileTimes(const QByteArray& dump, const FileStamp& stamp)
+{
+    // The same instants as when the dump was read (they are part of its key); the zone is the
+    // one in force now.
+    QByteArray fresh = withTime(dump, "File Modification Date/Time", stamp.modifiedNs);
+    fresh = withTime(std::move(fresh), "File Access Date/Time", stamp.accessedNs);
+    return withTime(std::move(fresh), "File Inode Change Date/Time", stamp.changedNs);
 }
 
 } // namespace tagsifter

@@ -51,6 +51,10 @@ private:
 /// `accessedNs`, written as exiftool writes it (local time and its offset): a dump kept from an
 /// earlier read then reads as a fresh one.
 QByteArray withAccessTime(const QByteArray& dump, qint64 accessedNs);
+/// The three file time lines of a dump kept from an earlier read (modification, access, inode
+/// change) written for `stamp` as exiftool writes them in the time zone in force now: a dump
+/// kept from a run in another zone reads as a fresh one.
+QByteArray withFileTimes(const QByteArray& dump, const FileStamp& stamp);
 /// exiftool's form of a time: "2026:12:08 17:05:09+01:00", in the local time zone.
 QByteArray exiftoolTime(qint64 nanoseconds);
 

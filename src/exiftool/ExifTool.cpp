@@ -143,7 +143,18 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
         if (fitsArgumentFile(path))
             input = argumentLine(path) + '\n';
     });
-    // exiftool is started directly, so there is no script to write (line 144).
+    // exiftool is started directly, so there is no script to write: line 144 makes the file
+    // its output goes to. One that cannot be made is said as such, not as a missing exiftool.
+    bool writable = false;
+    line(144, [&] {
+        QFile output(dumpFile());
+        if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw Failure(QStringLiteral("The output file cannot be opened: %1: %2")
+                              .arg(dumpFile(), output.errorString()));
+        writable = true;
+    });
+    if (!writable)
+        return QString();
     int exitCode = 0;
     line(146, [&] {
         exitCode = RunAndWait(program, oneShotArguments(path), input, dumpFile(),

@@ -63,7 +63,7 @@ std::optional<QString> MetadataReader::known(const QString& program, const QStri
     if (!dump)
         return std::nullopt;
     // Kept from an earlier read, the dump reads as a fresh one.
-    return QString::fromUtf8(withAccessTime(*dump, stamp.accessedNs));
+    return QString::fromUtf8(withFileTimes(*dump, stamp));
 }
 
 void MetadataReader::keep(const QString& path, const FileStamp& stamp, const QString& dump,

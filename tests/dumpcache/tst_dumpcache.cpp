@@ -1,5 +1,6 @@
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
+#include "platform/LocalFileSystem.h"
 #include "exiftool/ExifTool.h"
 #include "search/MetadataReader.h"
 #include "support/FakePlatform.h"
@@ -315,6 +316,7 @@ private slots:
 
     void theAccessTimeReadsAsExiftoolWritesIt_data()
     {
+        // Whole hours, half an hour (Kolkata), three quarters (Chatham), daylight saving time.
         QTest::addColumn<QByteArray>("zone");
         QTest::newRow("UTC") << QByteArray("UTC");
         QTest::newRow("New York") << QByteArray("America/New_York");
@@ -343,6 +345,19 @@ private slots:
                        {"-time", QString::number(seconds * 1000000000LL)});
             QVERIFY(ours.waitForFinished(30000));
             QCOMPARE(ours.readAllStandardOutput(), exiftool.readAllStandardOutput());
+            // A dump kept from a run in UTC, served in this zone: all three file times read
+            // as exiftool now prints them (this program looks first, as exiftool's own read
+            // may move the access time).
+            QProcess served;
+            served.setProcessEnvironment(environment);
+            served.start(QCoreApplication::applicationFilePath(), {"-fresh", image});
+            QVERIFY(served.waitForFinished(30000));
+            QProcess printed;
+            printed.setProcessEnvironment(environment);
+            printed.start("exiftool", {"-s3", "-FileModifyDate", "-FileAccessDate",
+                                       "-FileInodeChangeDate", image});
+            QVERIFY(printed.waitForFinished(30000));
+            QCOMPARE(served.readAllStandardOutput(), printed.readAllStandardOutput());
         }
         // The line of a kept dump is brought up to date, nothing else.
         const QByteArray dump = "File Name : a.jpg\nFile Access Date/Time           : 2001:01:01 "
@@ -377,6 +392,18 @@ int main(int argc, char** argv)
         for (const QString& name : folder.entryList({"*.jpg"}, QDir::Files, QDir::Name)) {
             reader.prefetch(program, folder.filePath(name));
             reader.read(program, folder.filePath(name), {});
+        }
+        return 0;
+    }
+    if (mode == "-fresh" && argc == 3) {
+        const QByteArray kept = "File Name : a.jpg\n"
+                                "File Modification Date/Time     : 2001:01:01 00:00:00+00:00\n"
+                                "File Access Date/Time           : 2001:01:01 00:00:00+00:00\n"
+                                "File Inode Change Date/Time     : 2001:01:01 00:00:00+00:00\n";
+        const FileStamp stamp = LocalFileSystem().stamp(QString::fromLocal8Bit(argv[2]));
+        for (const QByteArray& line : withFileTimes(kept, stamp).split('\n')) {
+            if (line.contains("Date/Time"))
+                std::printf("%s\n", line.mid(line.indexOf(": ") + 2).constData());
         }
         return 0;
     }

@@ -457,6 +457,24 @@ private slots:
         QCOMPARE(texts[1], QStringLiteral("Done."));
     }
 
+    void anOutputFileThatCannotBeMadeIsNoMissingExiftool()
+    {
+        // A folder where the one-shot way's output file belongs: each image says so on its
+        // own line, and the run goes on to "Done.".
+        Window w;
+        w.run.setOneShot(true);
+        QVERIFY(QDir().mkpath(w.run.exifTool().dumpFile() + "/in-the-way"));
+        w.search({samplesFolder() + "/Garden_party.jpg", samplesFolder() + "/Old_bridge.jpg"},
+                 "kodak");
+        const QStringList texts = w.fake.messages.texts();
+        QCOMPARE(texts.size(), 3);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY2(texts[i].startsWith("The output file cannot be opened: "), qPrintable(texts[i]));
+            QVERIFY(texts[i].contains("PushButton1_Click at line 144"));
+        }
+        QCOMPARE(texts[2], QStringLiteral("Done."));
+    }
+
     void specialFilesGiveNoRowsAndTheRunEnds()
     {
         // A link to a device and a FIFO, named like images: never handed to exiftool, in the

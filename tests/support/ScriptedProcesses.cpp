@@ -43,6 +43,7 @@ private:
     {
         m_ended = true;
         if (m_answer.folderOutput) {
+            QFile::remove(m_outputFile);
             QDir().mkpath(m_outputFile);
             return;
         }

@@ -20,6 +20,9 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QIcon>
+#include <QShortcut>
+
+#include <algorithm>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -29,6 +32,13 @@
 #include <QUrl>
 
 #include <utility>
+
+// The icon lives in this static library's resources: naming their initialiser keeps them in the
+// program, which would otherwise drop them as unused.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace tagsifter {
 
@@ -90,6 +100,7 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
                           Qt::WindowCloseButtonHint),
       m_platform(platform), m_applicationFolder(std::move(applicationFolder))
 {
+    initResources();
     createControls();
 
     m_editor =
@@ -119,8 +130,11 @@ void Form1::createControls()
     setFixedSize(twipsToPixels(8040), twipsToPixels(9420));
     setFont(arial(9));
     setAutoFillBackground(true);
+    // The designed white background with the designed dark text, whatever the desktop's theme:
+    // a dark theme's light text would not read on it.
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
     setPalette(white);
     setMouseTracking(true);
     installEventFilter(this);
@@ -156,6 +170,7 @@ void Form1::createLists()
            "out of window to reveal full names."));
     // Item views put no tool tip on the accessibility bus: a screen reader hears it this way.
     m_listView1->setAccessibleDescription(m_listView1->toolTip());
+    m_listView1->setAccessibleName(tr("Image files to search"));
 
     m_listView2 = new ListView(this);
     m_listView2->setObjectName(QStringLiteral("ListView2"));
@@ -164,6 +179,7 @@ void Form1::createLists()
     m_listView2->setToolTip(tr("Double-click item to remove it. Move | line to right and out of "
                                "window to reveal full names."));
     m_listView2->setAccessibleDescription(m_listView2->toolTip());
+    m_listView2->setAccessibleName(tr("Search results"));
     connect(m_listView2, &ListView::mouseMoved, this, [this] { pointerReset(); });
 }
 
@@ -183,6 +199,8 @@ void Form1::createSearchBox()
     m_text1->setGeometry(twipsRect(240, 300, 7320, 345));
     m_text1->setMouseTracking(true);
     m_text1->installEventFilter(this);
+    // Enter in the search box is a click on "Start Finding" ("Stop" during a run).
+    connect(m_text1, &QLineEdit::returnPressed, this, [this] { m_pushButton[1]->click(); });
 }
 
 void Form1::createProgressBar()
@@ -195,6 +213,7 @@ void Form1::createProgressBar()
     m_progressBar1->setTextVisible(true);
     m_progressBar1->setAlignment(Qt::AlignCenter);
     m_progressBar1->setFormat(SearchView::idleText());
+    m_progressBar1->setAccessibleName(SearchView::idleText());
 }
 
 void Form1::setTabOrder()
@@ -227,6 +246,9 @@ void Form1::showProgress(int value, const QString& text)
 {
     m_progressBar1->setValue(value);
     m_progressBar1->setFormat(text);
+    // A screen reader hears the text ("Processing: NAME"), not only the percentage.
+    if (m_progressBar1->accessibleName() != text)
+        m_progressBar1->setAccessibleName(text);
 }
 
 void Form1::connectButtons()
@@ -235,6 +257,9 @@ void Form1::connectButtons()
         connect(m_pushButton[number], &QPushButton::clicked, this, handler);
     };
     on(1, [this] { m_searchRun->PushButton1_Click(); });
+    // F1 shows Help, as everywhere on the desktop.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, m_pushButton[12], &QPushButton::click);
     on(2, [this] { m_textExport->PushButton2_Click(); });
     on(3, [this] { m_adder->PushButton3_Click(); });
     on(4, [this] { m_adder->PushButton4_Click(); });
@@ -309,6 +334,7 @@ void Form1::ApplySkin()
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
     QPalette skinned = palette();
     skinned.setColor(QPalette::Window, buttonFace);
+    skinned.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::ButtonText));
     setPalette(skinned);
     m_frame2->setPalette(skinned);
     QFile file(skinFile);
@@ -326,8 +352,13 @@ void Form1::RandomWebSiteVisit()
 void Form1::centreOnScreen()
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Centred, but never above or left of the available area: at a large scale the window
+        // may not fit, and its caption and top must stay reachable.
+        const QRect available = screen->availableGeometry();
         QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
+        frame.moveCenter(available.center());
+        frame.moveTop(std::max(frame.top(), available.top()));
+        frame.moveLeft(std::max(frame.left(), available.left()));
         move(frame.topLeft());
     }
 }

@@ -72,6 +72,8 @@ int runWindow(int argc, char* argv[], const QStringList& paths)
 {
     QApplication app(argc, argv);
     describe(app);
+    // Docks and Wayland compositors match the window to its menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.brimvale.Tagsifter"));
     tagsifter::QtPlatform services;
     tagsifter::Form1 window(services.platform(), tagsifter::applicationFolder());
     services.setOwner(&window);

@@ -20,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QScreen>
+
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -154,6 +157,106 @@ private slots:
         QCOMPARE(files.count(), 0);
         QCOMPARE(results.count(), 0);
         QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void theIconIsTheProgramsOwn()
+    {
+        // The icon's pixels, not only an icon object: its resource must be in the program.
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        const QImage shown = form.windowIcon().pixmap(64, 64).toImage().convertToFormat(
+            QImage::Format_ARGB32);
+        QVERIFY(!shown.isNull());
+        const QImage expected =
+            QImage(QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/tagsifter.png"))
+                .scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(QImage::Format_ARGB32);
+        int opaque = 0;
+        for (int y = 0; y < shown.height(); y += 4) {
+            for (int x = 0; x < shown.width(); x += 4) {
+                const QColor a = shown.pixelColor(x, y), b = expected.pixelColor(x, y);
+                QVERIFY(std::abs(a.red() - b.red()) < 40 && std::abs(a.alpha() - b.alpha()) < 40);
+                opaque += a.alpha() > 128;
+            }
+        }
+        QVERIFY(opaque > 10);
+    }
+
+    void keysOfTheDesktop()
+    {
+        // Enter in the search box starts the search (and stops it during a run); F1 is Help.
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.searchBox().setFocus();
+        form.searchBox().setText("kodak");
+        QTest::keyClick(&form.searchBox(), Qt::Key_Return);
+        QCOMPARE(fake.messages.texts(), QStringList({"No folders added."}));
+        QTest::keyClick(&form.searchBox(), Qt::Key_F1);
+        QCOMPARE(fake.messages.shown.size(), 2);
+        QVERIFY(fake.messages.texts().last().contains("brimvale"));
+    }
+
+    void readableInADarkTheme()
+    {
+        // A dark theme gives light text; on the designed white background the text is dark.
+        const QPalette saved = QApplication::palette();
+        QPalette dark = saved;
+        dark.setColor(QPalette::Window, QColor("#232629"));
+        dark.setColor(QPalette::WindowText, QColor("#EFF0F1"));
+        QApplication::setPalette(dark);
+        {
+            FakePlatform fake;
+            AppFolder folder(false, false);
+            Form1 form(fake.platform(), folder.path());
+            form.Form_Load();
+            for (QWidget* widget : {static_cast<QWidget*>(&form), form.control("Frame2")}) {
+                const QColor text = widget->palette().color(QPalette::WindowText);
+                const QColor background = widget->palette().color(QPalette::Window);
+                QCOMPARE(background, QColor(Qt::white));
+                QVERIFY2(text.lightness() < 100, qPrintable(text.name()));
+            }
+        }
+        QApplication::setPalette(saved);
+    }
+
+    void theWindowStaysOnTheScreen()
+    {
+        // Run with QT_SCALE_FACTOR=2 (tst_form1_scaled): the screen is then lower than the
+        // window, whose top and left stay in view and whose size stays as designed.
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        if (available.height() >= form.height())
+            QSKIP("the window fits this screen: run with QT_SCALE_FACTOR=2");
+        QVERIFY(form.frameGeometry().top() >= available.top());
+        QVERIFY(form.frameGeometry().left() >= available.left());
+        QCOMPARE(form.size(), QSize(536, 628));
+    }
+
+    void screenReadersHearNamesAndProgress()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        const auto spoken = [](QWidget* widget, QAccessible::Text what) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+            return face ? face->text(what) : QString();
+        };
+        QCOMPARE(spoken(form.control("ListView1"), QAccessible::Name), QString("Image files to search"));
+        QCOMPARE(spoken(form.control("ListView2"), QAccessible::Name), QString("Search results"));
+        form.showProgress(40, "Processing: a.jpg");
+        QCOMPARE(spoken(&form.progressBar(), QAccessible::Name), QString("Processing: a.jpg"));
+        form.showProgress(0, "Progress Bar");
+        QCOMPARE(spoken(&form.progressBar(), QAccessible::Name), QString("Progress Bar"));
     }
 
     void tabOrder()

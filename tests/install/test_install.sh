@@ -52,8 +52,12 @@ for file in bin/tagsifter share/tagsifter/HAND-M.CUR share/tagsifter/drag.ico \
 done
 grep -q '^Exec=tagsifter %F$' "$root/share/applications/example.brimvale.Tagsifter.desktop" ||
     fail "the desktop entry does not pass the files to open"
-grep -q '^MimeType=image/jpeg;inode/directory;$' \
-    "$root/share/applications/example.brimvale.Tagsifter.desktop" || fail "no MimeType"
+# Offered for images only: a program that takes folders becomes their handler on a desktop
+# without a file manager.
+grep -q '^MimeType=image/jpeg;$' \
+    "$root/share/applications/example.brimvale.Tagsifter.desktop" || fail "not offered for images only"
+grep -q '^StartupWMClass=Tagsifter$' \
+    "$root/share/applications/example.brimvale.Tagsifter.desktop" || fail "no StartupWMClass"
 man -l "$root/share/man/man1/tagsifter.1" >/dev/null 2>&1 || fail "the manual page does not format"
 [ "$(ls "$root/share/tagsifter/Samples" | wc -l)" -ge 5 ] || fail "the samples are not installed"
 # The program itself starts without LibreOffice; the module, installed beside it, loads.

@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -393,6 +395,93 @@ private slots:
         ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished(10000));
         QTRY_VERIFY_WITH_TIMEOUT(!processWith(real), 10000);
+    }
+
+    void outputOptions_data()
+    {
+        // Over the samples for "kodak": three images with hits, four hits in all.
+        const QByteArray s = QFile::encodeName(samplesFolder()) + "/";
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("-l") << QStringList{"-l"}
+                            << s + "Garden_party.jpg\n" + s + "Harbour_at_dawn.jpg\n" + s +
+                                   "Old_bridge.jpg\n";
+        QTest::newRow("--files-with-matches --null")
+            << QStringList{"--files-with-matches", "--null"}
+            << s + "Garden_party.jpg" + '\0' + s + "Harbour_at_dawn.jpg" + '\0' + s +
+                   "Old_bridge.jpg" + '\0';
+        QTest::newRow("-c") << QStringList{"-c"}
+                            << QByteArray("6 images searched, 3 with hits, 4 hits\n");
+        QTest::newRow("--count, two extensions")
+            << QStringList{"--count", "--extension", "jpg", "--extension", "JPEG"}
+            << QByteArray("6 images searched, 3 with hits, 4 hits\n");
+    }
+
+    void outputOptions()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, out);
+        const Run run = runTagsifter(QStringList{"find"} + options + QStringList{"kodak", samplesFolder()});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, out);
+    }
+
+    void jsonLinesAreTheHits()
+    {
+        const Run run = runTagsifter({"find", "--json", "kodak", samplesFolder()});
+        QCOMPARE(run.status, 0);
+        QList<QStringList> rows;
+        for (const QByteArray& line : run.out.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject hit = QJsonDocument::fromJson(line).object();
+            rows.append({hit.value("path").toString(), hit.value("tag").toString(),
+                         hit.value("value").toString()});
+        }
+        QCOMPARE(rows, windowRows({samplesFolder()}, "kodak"));
+    }
+
+    void extensionsGivenTwiceFindBoth()
+    {
+        QTemporaryDir dir;
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/b.jpeg");
+        const Run one = runTagsifter({"find", "-l", "kodak", dir.path()});
+        QCOMPARE(one.out.count('\n'), 1);
+        const Run both =
+            runTagsifter({"find", "-l", "--extension", "jpg", "--extension", "jpeg", "kodak", dir.path()});
+        QCOMPARE(both.out, QFile::encodeName(dir.path()) + "/a.jpg\n" +
+                               QFile::encodeName(dir.path()) + "/b.jpeg\n");
+    }
+
+    void pathsFromAFileOrStandardInput()
+    {
+        QTemporaryDir dir;
+        const QByteArray list = QFile::encodeName(samplesFolder()) + "/Old_bridge.jpg\n" +
+                                QFile::encodeName(samplesFolder()) + "/Garden_party.jpg\n";
+        writeFile(dir.path() + "/list.txt", list);
+        const Run fromFile = runTagsifter({"find", "-l", "--files-from", dir.path() + "/list.txt", "kodak"});
+        QCOMPARE(fromFile.status, 0);
+        QCOMPARE(fromFile.out, list);
+        QProcess program;
+        program.setProcessEnvironment(terminal());
+        program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter", {"find", "-l", "--files-from", "-", "kodak"});
+        QVERIFY(program.waitForStarted());
+        program.write(list);
+        program.closeWriteChannel();
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.readAllStandardOutput(), list);
+        const Run missing = runTagsifter({"find", "--files-from", dir.path() + "/none.txt", "kodak"});
+        QCOMPARE(missing.status, 2);
+        QVERIFY(missing.err.startsWith("tagsifter: " + QFile::encodeName(dir.path()) + "/none.txt: "));
+    }
+
+    void helpOfTheSearch()
+    {
+        const Run help = runTagsifter({"find", "--help"});
+        QCOMPARE(help.status, 0);
+        QCOMPARE(QString::fromUtf8(help.out), CommandLine::findHelp());
     }
 
     void aReaderThatGoesEndsItQuietly()

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace tagsifter;
@@ -87,6 +89,34 @@ private slots:
         QVERIFY(late.count);
         QCOMPARE(late.extensions, QStringList({"jpg"}));
         QCOMPARE(late.paths, QStringList({"d"}));
+    }
+
+    void theManualPageNamesWhatTheHelpNames()
+    {
+        // The manual page is written by hand: every option of either help is in it, and its
+        // escapes print as the program writes them.
+        QFile page(TAGSIFTER_SOURCE_DIR "/resources/man/tagsifter.1");
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QString manual = QString::fromUtf8(page.readAll());
+        QVERIFY(manual.contains("written as \\et, \\er, \\en or \\e\\e;"));
+        manual.replace("\\-", "-");
+        const QRegularExpression option("(?:^|[ ,])(--?[a-z0-9][a-z-]*)");
+        for (const QString& help : {CommandLine::help(), CommandLine::findHelp()}) {
+            for (const QString& line : help.split('\n')) {
+                if (!line.startsWith("  "))
+                    continue;
+                auto it = option.globalMatch(line.section("  ", 1, 1).trimmed().isEmpty()
+                                                 ? line
+                                                 : line.left(26));
+                while (it.hasNext()) {
+                    const QString name = it.next().captured(1);
+                    QVERIFY2(manual.contains(name), qPrintable(name));
+                }
+            }
+        }
+        for (const char* section : {".SH ENVIRONMENT", ".SH FILES", "XDG_CACHE_HOME",
+                                    "XDG_CONFIG_HOME", "TMPDIR", "dumps.sqlite"})
+            QVERIFY2(manual.contains(QLatin1String(section)), section);
     }
 
     void helpNamesEveryOption()

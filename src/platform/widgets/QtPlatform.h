@@ -85,7 +85,8 @@ private:
 /// LibreOffice Calc when the module that drives it is found in one of `folders` and loads (it
 /// needs LibreOffice's libraries), else a service whose probe says that none is available.
 std::unique_ptr<SpreadsheetService> loadSpreadsheetService(const QStringList& folders);
-/// The same, looking beside the executable and in the installed lib/tagsifter folder.
+/// The same, looking beside the executable and in the installed module folder
+/// (lib/ARCHITECTURE/tagsifter, or lib/tagsifter).
 std::unique_ptr<SpreadsheetService> makeSpreadsheetService();
 
 } // namespace tagsifter

@@ -14,7 +14,14 @@ using MakeSpreadsheet = SpreadsheetService* (*)();
 std::unique_ptr<SpreadsheetService> loadSpreadsheetService(const QStringList& folders)
 {
     // The Calc export is a module of its own: it needs LibreOffice's libraries, and the program
-    // must start without them.
+    // must start without them. Those libraries find their own private ones only when they are
+    // loaded from LibreOffice's program folder, so they are loaded from there first, for all.
+    for (const char* name : {"libuno_sal.so.3", "libuno_cppu.so.3", "libuno_cppuhelpergcc3.so.3"}) {
+        QLibrary uno(QStringLiteral(TAGSIFTER_LIBREOFFICE_PROGRAM_DIR "/") + QLatin1String(name));
+        uno.setLoadHints(QLibrary::ExportExternalSymbolsHint);
+        if (!uno.load())
+            break;
+    }
     for (const QString& folder : folders) {
         QLibrary module(folder + QStringLiteral("/tagsifter-calc"));
         if (!module.load())
@@ -30,7 +37,8 @@ std::unique_ptr<SpreadsheetService> loadSpreadsheetService(const QStringList& fo
 std::unique_ptr<SpreadsheetService> makeSpreadsheetService()
 {
     const QString beside = QCoreApplication::applicationDirPath();
-    return loadSpreadsheetService({beside, beside + QStringLiteral("/../lib/tagsifter")});
+    return loadSpreadsheetService(
+        {beside, beside + QStringLiteral("/../" TAGSIFTER_MODULE_DIR), beside + QStringLiteral("/../lib/tagsifter")});
 }
 
 } // namespace tagsifter

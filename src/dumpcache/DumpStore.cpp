@@ -305,6 +305,56 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
     return dump;
 }
 
+qint64 DumpStore::rowEstimate()
+{
+    if (!m_usable)
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    return query.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM dumps")) && query.next()
+               ? query.value(0).toLongLong()
+               : 0;
+}
+
+std::optional<QByteArray> DumpStore::inflate(const QByteArray& compressed)
+{
+    return inflated(compressed);
+}
+
+void DumpStore::scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,
+                     const std::function<void(int index, QByteArray compressed)>& found)
+{
+    if (!m_usable || m_tool.isEmpty() || wanted.isEmpty())
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT path, size, mtime, ctime, inode, device, used, dump "
+                                 "FROM dumps WHERE tool = ?"));
+    query.addBindValue(m_tool);
+    if (!query.exec()) {
+        failed(query);
+        return;
+    }
+    // What was used in the last day is not marked again: the order of going is kept well
+    // enough, without a write for every image of a large library.
+    const qint64 recently = QDateTime::currentMSecsSinceEpoch() - 24LL * 3600 * 1000;
+    while (query.next()) {
+        const QByteArray path = query.value(0).toByteArray();
+        const auto it = wanted.constFind(path);
+        if (it == wanted.cend())
+            continue;
+        const FileStamp& stamp = it->second;
+        if (query.value(1).toLongLong() != stamp.size ||
+            query.value(2).toLongLong() != stamp.modifiedNs ||
+            query.value(3).toLongLong() != stamp.changedNs ||
+            query.value(4).toULongLong() != stamp.inode ||
+            query.value(5).toULongLong() != stamp.device)
+            continue;
+        if (query.value(6).toLongLong() < recently)
+            m_used.push_back(path);
+        found(it->first, query.value(7).toByteArray());
+    }
+}
+
 void DumpStore::insert(const QString& path, const FileStamp& stamp, const QByteArray& dump,
                        const QString& tool)
 {

@@ -3,9 +3,11 @@
 #include "core/FileStamp.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QElapsedTimer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,6 +59,16 @@ public:
 
     bool isUsable() const { return m_usable; }
     std::optional<QByteArray> find(const QString& path, const FileStamp& stamp);
+    /// Reads the file once from end to end, in its own order, and hands `found` the compressed
+    /// dump of each of `wanted` (path bytes to the index of the image and its stamp now) that is
+    /// kept under that stamp for the exiftool set with setTool: how a search over a whole
+    /// library reads it, instead of one query an image.
+    void scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,
+              const std::function<void(int index, QByteArray compressed)>& found);
+    /// About how many dumps the file holds (its largest row number), at once.
+    qint64 rowEstimate();
+    /// A dump as scan hands it, made readable again; none when it is damaged. Any thread.
+    static std::optional<QByteArray> inflate(const QByteArray& compressed);
     /// Files the dump of `path` under the exiftool set with setTool, or under `tool` when given.
     void insert(const QString& path, const FileStamp& stamp, const QByteArray& dump,
                 const QString& tool = QString());

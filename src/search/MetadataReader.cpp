@@ -1,7 +1,11 @@
 #include "MetadataReader.h"
 
 #include "core/DumpParser.h"
+#include "core/TextPrefilter.h"
 #include "exiftool/ToolIdentity.h"
+#include "platform/FileNames.h"
+
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -270,6 +274,75 @@ void MetadataReader::dispatch(const QString& program)
         m_queued.remove(path);
         session->request(path, stampOf(path));
     }
+}
+
+std::vector<std::optional<QList<TagValue>>>
+MetadataReader::sweep(const QString& program, const QStringList& paths, const QString& text)
+{
+    std::vector<std::optional<QList<TagValue>>> results(static_cast<size_t>(paths.size()));
+    if (program != m_program)
+        checkTool(program);
+    DumpStore* store = storeFor();
+    if (!store || m_version.isEmpty())
+        return results;
+    // A pass reads every dump of the file; a query reads one. For a few images of a large
+    // file the queries are quicker.
+    const qint64 rows = store->rowEstimate();
+    if (paths.size() < kSweepMinimum || paths.size() * kSweepShare < rows)
+        return results;
+    std::vector<FileStamp> stamps(static_cast<size_t>(paths.size()));
+    QHash<QByteArray, std::pair<int, FileStamp>> wanted;
+    wanted.reserve(paths.size());
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString& path = paths.at(i);
+        if (path.isEmpty())
+            continue;
+        const FileStamp stamp = stampOf(path);
+        stamps[static_cast<size_t>(i)] = stamp;
+        if (stamp.kind == FileStamp::Kind::Regular)
+            wanted.insert(encodeFileName(path), {i, stamp});
+    }
+    const TextPrefilter filter(text);
+    const bool timesFirst = filter.mayMatchTimes();
+    struct Found
+    {
+        int index;
+        QByteArray compressed;
+    };
+    std::vector<Found> batch;
+    const auto searchBatch = [&] {
+        // Inflated, ruled out on its bytes or decoded and matched, on every core; the rows
+        // are the ones a read of the image would give.
+        QtConcurrent::blockingMap(batch, [&](Found& found) {
+            std::optional<QByteArray> bytes = DumpStore::inflate(found.compressed);
+            found.compressed.clear();
+            if (!bytes)
+                return;
+            const FileStamp& stamp = stamps[static_cast<size_t>(found.index)];
+            if (timesFirst)
+                bytes = withFileTimes(*bytes, stamp);
+            QList<TagValue> hits;
+            if (filter.mayContain(*bytes)) {
+                const QString dump =
+                    QString::fromUtf8(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
+                hits = matchingEntries(dump, text);
+            }
+            results[static_cast<size_t>(found.index)] = std::move(hits);
+        });
+        batch.clear();
+    };
+    store->scan(wanted, [&](int index, QByteArray compressed) {
+        batch.push_back({index, std::move(compressed)});
+        if (static_cast<int>(batch.size()) >= kSweepBatch)
+            searchBatch();
+    });
+    searchBatch();
+    // The images known here are not read ahead by the search.
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (results[i])
+            m_lookedAhead.insert(paths.at(static_cast<int>(i)));
+    }
+    return results;
 }
 
 void MetadataReader::warmUp(const QString& program, int images)

@@ -2,6 +2,7 @@
 
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
+#include "core/DumpParser.h"
 #include "exiftool/ExifSession.h"
 #include "exiftool/ExifTool.h"
 #include "core/Platform.h"
@@ -35,6 +36,13 @@ public:
     /// looked at: then the sessions end and the memory is forgotten, and the cache file
     /// serves the new one. A search does this as it starts.
     void checkTool(const QString& program);
+    /// What the cache file already holds for `paths` (as they are now), searched for `text` in
+    /// one pass over the file, on every core: for each path known there, its hits (maybe
+    /// none); nothing for the others, which are read as ever. Done only when the paths are
+    /// enough of the file for one pass to beat a query each.
+    std::vector<std::optional<QList<TagValue>>> sweep(const QString& program,
+                                                      const QStringList& paths,
+                                                      const QString& text);
     /// Starts sessions for a list of `images`, up to one per core, before anything is asked.
     void warmUp(const QString& program, int images);
     /// Starts reading `path` in the background unless it is known or under way. An image is
@@ -53,6 +61,11 @@ public:
     /// How many images to ask for ahead of the one searched: enough that the other sessions
     /// go on while one reads a slow image, few enough that their dumps stay in memory.
     int readAhead() const { return 8 * kDepth * m_sessionCount; }
+    /// A sweep needs this many images, and at least one image in this many rows of the file.
+    static constexpr int kSweepMinimum = 64;
+    static constexpr int kSweepShare = 20;
+    /// Dumps searched together on the cores.
+    static constexpr int kSweepBatch = 512;
     /// Requests written to a session before its first is answered.
     static constexpr int kDepth = 2;
     /// A read that waits this long shows its image's name (as often as a run shows its

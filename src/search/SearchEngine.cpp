@@ -165,6 +165,14 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
         return path.isEmpty() || path.startsWith(QLatin1Char('/')) ? path
                                                                    : here + QLatin1Char('/') + path;
     };
+    // Images already in the cache file are searched in one pass over it.
+    QStringList absolutes;
+    absolutes.reserve(count);
+    for (int i = 1; i <= count; ++i)
+        absolutes.append(pathAt(i));
+    std::vector<std::optional<QList<TagValue>>> swept;
+    if (!m_oneShot)
+        swept = m_reader.sweep(program, absolutes, request.text);
     bool wasStopped = false;
     for (int i = 1; i <= count; ++i) {
         m_platform.events->yieldSometimes();
@@ -173,7 +181,19 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
             break;
         }
         const QString& path = images.at(i - 1);
-        const QString absolute = pathAt(i);
+        const QString absolute = absolutes.at(i - 1);
+        if (static_cast<size_t>(i - 1) < swept.size() && swept[static_cast<size_t>(i - 1)]) {
+            QList<TagValue>& hits = *swept[static_cast<size_t>(i - 1)];
+            ++outcome.imagesSearched;
+            sink.progress(i, count);
+            if (!hits.isEmpty()) {
+                ++outcome.imagesWithHits;
+                outcome.hits += hits.size();
+                sink.found(path, hits);
+                hits = {};
+            }
+            continue;
+        }
         Dump dump;
         try {
             dump = readImage(program, i, count, pathAt, DumpProgress());

@@ -74,8 +74,10 @@ void SearchRun::PushButton1_Click()
     report.line(118, [&] { program = exifTool().EnsureExifTool(); });
     bool exiftoolMissing = program.isEmpty();
     // An exiftool or configuration changed since the last run never gives old rows.
-    if (!exiftoolMissing && !m_engine.oneShot())
+    if (!exiftoolMissing && !m_engine.oneShot()) {
         reader().checkTool(program);
+        sweepCache(program, searchText);
+    }
     // Every image's read needs the temp folder: one that cannot be made is reported once, at
     // its first use, and ends the run instead of failing image after image.
     if (!exiftoolMissing && !report.value(
@@ -165,6 +167,12 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         return false;
     if (path.isEmpty())
         return true;
+    // An image found in the cache file's pass gives its rows at once.
+    if (const auto swept = m_swept.find(path); swept != m_swept.end()) {
+        for (const TagValue& entry : std::as_const(swept.value()))
+            m_foundRows.push_back({path, {entry.tag, entry.value}});
+        return true;
+    }
     DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
     // Every button acts on the list as it stands: the rows found so far are in it before
     // anything can run.
@@ -202,9 +210,26 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     return true;
 }
 
+void SearchRun::sweepCache(const QString& program, const QString& searchText)
+{
+    m_swept.clear();
+    const ListModel& files = *m_controls.fileList;
+    QStringList paths;
+    paths.reserve(files.count());
+    for (int i = 1; i <= files.count(); ++i)
+        paths.append(files.text(i));
+    std::vector<std::optional<QList<TagValue>>> found =
+        reader().sweep(program, paths, searchText);
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (found[i])
+            m_swept.insert(paths.at(static_cast<int>(i)), std::move(*found[i]));
+    }
+}
+
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
     m_inProgress = false;
+    m_swept.clear();
     m_engine.finish();
     report.line(202, [&] { m_controls.view->setRunning(false); });
     report.line(204, [&] { m_stop = true; });

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -71,6 +72,8 @@ private:
     bool searchImage(ErrorReport& report, int i, const QString& program, const QString& searchText,
                      bool& exiftoolMissing);
     void finish(ErrorReport& report, bool showDone);
+    /// Searches the images of the list that the cache file holds in one pass over it.
+    void sweepCache(const QString& program, const QString& searchText);
     /// Adds the rows of the images finished since the last yield, in one step.
     void addFoundRows();
     /// The sessions start as soon as the file list gets rows: the user is about to search.
@@ -86,6 +89,8 @@ private:
     int m_showIntervalMs = kShowIntervalMs;
     QElapsedTimer m_sinceShown;
     std::vector<ListModel::Row> m_foundRows;
+    /// The hits of the images the cache file's pass found, by path, for the run in progress.
+    QHash<QString, QList<TagValue>> m_swept;
     bool m_warmUpDue = false;
     /// Owns the connections to the file list, so none outlives the run.
     QObject m_context;

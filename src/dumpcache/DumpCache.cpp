@@ -15,6 +15,12 @@ std::optional<QByteArray> DumpCache::find(const QString& path, const FileStamp& 
     return m_entries.front().dump;
 }
 
+bool DumpCache::contains(const QString& path, const FileStamp& stamp) const
+{
+    const auto it = m_index.constFind(path);
+    return it != m_index.cend() && (*it)->stamp == stamp;
+}
+
 void DumpCache::insert(const QString& path, const FileStamp& stamp, QByteArray dump)
 {
     const auto at = m_index.find(path);

@@ -23,6 +23,8 @@ public:
     /// The dump of `path` if it was read under `stamp`.
     std::optional<QByteArray> find(const QString& path, const FileStamp& stamp);
     void insert(const QString& path, const FileStamp& stamp, QByteArray dump);
+    /// True when the dump of `path` read under `stamp` is kept; it does not count as a use.
+    bool contains(const QString& path, const FileStamp& stamp) const;
     void clear();
     qint64 bytes() const { return m_bytes; }
     int count() const { return static_cast<int>(m_entries.size()); }

@@ -321,14 +321,17 @@ std::optional<QByteArray> DumpStore::inflate(const QByteArray& compressed)
 }
 
 void DumpStore::scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,
-                     const std::function<void(int index, QByteArray compressed)>& found)
+                     const std::function<void(int index, QByteArray compressed)>& found,
+                     bool withDumps)
 {
     if (!m_usable || m_tool.isEmpty() || wanted.isEmpty())
         return;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT path, size, mtime, ctime, inode, device, used, dump "
-                                 "FROM dumps WHERE tool = ?"));
+    query.prepare(withDumps ? QStringLiteral("SELECT path, size, mtime, ctime, inode, device, "
+                                             "used, dump FROM dumps WHERE tool = ?")
+                            : QStringLiteral("SELECT path, size, mtime, ctime, inode, device, "
+                                             "used FROM dumps WHERE tool = ?"));
     query.addBindValue(m_tool);
     if (!query.exec()) {
         failed(query);
@@ -349,6 +352,10 @@ void DumpStore::scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,
             query.value(4).toULongLong() != stamp.inode ||
             query.value(5).toULongLong() != stamp.device)
             continue;
+        if (!withDumps) {
+            found(it->first, QByteArray());
+            continue;
+        }
         if (query.value(6).toLongLong() < recently)
             m_used.push_back(path);
         found(it->first, query.value(7).toByteArray());

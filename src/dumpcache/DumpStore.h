@@ -63,8 +63,11 @@ public:
     /// dump of each of `wanted` (path bytes to the index of the image and its stamp now) that is
     /// kept under that stamp for the exiftool set with setTool: how a search over a whole
     /// library reads it, instead of one query an image.
+    /// Without `withDumps`, only which are kept is told (an empty dump each), which reads
+    /// little of the file.
     void scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,
-              const std::function<void(int index, QByteArray compressed)>& found);
+              const std::function<void(int index, QByteArray compressed)>& found,
+              bool withDumps = true);
     /// About how many dumps the file holds (its largest row number), at once.
     qint64 rowEstimate();
     /// A dump as scan hands it, made readable again; none when it is damaged. Any thread.

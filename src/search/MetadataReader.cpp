@@ -160,8 +160,14 @@ void MetadataReader::flushStore()
 
 void MetadataReader::enqueue(const QString& path, bool first)
 {
-    if (m_queued.contains(path))
+    if (m_queued.contains(path)) {
+        // Asked for now: it goes before what is read in the background.
+        if (first) {
+            m_queue.erase(std::find(m_queue.begin(), m_queue.end(), path));
+            m_queue.push_front(path);
+        }
         return;
+    }
     m_queued.insert(path);
     if (first)
         m_queue.push_front(path);
@@ -345,6 +351,32 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
     return results;
 }
 
+void MetadataReader::readInBackground(const QString& program, const QStringList& paths)
+{
+    if (program != m_program)
+        checkTool(program);
+    QHash<QByteArray, std::pair<int, FileStamp>> unknown;
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString& path = paths.at(i);
+        if (path.isEmpty() || m_queued.contains(path) || !ExifTool::fitsArgumentFile(path))
+            continue;
+        const FileStamp stamp = stampOf(path);
+        if (stamp.kind == FileStamp::Kind::Regular && !m_memory.contains(path, stamp))
+            unknown.insert(encodeFileName(path), {i, stamp});
+    }
+    // What the cache file holds is not read again; one look at it tells.
+    std::vector<bool> kept(static_cast<size_t>(paths.size()));
+    if (DumpStore* store = storeFor(); store && !m_version.isEmpty())
+        store->scan(unknown, [&](int index, QByteArray) { kept[static_cast<size_t>(index)] = true; },
+                    false);
+    for (int i = 0; i < paths.size(); ++i) {
+        const auto it = unknown.constFind(encodeFileName(paths.at(i)));
+        if (it != unknown.cend() && it->first == i && !kept[static_cast<size_t>(i)])
+            enqueue(paths.at(i), false);
+    }
+    dispatch(program);
+}
+
 void MetadataReader::warmUp(const QString& program, int images)
 {
     checkTool(program);
@@ -432,7 +464,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     // A name that an argument file cannot carry is never asked of a session.
     if (!ExifTool::fitsArgumentFile(path))
         return readOneShot(path, stamp, std::move(progress), report);
-    if (!underWay) {
+    if (!underWay || m_queued.contains(path)) {
         m_failures.remove(path);
         enqueue(path, true);
     }

@@ -43,6 +43,10 @@ public:
     std::vector<std::optional<QList<TagValue>>> sweep(const QString& program,
                                                       const QStringList& paths,
                                                       const QString& text);
+    /// Reads `paths` (the file list, in its order) through the sessions while the user is still
+    /// typing: what they answer is kept in memory and in the cache file, so that the search
+    /// finds it there. Images known already are left out. It ends with the read-ahead.
+    void readInBackground(const QString& program, const QStringList& paths);
     /// Starts sessions for a list of `images`, up to one per core, before anything is asked.
     void warmUp(const QString& program, int images);
     /// Starts reading `path` in the background unless it is known or under way. An image is
@@ -85,6 +89,8 @@ public:
     /// Writes the dumps read since the last batch to the cache file.
     void flushStore();
     DumpCache& memory() { return m_memory; }
+    /// Images waiting to be asked of a session.
+    int queuedCount() const { return static_cast<int>(m_queue.size()); }
     /// Images read by exiftool so far (dumps taken from memory do not count).
     int exiftoolReads() const { return m_reads; }
 

@@ -22,6 +22,14 @@ SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString 
         if (!std::exchange(m_warmUpDue, true))
             QTimer::singleShot(0, &m_context, [this] { warmUp(); });
     });
+    // "Clear List" (or removing the last row) ends the reading in the background: nothing is
+    // read for images the list no longer holds.
+    const auto emptied = [this] {
+        if (!m_inProgress && m_controls.fileList->count() == 0)
+            reader().endReadAhead();
+    };
+    QObject::connect(m_controls.fileList, &QAbstractItemModel::rowsRemoved, &m_context, emptied);
+    QObject::connect(m_controls.fileList, &QAbstractItemModel::modelReset, &m_context, emptied);
 }
 
 void SearchRun::warmUp()
@@ -30,8 +38,17 @@ void SearchRun::warmUp()
     if (m_engine.oneShot() || m_inProgress || m_controls.fileList->count() == 0)
         return;
     const QString program = exifTool().EnsureExifTool();
-    if (!program.isEmpty())
-        reader().warmUp(program, m_controls.fileList->count());
+    if (program.isEmpty())
+        return;
+    reader().warmUp(program, m_controls.fileList->count());
+    // The list's images are read while the user types the search text; the search then finds
+    // them in memory.
+    const ListModel& files = *m_controls.fileList;
+    QStringList paths;
+    paths.reserve(files.count());
+    for (int i = 1; i <= files.count(); ++i)
+        paths.append(files.text(i));
+    reader().readInBackground(program, paths);
 }
 
 void SearchRun::addFoundRows()

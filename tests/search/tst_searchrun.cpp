@@ -1026,6 +1026,60 @@ private slots:
             QCOMPARE(folder, w.run.exifTool().tempFolder());
     }
 
+    void theListIsReadWhileTheUserTypes()
+    {
+        // Images added to the list are read before the click; the search then needs no
+        // exiftool, and its rows are the same.
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            return ScriptedAnswer{"Make : Kodak " + path.toUtf8() + "\n"};
+        };
+        QStringList asked;
+        processes.onRequest = [&](const QString& path) { asked.append(path); };
+        Window w(QString(), &processes);
+        QTemporaryDir dir;
+        QStringList images;
+        for (int i = 1; i <= 10; ++i) {
+            images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i));
+            writeFile(images.last());
+        }
+        for (const QString& image : images)
+            w.files.addItem(image);
+        QTRY_COMPARE(w.run.reader().exiftoolReads(), 10);
+        QCOMPARE(asked, images);
+        w.search({}, "kodak");
+        QCOMPARE(asked.size(), 10);
+        QCOMPARE(w.results.count(), 10);
+        QCOMPARE(w.results.text(10), images.last());
+    }
+
+    void clearListEndsTheReadingInTheBackground()
+    {
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            ScriptedAnswer answer{"Make : Kodak " + path.toUtf8() + "\n"};
+            answer.delayMs = 50;
+            return answer;
+        };
+        QStringList asked;
+        processes.onRequest = [&](const QString& path) { asked.append(path); };
+        Window w(QString(), &processes);
+        QTemporaryDir dir;
+        for (int i = 1; i <= 60; ++i) {
+            w.files.addItem(dir.path() + QStringLiteral("/%1.jpg").arg(i));
+            writeFile(w.files.text(i));
+        }
+        QTRY_VERIFY(!asked.isEmpty());
+        w.files.clear();
+        QCOMPARE(w.run.reader().queuedCount(), 0);
+        const int askedThen = asked.size();
+        QVERIFY(askedThen < 60);
+        // The sessions still reading are ended; nothing more is asked.
+        QTRY_VERIFY(processes.sessionsKilled > 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(asked.size(), askedThen);
+    }
+
     void sessionsThatDieOrHangAreReplaced()
     {
         // A session dies on every "die" image and hangs on every "hang" image, while the

@@ -315,34 +315,40 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
         int index;
         QByteArray compressed;
     };
-    std::vector<Found> batch;
-    const auto searchBatch = [&] {
-        // Inflated, ruled out on its bytes or decoded and matched, on every core; the rows
-        // are the ones a read of the image would give.
-        QtConcurrent::blockingMap(batch, [&](Found& found) {
-            std::optional<QByteArray> bytes = DumpStore::inflate(found.compressed);
-            found.compressed.clear();
-            if (!bytes)
-                return;
-            const FileStamp& stamp = stamps[static_cast<size_t>(found.index)];
-            if (timesFirst)
-                bytes = withFileTimes(*bytes, stamp);
-            QList<TagValue> hits;
-            if (filter.mayContain(*bytes)) {
-                const QString dump =
-                    QString::fromUtf8(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
-                hits = matchingEntries(dump, text);
-            }
-            results[static_cast<size_t>(found.index)] = std::move(hits);
-        });
+    // Inflated, ruled out on their bytes or decoded and matched, on every core, while this
+    // thread reads the next batch from the file; the rows are the ones a read of the image
+    // would give.
+    const auto search = [&](Found& found) {
+        std::optional<QByteArray> bytes = DumpStore::inflate(found.compressed);
+        found.compressed.clear();
+        if (!bytes)
+            return;
+        const FileStamp& stamp = stamps[static_cast<size_t>(found.index)];
+        if (timesFirst)
+            bytes = withFileTimes(*bytes, stamp);
+        QList<TagValue> hits;
+        if (filter.mayContain(*bytes)) {
+            const QString dump =
+                QString::fromUtf8(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
+            hits = matchingEntries(dump, text);
+        }
+        results[static_cast<size_t>(found.index)] = std::move(hits);
+    };
+    std::vector<Found> batch, working;
+    QFuture<void> inFlight;
+    const auto startBatch = [&] {
+        inFlight.waitForFinished();
+        working = std::move(batch);
         batch.clear();
+        inFlight = QtConcurrent::map(working, search);
     };
     store->scan(wanted, [&](int index, QByteArray compressed) {
         batch.push_back({index, std::move(compressed)});
         if (static_cast<int>(batch.size()) >= kSweepBatch)
-            searchBatch();
+            startBatch();
     });
-    searchBatch();
+    startBatch();
+    inFlight.waitForFinished();
     // The images known here are not read ahead by the search.
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i])

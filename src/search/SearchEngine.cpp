@@ -6,6 +6,7 @@
 #include "platform/FileNames.h"
 
 #include <QFile>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
@@ -85,17 +86,23 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
         scan.reportFailuresTo([&problems, &folder](int, const QString& description, int) {
             problems.push_back({SearchProblem::Kind::FolderUnreadable, folder, description});
         });
-        const int folderStart = static_cast<int>(images.size());
+        // Each extension walks the tree anew; a file that two of them match is listed once
+        // for the folder.
+        QSet<QString> listed;
         for (const QString& extension : request.extensions) {
             try {
                 const int before = static_cast<int>(images.size());
                 scan.CollectFolderTree(folder, QStringLiteral("*.") + extension);
-                // Each extension walks the tree anew; a file that two of them match is listed
-                // once for the folder.
-                for (int k = static_cast<int>(images.size()) - 1; k >= before; --k) {
-                    if (images.indexOf(images.at(k), folderStart) < before)
-                        images.removeAt(k);
+                if (request.extensions.size() < 2)
+                    continue;
+                QStringList kept = images.mid(0, before);
+                for (int k = before; k < images.size(); ++k) {
+                    if (!listed.contains(images.at(k)))
+                        kept.append(images.at(k));
                 }
+                images = kept;
+                for (int k = before; k < images.size(); ++k)
+                    listed.insert(images.at(k));
             } catch (const Failure& failure) {
                 problems.push_back({SearchProblem::Kind::FolderUnreadable, folder,
                                     failure.description()});

@@ -11,7 +11,7 @@ packages=(
     xvfb xauth xclip
     libreoffice-calc libreoffice-dev
     desktop-file-utils appstream dpkg-dev python3
-    libqt6sql6-sqlite zlib1g-dev bc clang libclang-rt-14-dev python3-xlib man-db lintian
+    libqt6sql6-sqlite libzstd-dev bc clang libclang-rt-14-dev python3-xlib man-db lintian
     bash-completion
 )
 if [ "${TAGSIFTER_SETUP_EXTRA:-}" != "" ]; then

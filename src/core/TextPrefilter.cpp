@@ -77,7 +77,7 @@ bool containsFolded(const QByteArray& haystack, const QByteArray& needle)
 
 } // namespace
 
-TextPrefilter::TextPrefilter(const QString& searchText)
+TextPrefilter::TextPrefilter(const QString& searchText) : m_text(searchText)
 {
     // The longest run of ASCII characters: any match of the whole text holds a match of it.
     qsizetype bestStart = 0, bestLength = 0, start = 0;
@@ -92,6 +92,7 @@ TextPrefilter::TextPrefilter(const QString& searchText)
     }
     for (const QChar c : searchText.mid(bestStart, bestLength))
         m_needle.append(static_cast<char>(kLower[static_cast<unsigned char>(c.unicode())]));
+    m_ascii = !searchText.isEmpty() && bestLength == searchText.size();
     for (const auto& [codePoint, folded] : foldsIntoAscii()) {
         if (m_needle.contains(static_cast<char>(kLower[static_cast<unsigned char>(folded)])))
             m_foreignFolds.push_back(QString::fromUcs4(&codePoint, 1).toUtf8());
@@ -114,6 +115,35 @@ bool TextPrefilter::mayContain(const QByteArray& utf8) const
             return true;
     }
     return false;
+}
+
+QList<TagValue> TextPrefilter::matchingEntries(const QByteArray& utf8) const
+{
+    // Only when every match is a match of the bytes: an ASCII text, and none of the characters
+    // outside ASCII that fold into it.
+    bool foreign = !m_ascii;
+    for (const QByteArray& sequence : m_foreignFolds)
+        foreign = foreign || utf8.contains(sequence);
+    if (foreign)
+        return tagsifter::matchingEntries(QString::fromUtf8(utf8), m_text);
+    QList<TagValue> entries;
+    qsizetype start = 0;
+    while (start < utf8.size()) {
+        qsizetype end = utf8.indexOf('\n', start);
+        if (end < 0)
+            end = utf8.size();
+        qsizetype length = end - start;
+        if (length > 0 && utf8.at(end - 1) == '\r')
+            --length;
+        const QByteArray line = QByteArray::fromRawData(utf8.constData() + start, length);
+        if (containsFolded(line, m_needle)) {
+            const std::optional<TagValue> entry = parseDumpLine(QString::fromUtf8(line));
+            if (entry && entry->value.contains(m_text, Qt::CaseInsensitive))
+                entries.append(*entry);
+        }
+        start = end + 1;
+    }
+    return entries;
 }
 
 } // namespace tagsifter

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "core/DumpParser.h"
+
 #include <vector>
 
 namespace tagsifter {
@@ -24,7 +26,15 @@ public:
     /// ("2021:08:31 10:00:00+02:00"): only digits, colons, spaces, plus and minus signs.
     bool mayMatchTimes() const;
 
+    /// The entries of `utf8` (a dump as the cache keeps it: valid UTF-8) whose value contains
+    /// the search text, exactly as matchingEntries gives them for the decoded text; lines that
+    /// cannot hold the text are passed over on their bytes, and only the others decoded.
+    QList<TagValue> matchingEntries(const QByteArray& utf8) const;
+
 private:
+    QString m_text;
+    /// True when the whole search text is ASCII: its matches are then found on bytes.
+    bool m_ascii = false;
     /// The longest run of ASCII characters of the search text, folded to lower case.
     QByteArray m_needle;
     /// The UTF-8 forms of the characters outside ASCII that fold to an ASCII character of the

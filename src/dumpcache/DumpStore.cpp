@@ -19,7 +19,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
+#include <zstd.h>
 
 namespace tagsifter {
 
@@ -32,83 +32,63 @@ std::atomic<int> g_connections{0};
 constexpr char kDictionary[] =
 #include "DumpDictionary.inc"
     ;
+// A level that compresses a dump about as well as zlib's default did, several times faster.
+constexpr int kCompressionLevel = 9;
 
-// One zlib stream a thread for each way, reset for every dump: setting a stream up (a quarter
-// of a megabyte to allocate and clear for deflate) cost more than compressing a dump.
-template <int (*Reset)(z_streamp), int (*End)(z_streamp)>
-class ReusedStream
+// The dictionary's digested forms, made once and shared by every thread.
+const ZSTD_CDict* compressionDictionary()
 {
-public:
-    template <typename Init>
-    explicit ReusedStream(Init init) : m_ready(init(&m_stream) == Z_OK)
-    {
-    }
-    ~ReusedStream()
-    {
-        if (m_ready)
-            End(&m_stream);
-    }
-    ReusedStream(const ReusedStream&) = delete;
-    ReusedStream& operator=(const ReusedStream&) = delete;
-    /// The stream, ready for a new dump; null when zlib cannot be used.
-    z_stream* fresh() { return m_ready && Reset(&m_stream) == Z_OK ? &m_stream : nullptr; }
+    static const std::unique_ptr<ZSTD_CDict, size_t (*)(ZSTD_CDict*)> dictionary(
+        ZSTD_createCDict(kDictionary, sizeof kDictionary - 1, kCompressionLevel), ZSTD_freeCDict);
+    return dictionary.get();
+}
 
-private:
-    z_stream m_stream{};
-    bool m_ready;
-};
+const ZSTD_DDict* decompressionDictionary()
+{
+    static const std::unique_ptr<ZSTD_DDict, size_t (*)(ZSTD_DDict*)> dictionary(
+        ZSTD_createDDict(kDictionary, sizeof kDictionary - 1), ZSTD_freeDDict);
+    return dictionary.get();
+}
 
+// zstd with a dictionary: a third of a dump's size, and read back several times faster than
+// zlib's form, which a search of a whole library spends most of its time on. Each frame keeps
+// its content's checksum, so a damaged dump is never taken for text.
 QByteArray deflated(const QByteArray& data)
 {
-    thread_local ReusedStream<deflateReset, deflateEnd> deflater(
-        [](z_streamp stream) { return deflateInit(stream, Z_DEFAULT_COMPRESSION); });
-    z_stream* stream = deflater.fresh();
-    if (!stream)
+    thread_local const std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> context(
+        ZSTD_createCCtx(), ZSTD_freeCCtx);
+    const ZSTD_CDict* dictionary = compressionDictionary();
+    if (!context || !dictionary)
         return QByteArray();
-    deflateSetDictionary(stream, reinterpret_cast<const Bytef*>(kDictionary),
-                         sizeof kDictionary - 1);
-    QByteArray out(
-        4 + static_cast<qsizetype>(deflateBound(stream, static_cast<uLong>(data.size()))),
-        Qt::Uninitialized);
-    const auto size = static_cast<quint32>(data.size());
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<char>(size >> (8 * (3 - i)));
-    stream->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-    stream->avail_in = static_cast<uInt>(data.size());
-    stream->next_out = reinterpret_cast<Bytef*>(out.data() + 4);
-    stream->avail_out = static_cast<uInt>(out.size() - 4);
-    if (deflate(stream, Z_FINISH) != Z_STREAM_END)
+    ZSTD_CCtx_reset(context.get(), ZSTD_reset_session_and_parameters);
+    ZSTD_CCtx_setParameter(context.get(), ZSTD_c_checksumFlag, 1);
+    ZSTD_CCtx_refCDict(context.get(), dictionary);
+    QByteArray out(static_cast<qsizetype>(ZSTD_compressBound(static_cast<size_t>(data.size()))),
+                   Qt::Uninitialized);
+    const size_t size = ZSTD_compress2(context.get(), out.data(), static_cast<size_t>(out.size()),
+                                       data.constData(), static_cast<size_t>(data.size()));
+    if (ZSTD_isError(size))
         return QByteArray();
-    out.truncate(4 + static_cast<qsizetype>(stream->total_out));
+    out.truncate(static_cast<qsizetype>(size));
     return out;
 }
 
 std::optional<QByteArray> inflated(const QByteArray& data)
 {
-    if (data.size() < 4)
+    const unsigned long long size = ZSTD_getFrameContentSize(data.constData(),
+                                                             static_cast<size_t>(data.size()));
+    if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN || size > (256u << 20))
         return std::nullopt;
-    quint32 size = 0;
-    for (int i = 0; i < 4; ++i)
-        size = (size << 8) | static_cast<unsigned char>(data[i]);
-    if (size > (256u << 20))
-        return std::nullopt;
-    thread_local ReusedStream<inflateReset, inflateEnd> inflater(
-        [](z_streamp stream) { return inflateInit(stream); });
-    z_stream* stream = inflater.fresh();
-    if (!stream)
+    thread_local const std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> context(
+        ZSTD_createDCtx(), ZSTD_freeDCtx);
+    const ZSTD_DDict* dictionary = decompressionDictionary();
+    if (!context || !dictionary)
         return std::nullopt;
     QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
-    stream->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData() + 4));
-    stream->avail_in = static_cast<uInt>(data.size() - 4);
-    stream->next_out = reinterpret_cast<Bytef*>(out.data());
-    stream->avail_out = size;
-    int result = inflate(stream, Z_FINISH);
-    if (result == Z_NEED_DICT) {
-        inflateSetDictionary(stream, reinterpret_cast<const Bytef*>(kDictionary),
-                             sizeof kDictionary - 1);
-        result = inflate(stream, Z_FINISH);
-    }
-    if (result != Z_STREAM_END || stream->total_out != size)
+    const size_t got =
+        ZSTD_decompress_usingDDict(context.get(), out.data(), static_cast<size_t>(size),
+                                   data.constData(), static_cast<size_t>(data.size()), dictionary);
+    if (ZSTD_isError(got) || got != size)
         return std::nullopt;
     return out;
 }

@@ -43,9 +43,9 @@ public:
     DumpStore& operator=(const DumpStore&) = delete;
 
     static constexpr qint64 kDefaultLimitBytes = 1LL << 30;
-    /// How the dumps are stored (compressed with the dictionary of DumpDictionary.inc); part of
-    /// the key, so that entries stored another way are never read.
-    static constexpr char kFormat[] = "z1";
+    /// How the dumps are stored (zstd frames with the dictionary of DumpDictionary.inc); part of
+    /// the key, so that entries stored another way (zlib's, "z1") are never read.
+    static constexpr char kFormat[] = "zs1";
     /// The layout of the file's tables. A file of a later layout (a newer program's) is
     /// passed by, untouched.
     static constexpr int kSchemaVersion = 1;

@@ -327,11 +327,8 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
         if (timesFirst)
             bytes = withFileTimes(*bytes, stamp);
         QList<TagValue> hits;
-        if (filter.mayContain(*bytes)) {
-            const QString dump =
-                QString::fromUtf8(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
-            hits = matchingEntries(dump, text);
-        }
+        if (filter.mayContain(*bytes))
+            hits = filter.matchingEntries(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
         results[static_cast<size_t>(found.index)] = std::move(hits);
     };
     std::vector<Found> batch, working;

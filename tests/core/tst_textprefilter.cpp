@@ -69,13 +69,23 @@ private slots:
                 text = text.toUpper();
             if (random.bounded(3) == 0)
                 text = text.toLower();
-            const bool found = !matchingEntries(dump, text).isEmpty();
+            const QList<TagValue> expected = matchingEntries(dump, text);
+            const bool found = !expected.isEmpty();
             rows += found;
+            const TextPrefilter filter(text);
             if (found)
-                QVERIFY2(TextPrefilter(text).mayContain(dump.toUtf8()),
-                         qPrintable(text + " in " + dump));
+                QVERIFY2(filter.mayContain(dump.toUtf8()), qPrintable(text + " in " + dump));
+            // The rows found on bytes are the rows found on the decoded text.
+            QVERIFY2(filter.matchingEntries(dump.toUtf8()) == expected,
+                     qPrintable(text + " in " + dump));
         }
         QVERIFY(rows > 1000);
+        // Lines ended by CR LF, an empty value, and the lines that are never rows.
+        const QString dump = "ExifTool Version Number : 12.57\r\nDirectory : /kodak\r\n"
+                             "Make : Kodak\r\nModel :\r\nComment : kodak: yes\r\n";
+        QVERIFY(TextPrefilter("KODAK").matchingEntries(dump.toUtf8()) ==
+                matchingEntries(dump, "KODAK"));
+        QCOMPARE(TextPrefilter("KODAK").matchingEntries(dump.toUtf8()).size(), 2);
     }
 };
 

@@ -150,7 +150,7 @@ private slots:
         const QString db = dir.path() + "/dumps.sqlite";
         {
             DumpStore big(db, "tool", 64LL << 20);
-            for (int i = 0; i < 300; ++i)
+            for (int i = 0; i < 500; ++i)
                 big.insert(QStringLiteral("/%1.jpg").arg(i), FileStamp(), noise(10000));
         }
         {

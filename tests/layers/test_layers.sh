@@ -71,11 +71,11 @@ while IFS= read -r hit; do
 done < <(grep -rnE "$widgets" core platform/*.h platform/*.cpp exiftool dumpcache search cli \
              --include='*.h' --include='*.cpp' || true)
 
-# Qt Sql and zlib stay inside the dump cache: no public header shows them, no other folder
+# Qt Sql and zstd stay inside the dump cache: no public header shows them, no other folder
 # includes them.
 while IFS= read -r hit; do
     [ -n "$hit" ] && breach "$hit (Qt Sql and zlib are the dump cache's own)"
-done < <(grep -rnE '#include <(QSql[A-Za-z]*|zlib\.h)>' --include='*.h' --include='*.cpp' . |
+done < <(grep -rnE '#include <(QSql[A-Za-z]*|zlib\.h|zstd\.h)>' --include='*.h' --include='*.cpp' . |
              grep -vE '^\./dumpcache/[A-Za-z]+\.cpp:' || true)
 
 # What each library links: Widgets only where the window is; Sql and zlib privately in the cache.
@@ -84,9 +84,9 @@ for folder in core platform exiftool dumpcache search cli; do
     links "$folder" | grep -qE 'Widgets|tagsifter_platform_widgets|tagsifter_(filelist|results|app)\b' &&
         breach "$folder/CMakeLists.txt links widgets or a window subsystem"
 done
-links dumpcache | grep -oE 'PUBLIC[^)]*' | sed 's/PRIVATE.*//' | grep -qE 'Sql|ZLIB' && breach "dumpcache links Qt Sql or zlib publicly"
+links dumpcache | grep -oE 'PUBLIC[^)]*' | sed 's/PRIVATE.*//' | grep -qE 'Sql|ZLIB|ZSTD' && breach "dumpcache links Qt Sql or zlib publicly"
 for folder in core platform exiftool search cli filelist results app; do
-    links "$folder" | grep -qE 'Qt6::Sql|ZLIB' && breach "$folder/CMakeLists.txt links Qt Sql or zlib"
+    links "$folder" | grep -qE 'Qt6::Sql|ZLIB|ZSTD' && breach "$folder/CMakeLists.txt links Qt Sql or zlib"
 done
 
 echo "$breaches layer breaches"

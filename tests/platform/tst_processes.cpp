@@ -42,27 +42,28 @@ class TestProcesses : public QObject
 {
     Q_OBJECT
 private slots:
-    void aKilledSessionTakesWhatItStartedWithIt()
+    void aKilledChildTakesWhatItStartedWithIt_data()
     {
-        Wrapper wrapper;
-        QtProcessService processes;
-        std::unique_ptr<SessionChannel> session =
-            processes.startSession(wrapper.script, {}, wrapper.dir.path());
-        QVERIFY(session);
-        QTRY_VERIFY_WITH_TIMEOUT(processWith(wrapper.real), 10000);
-        session->kill();
-        QTRY_VERIFY_WITH_TIMEOUT(!processWith(wrapper.real), 10000);
+        QTest::addColumn<bool>("session");
+        QTest::newRow("session, as Stop ends a busy one") << true;
+        QTest::newRow("one-shot") << false;
     }
 
-    void aKilledOneShotTakesWhatItStartedWithIt()
+    void aKilledChildTakesWhatItStartedWithIt()
     {
+        QFETCH(bool, session);
         Wrapper wrapper;
         QtProcessService processes;
-        std::unique_ptr<ProcessHandle> process = processes.start(
-            wrapper.script, {}, QByteArray(), wrapper.dir.path() + "/out.txt", wrapper.dir.path());
-        QVERIFY(process);
+        std::unique_ptr<SessionChannel> channel;
+        std::unique_ptr<ProcessHandle> process;
+        if (session)
+            channel = processes.startSession(wrapper.script, {}, wrapper.dir.path());
+        else
+            process = processes.start(wrapper.script, {}, QByteArray(),
+                                      wrapper.dir.path() + "/out.txt", wrapper.dir.path());
+        QVERIFY(channel || process);
         QTRY_VERIFY_WITH_TIMEOUT(processWith(wrapper.real), 10000);
-        process->kill();
+        session ? channel->kill() : process->kill();
         QTRY_VERIFY_WITH_TIMEOUT(!processWith(wrapper.real), 10000);
     }
 

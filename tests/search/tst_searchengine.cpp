@@ -63,6 +63,12 @@ QByteArray dumpFor(const QString& path)
            QFileInfo(path).fileName().toUtf8() + "\nMake                            : Kodak\n";
 }
 
+/// Sessions that answer every image with its dumpFor.
+void answerWithDumps(ScriptedProcesses& processes)
+{
+    processes.session = [](const QString& path) { return ScriptedAnswer{dumpFor(path)}; };
+}
+
 } // namespace
 
 class TestSearchEngine : public QObject
@@ -156,11 +162,7 @@ private slots:
         for (const QString& image : images)
             writeFile(image, "not read: the sessions are scripted");
         ScriptedProcesses processes;
-        processes.session = [](const QString& path) {
-            ScriptedAnswer answer;
-            answer.output = dumpFor(path);
-            return answer;
-        };
+        answerWithDumps(processes);
         FakePlatform fake;
         Platform platform = fake.platform();
         platform.processes = &processes;
@@ -199,11 +201,7 @@ private slots:
             writeFile(images.last());
         }
         ScriptedProcesses processes;
-        processes.session = [](const QString& path) {
-            ScriptedAnswer answer;
-            answer.output = dumpFor(path);
-            return answer;
-        };
+        answerWithDumps(processes);
         FakePlatform fake;
         Platform platform = fake.platform();
         platform.processes = &processes;

@@ -165,19 +165,13 @@ void QtPlatform::setOwner(QWidget* window)
 
 Platform QtPlatform::platform()
 {
-    Platform p;
+    Platform p = m_core.platform();
     p.messages = &m_messages;
     p.input = &m_input;
     p.dialogs = &m_dialogs;
     p.shell = &m_shell;
     p.clipboard = &m_clipboard;
-    p.settings = &m_settings;
-    p.processes = &m_processes;
     p.spreadsheet = m_spreadsheet.get();
-    p.files = &m_files;
-    p.events = &m_events;
-    p.random = &m_random;
-    p.dumpCacheFile = dumpCacheFile();
     return p;
 }
 

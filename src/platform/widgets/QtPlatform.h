@@ -57,7 +57,8 @@ public:
     bool setText(const QString& text) override;
 };
 
-/// Owns one of each real service and hands them out as a Platform.
+/// Owns one of each real service, the display-free ones as the terminal has them, and hands
+/// them out as a Platform.
 class QtPlatform
 {
 public:
@@ -74,12 +75,9 @@ private:
     QtFileDialogs m_dialogs;
     QtShell m_shell;
     QtClipboard m_clipboard;
-    QtSettingsStore m_settings;
-    QtProcessService m_processes;
+    /// The services that need no display, as the terminal has them.
+    CoreServices m_core;
     std::unique_ptr<SpreadsheetService> m_spreadsheet;
-    LocalFileSystem m_files;
-    QtEventLoop m_events;
-    QtRandom m_random;
 };
 
 /// LibreOffice Calc when the module that drives it is found in one of `folders` and loads (it

@@ -380,6 +380,12 @@ void MetadataReader::readInBackground(const QString& program, const QStringList&
     dispatch(program);
 }
 
+void MetadataReader::dropQueue()
+{
+    m_queue.clear();
+    m_queued.clear();
+}
+
 void MetadataReader::warmUp(const QString& program, int images)
 {
     checkTool(program);

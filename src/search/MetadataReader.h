@@ -47,6 +47,9 @@ public:
     /// typing: what they answer is kept in memory and in the cache file, so that the search
     /// finds it there. Images known already are left out. It ends with the read-ahead.
     void readInBackground(const QString& program, const QStringList& paths);
+    /// Forgets the images waiting to be read in the background (those asked already are still
+    /// answered): a search asks for its images itself, in its own order.
+    void dropQueue();
     /// Starts sessions for a list of `images`, up to one per core, before anything is asked.
     void warmUp(const QString& program, int images);
     /// Starts reading `path` in the background unless it is known or under way. An image is

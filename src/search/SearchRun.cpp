@@ -92,6 +92,8 @@ void SearchRun::PushButton1_Click()
     bool exiftoolMissing = program.isEmpty();
     // An exiftool or configuration changed since the last run never gives old rows.
     if (!exiftoolMissing && !m_engine.oneShot()) {
+        // What the background has not read yet, the run asks for in its own order.
+        reader().dropQueue();
         reader().checkTool(program);
         sweepCache(program, searchText);
     }

@@ -341,6 +341,11 @@ private slots:
         QProcess program;
         QProcessEnvironment bare;
         bare.insert("PATH", qEnvironmentVariable("PATH"));
+        // The sanitizers' settings of a checked build go through; nothing else of this one.
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+            if (qEnvironmentVariableIsSet(name))
+                bare.insert(name, qEnvironmentVariable(name));
+        }
         bare.insert("XDG_CACHE_HOME", dir.path() + "/cache");
         program.setProcessEnvironment(bare);
         program.setWorkingDirectory(dir.path() + "/hostile");

@@ -40,17 +40,35 @@ QString joined(const QString& folder, const QString& name)
 }
 
 // As NTFS orders names: in upper case, code unit by code unit, so "_" and "[" come after the
-// letters. Names equal in upper case keep a fixed order by their own code units.
-bool listedBefore(const QString& a, const QString& b)
+// letters. Names equal in upper case keep a fixed order by their own code units. Each name is
+// put in upper case once, not at every comparison: a folder of a large library is sorted at
+// every scan.
+QString upperUnits(const QString& name)
 {
-    const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        const char16_t x = a.at(i).toUpper().unicode();
-        const char16_t y = b.at(i).toUpper().unicode();
-        if (x != y)
-            return x < y;
-    }
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
+    QString upper = name;
+    for (QChar& unit : upper)
+        unit = unit.toUpper();
+    return upper;
+}
+
+template <typename T, typename NameOf> void sortByListing(std::vector<T>& items, NameOf nameOf)
+{
+    std::vector<std::pair<QString, size_t>> keys;
+    keys.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        keys.emplace_back(upperUnits(nameOf(items[i])), i);
+    std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        // Compared in upper case; a name that is the start of another comes first; names
+        // equal in upper case by their own code units.
+        if (a.first != b.first)
+            return a.first < b.first;
+        return nameOf(items[a.second]) < nameOf(items[b.second]);
+    });
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(items[key.second]));
+    items = std::move(sorted);
 }
 
 bool matchFrom(const QString& name, int n, const QString& pattern, int p)
@@ -111,8 +129,7 @@ std::vector<Entry> listEntries(const QString& folder, bool wantFolders)
             entries.push_back(Entry{decodeFileName(raw), type == DT_REG});
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return listedBefore(a.name, b.name); });
+    sortByListing(entries, [](const Entry& entry) -> const QString& { return entry.name; });
     return entries;
 }
 
@@ -127,7 +144,9 @@ bool matchesWildcard(const QString& name, const QString& pattern)
 
 void sortListing(QStringList& names)
 {
-    std::sort(names.begin(), names.end(), listedBefore);
+    std::vector<QString> items(names.cbegin(), names.cend());
+    sortByListing(items, [](const QString& name) -> const QString& { return name; });
+    names = QStringList(items.cbegin(), items.cend());
 }
 
 int LocalFileSystem::attributes(const QString& path) const

@@ -48,9 +48,7 @@ void describe(QCoreApplication& app)
 // Files and folders named when the program starts, as absolute paths.
 QStringList absolutePaths(const QStringList& paths)
 {
-    char buffer[4096];
-    const QString here =
-        ::getcwd(buffer, sizeof buffer) ? tagsifter::decodeFileName(buffer) : QString();
+    const QString here = tagsifter::currentFolder();
     QStringList absolute;
     for (QString path : paths) {
         if (!path.startsWith(QLatin1Char('/')))

@@ -105,6 +105,16 @@ bool isDamage(const QSqlQuery& query)
            error.contains(QLatin1String("malformed")) || error.contains(QLatin1String("corrupt"));
 }
 
+/// True when the row's size, times, inode and device (columns from `first` on) are `stamp`'s.
+bool keptUnder(const QSqlQuery& query, int first, const FileStamp& stamp)
+{
+    return query.value(first).toLongLong() == stamp.size &&
+           query.value(first + 1).toLongLong() == stamp.modifiedNs &&
+           query.value(first + 2).toLongLong() == stamp.changedNs &&
+           query.value(first + 3).toULongLong() == stamp.inode &&
+           query.value(first + 4).toULongLong() == stamp.device;
+}
+
 bool isBusy(const QSqlQuery& query)
 {
     // SQLITE_BUSY and SQLITE_LOCKED
@@ -273,11 +283,7 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
     const auto done = qScopeGuard([&] { query.finish(); });
     if (!found)
         return std::nullopt;
-    if (query.value(0).toLongLong() != stamp.size ||
-        query.value(1).toLongLong() != stamp.modifiedNs ||
-        query.value(2).toLongLong() != stamp.changedNs ||
-        query.value(3).toULongLong() != stamp.inode ||
-        query.value(4).toULongLong() != stamp.device || query.value(5).toString() != m_tool)
+    if (!keptUnder(query, 0, stamp) || query.value(5).toString() != m_tool)
         return std::nullopt;
     std::optional<QByteArray> dump = inflated(query.value(6).toByteArray());
     if (dump)
@@ -326,11 +332,7 @@ void DumpStore::scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,
         if (it == wanted.cend())
             continue;
         const FileStamp& stamp = it->second;
-        if (query.value(1).toLongLong() != stamp.size ||
-            query.value(2).toLongLong() != stamp.modifiedNs ||
-            query.value(3).toLongLong() != stamp.changedNs ||
-            query.value(4).toULongLong() != stamp.inode ||
-            query.value(5).toULongLong() != stamp.device)
+        if (!keptUnder(query, 1, stamp))
             continue;
         if (!withDumps) {
             found(it->first, QByteArray());

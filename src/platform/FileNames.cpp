@@ -1,5 +1,8 @@
 #include "FileNames.h"
 
+#include <climits>
+#include <unistd.h>
+
 #include <QStringList>
 
 #include <dirent.h>
@@ -135,6 +138,12 @@ QString heldPath(const QString& qtPath)
         folder += '/' + raw;
     }
     return decodeFileName(folder);
+}
+
+QString currentFolder()
+{
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? decodeFileName(buffer) : QString();
 }
 
 } // namespace tagsifter

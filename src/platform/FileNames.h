@@ -28,4 +28,8 @@ QString localPath(const QUrl& url);
 /// are.
 QString heldPath(const QString& qtPath);
 
+/// The working folder of the process, its bytes held as decodeFileName holds them; the empty
+/// text when it cannot be read.
+QString currentFolder();
+
 } // namespace tagsifter

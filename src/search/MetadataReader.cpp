@@ -358,23 +358,28 @@ void MetadataReader::readInBackground(const QString& program, const QStringList&
 {
     if (program != m_program)
         checkTool(program);
+    // The images neither asked for, nor in memory, nor in the cache file (one look at it
+    // tells), in list order; a path listed twice counts once.
     QHash<QByteArray, std::pair<int, FileStamp>> unknown;
+    std::vector<bool> toRead(static_cast<size_t>(paths.size()));
     for (int i = 0; i < paths.size(); ++i) {
         const QString& path = paths.at(i);
         if (path.isEmpty() || m_queued.contains(path) || !ExifTool::fitsArgumentFile(path))
             continue;
+        const QByteArray key = encodeFileName(path);
         const FileStamp stamp = stampOf(path);
-        if (stamp.kind == FileStamp::Kind::Regular && !m_memory.contains(path, stamp))
-            unknown.insert(encodeFileName(path), {i, stamp});
+        if (stamp.kind != FileStamp::Kind::Regular || m_memory.contains(path, stamp) ||
+            unknown.contains(key))
+            continue;
+        unknown.insert(key, {i, stamp});
+        toRead[static_cast<size_t>(i)] = true;
     }
-    // What the cache file holds is not read again; one look at it tells.
-    std::vector<bool> kept(static_cast<size_t>(paths.size()));
     if (DumpStore* store = storeFor(); store && !m_version.isEmpty())
-        store->scan(unknown, [&](int index, QByteArray) { kept[static_cast<size_t>(index)] = true; },
-                    false);
+        store->scan(
+            unknown, [&](int index, QByteArray) { toRead[static_cast<size_t>(index)] = false; },
+            false);
     for (int i = 0; i < paths.size(); ++i) {
-        const auto it = unknown.constFind(encodeFileName(paths.at(i)));
-        if (it != unknown.cend() && it->first == i && !kept[static_cast<size_t>(i)])
+        if (toRead[static_cast<size_t>(i)])
             enqueue(paths.at(i), false);
     }
     dispatch(program);

@@ -9,8 +9,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <climits>
-#include <unistd.h>
 #include <string_view>
 #include <utility>
 
@@ -40,6 +38,19 @@ QString errorOf(const QString& dump)
 }
 
 } // namespace
+
+QString SearchEngine::whyUnreadable(const QString& path) const
+{
+    const FileStamp stamp = m_platform.files->stamp(path);
+    if (stamp.kind == FileStamp::Kind::Missing)
+        return missingReason();
+    if (stamp.isSpecial())
+        return QStringLiteral("Not a regular file");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return QStringLiteral("exiftool gave no metadata");
+}
 
 SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
     : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
@@ -165,18 +176,15 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
     const int count = static_cast<int>(images.size());
     // exiftool is given absolute paths only (it runs in a folder of its own); the hits name
     // each image as it was given.
-    char buffer[PATH_MAX];
-    const QString here = ::getcwd(buffer, sizeof buffer) ? decodeFileName(buffer) : QString();
-    const auto pathAt = [&images, &here](int i) {
-        const QString path = images.value(i - 1);
-        return path.isEmpty() || path.startsWith(QLatin1Char('/')) ? path
-                                                                   : here + QLatin1Char('/') + path;
-    };
-    // Images already in the cache file are searched in one pass over it.
+    const QString here = currentFolder();
     QStringList absolutes;
     absolutes.reserve(count);
-    for (int i = 1; i <= count; ++i)
-        absolutes.append(pathAt(i));
+    for (const QString& path : images)
+        absolutes.append(path.isEmpty() || path.startsWith(QLatin1Char('/'))
+                             ? path
+                             : here + QLatin1Char('/') + path);
+    const auto pathAt = [&absolutes](int i) { return absolutes.value(i - 1); };
+    // Images already in the cache file are searched in one pass over it.
     std::vector<std::optional<QList<TagValue>>> swept;
     if (!m_oneShot)
         swept = m_reader.sweep(program, absolutes, request.text);
@@ -188,67 +196,50 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
             break;
         }
         const QString& path = images.at(i - 1);
-        const QString absolute = absolutes.at(i - 1);
-        if (static_cast<size_t>(i - 1) < swept.size() && swept[static_cast<size_t>(i - 1)]) {
-            QList<TagValue>& hits = *swept[static_cast<size_t>(i - 1)];
-            ++outcome.imagesSearched;
-            sink.progress(i, count);
-            if (!hits.isEmpty()) {
-                ++outcome.imagesWithHits;
-                outcome.hits += hits.size();
-                sink.found(path, hits);
-                hits = {};
+        std::optional<QList<TagValue>> hits;
+        if (static_cast<size_t>(i - 1) < swept.size())
+            hits = std::move(swept[static_cast<size_t>(i - 1)]);
+        if (!hits) {
+            Dump dump;
+            try {
+                dump = readImage(program, i, count, pathAt, DumpProgress());
+            } catch (const Failure& failure) {
+                // Only the one-shot way writes files (the temp folder): what keeps it from
+                // working keeps this image from being read, not the others.
+                tell({SearchProblem::Kind::ImageUnreadable, path, failure.description()});
+                m_exifTool.removeTempFiles();
+                continue;
             }
-            continue;
-        }
-        Dump dump;
-        try {
-            dump = readImage(program, i, count, pathAt, DumpProgress());
-        } catch (const Failure& failure) {
-            // Only the one-shot way writes files (the temp folder): what keeps it from working
-            // keeps this image from being read, not the others.
-            tell({SearchProblem::Kind::ImageUnreadable, path, failure.description()});
             m_exifTool.removeTempFiles();
-            continue;
-        }
-        m_exifTool.removeTempFiles();
-        if (dump.toolMissing) {
-            tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
-            outcome.status = SearchOutcome::Status::Failed;
-            finish();
-            return outcome;
-        }
-        if (dump.stopped) {
-            wasStopped = true;
-            break;
+            if (dump.toolMissing) {
+                tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
+                outcome.status = SearchOutcome::Status::Failed;
+                finish();
+                return outcome;
+            }
+            if (dump.stopped) {
+                wasStopped = true;
+                break;
+            }
+            if (dump.text.isEmpty()) {
+                ++outcome.imagesSearched;
+                sink.progress(i, count);
+                tell({SearchProblem::Kind::ImageUnreadable, path, whyUnreadable(pathAt(i))});
+                continue;
+            }
+            // exiftool names what kept it from reading a file ("File is empty", "File format
+            // error") on a line of its output; the other lines are searched all the same.
+            if (const QString error = errorOf(dump.text); !error.isEmpty())
+                tell({SearchProblem::Kind::ImageUnreadable, path, error});
+            hits = matchingEntries(dump.text, request.text);
         }
         ++outcome.imagesSearched;
         sink.progress(i, count);
-        if (dump.text.isEmpty()) {
-            QFile file(absolute);
-            const FileStamp stamp = m_platform.files->stamp(absolute);
-            QString reason;
-            if (stamp.kind == FileStamp::Kind::Missing)
-                reason = missingReason();
-            else if (stamp.isSpecial())
-                reason = QStringLiteral("Not a regular file");
-            else if (!file.open(QIODevice::ReadOnly))
-                reason = file.errorString();
-            else
-                reason = QStringLiteral("exiftool gave no metadata");
-            tell({SearchProblem::Kind::ImageUnreadable, path, reason});
-            continue;
-        }
-        // exiftool names what kept it from reading a file ("File is empty", "File format
-        // error") on a line of its output; the other lines are searched all the same.
-        if (const QString error = errorOf(dump.text); !error.isEmpty())
-            tell({SearchProblem::Kind::ImageUnreadable, path, error});
-        const QList<TagValue> hits = matchingEntries(dump.text, request.text);
-        if (hits.isEmpty())
+        if (hits->isEmpty())
             continue;
         ++outcome.imagesWithHits;
-        outcome.hits += hits.size();
-        sink.found(path, hits);
+        outcome.hits += hits->size();
+        sink.found(path, *hits);
         if (stopped()) {
             wasStopped = true;
             break;

@@ -122,6 +122,9 @@ public:
     MetadataReader& reader() { return m_reader; }
 
 private:
+    /// Why the image at `path` gave no metadata, as the system or this program says it.
+    QString whyUnreadable(const QString& path) const;
+
     Platform m_platform;
     ExifTool m_exifTool;
     MetadataReader m_reader;

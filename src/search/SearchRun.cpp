@@ -43,12 +43,7 @@ void SearchRun::warmUp()
     reader().warmUp(program, m_controls.fileList->count());
     // The list's images are read while the user types the search text; the search then finds
     // them in memory.
-    const ListModel& files = *m_controls.fileList;
-    QStringList paths;
-    paths.reserve(files.count());
-    for (int i = 1; i <= files.count(); ++i)
-        paths.append(files.text(i));
-    reader().readInBackground(program, paths);
+    reader().readInBackground(program, listedPaths());
 }
 
 void SearchRun::addFoundRows()
@@ -229,14 +224,20 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     return true;
 }
 
-void SearchRun::sweepCache(const QString& program, const QString& searchText)
+QStringList SearchRun::listedPaths() const
 {
-    m_swept.clear();
     const ListModel& files = *m_controls.fileList;
     QStringList paths;
     paths.reserve(files.count());
     for (int i = 1; i <= files.count(); ++i)
         paths.append(files.text(i));
+    return paths;
+}
+
+void SearchRun::sweepCache(const QString& program, const QString& searchText)
+{
+    m_swept.clear();
+    const QStringList paths = listedPaths();
     std::vector<std::optional<QList<TagValue>>> found =
         reader().sweep(program, paths, searchText);
     for (size_t i = 0; i < found.size(); ++i) {

@@ -72,6 +72,8 @@ private:
     bool searchImage(ErrorReport& report, int i, const QString& program, const QString& searchText,
                      bool& exiftoolMissing);
     void finish(ErrorReport& report, bool showDone);
+    /// The file list's paths, top to bottom.
+    QStringList listedPaths() const;
     /// Searches the images of the list that the cache file holds in one pass over it.
     void sweepCache(const QString& program, const QString& searchText);
     /// Adds the rows of the images finished since the last yield, in one step.

@@ -967,6 +967,10 @@ private slots:
         const QStringList images{samplesFolder() + "/Garden_party.jpg",
                                  samplesFolder() + "/Old_bridge.jpg"};
         const QString mark = "tagsifter-config-mark";
+        // A configuration that adds a Composite tag whose value is the mark.
+        const QByteArray addsTheMark =
+            "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite' => { TagsifterMark => "
+            "{ Require => 'FileName', ValueConv => '\"tagsifter-config-mark\"' } });\n1;\n";
         const auto rowsIn = [&](Window& w) {
             w.files.clear();
             w.search(images, mark);
@@ -975,15 +979,11 @@ private slots:
         {
             Window w(QString(), nullptr, nullptr, cache);
             QCOMPARE(rowsIn(w), 0);
-            writeFile(config, "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite' => "
-                              "{ TagsifterMark => { Require => 'FileName', ValueConv => "
-                              "'\"tagsifter-config-mark\"' } });\n1;\n");
+            writeFile(config, addsTheMark);
             QCOMPARE(rowsIn(w), 2);
             QFile::remove(config);
             QCOMPARE(rowsIn(w), 0);
-            writeFile(config, "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite' => "
-                              "{ TagsifterMark => { Require => 'FileName', ValueConv => "
-                              "'\"tagsifter-config-mark\"' } });\n1;\n");
+            writeFile(config, addsTheMark);
             QCOMPARE(rowsIn(w), 2);
         }
         QFile::remove(config);

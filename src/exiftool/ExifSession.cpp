@@ -17,12 +17,16 @@ ExifSession::ExifSession(std::unique_ptr<SessionChannel> channel, QObject* paren
     connect(m_channel.get(), &SessionChannel::ended, this, [this] {
         if (!isBusy())
             return;
-        // exiftool answers in order: the first request unanswered is the one it was reading.
-        const QString path = m_asked.front().path;
+        // exiftool answers in order: the first request unanswered is the one it was reading
+        // (or about to read, when it ended loading its modules).
         QStringList unanswered;
-        for (auto it = std::next(m_asked.begin()); it != m_asked.end(); ++it)
-            unanswered.append(it->path);
+        for (const Asked& asked : m_asked) {
+            if (!asked.preload)
+                unanswered.append(asked.path);
+        }
         m_asked.clear();
+        m_preloads = 0;
+        const QString path = unanswered.takeFirst();
         emit died(path, unanswered);
     });
 }
@@ -43,13 +47,45 @@ bool ExifSession::isAsked(const QString& path) const
                        [&](const Asked& asked) { return asked.path == path; });
 }
 
+QStringList ExifSession::compositeModules()
+{
+    return {QStringLiteral("AIFF"),      QStringLiteral("APE"),       QStringLiteral("Apple"),
+            QStringLiteral("Canon"),     QStringLiteral("Exif"),      QStringLiteral("FLAC"),
+            QStringLiteral("FLIR"),      QStringLiteral("FlashPix"),  QStringLiteral("GPS"),
+            QStringLiteral("ID3"),       QStringLiteral("IPTC"),      QStringLiteral("ISO"),
+            QStringLiteral("Kodak"),     QStringLiteral("MPEG"),      QStringLiteral("MPF"),
+            QStringLiteral("Nikon"),     QStringLiteral("Olympus"),   QStringLiteral("Panasonic"),
+            QStringLiteral("PanasonicRaw"), QStringLiteral("Parrot"), QStringLiteral("PostScript"),
+            QStringLiteral("QuickTime"), QStringLiteral("RIFF"),      QStringLiteral("Ricoh"),
+            QStringLiteral("Samsung"),   QStringLiteral("Sony"),      QStringLiteral("SonyIDC"),
+            QStringLiteral("Vorbis"),    QStringLiteral("XMP")};
+}
+
+void ExifSession::preload(const QStringList& modules)
+{
+    QByteArray commands;
+    for (const QString& module : modules) {
+        ++m_sequence;
+        ++m_preloads;
+        m_asked.push_back({QString(), FileStamp(),
+                           "{ready" + QByteArray::number(m_sequence) + "}", true});
+        commands += "-use\n" + module.toUtf8() + "\n-execute" + QByteArray::number(m_sequence) + "\n";
+    }
+    m_buffer.clear();
+    m_scanned = 0;
+    m_markerAt = -1;
+    m_channel->write(commands);
+}
+
 void ExifSession::request(const QString& path, const FileStamp& stamp)
 {
     if (!isBusy()) {
         // Silence is counted from here, not from the last answer of an idle session.
-        m_buffer.clear();
-        m_scanned = 0;
-        m_markerAt = -1;
+        if (m_asked.empty()) {
+            m_buffer.clear();
+            m_scanned = 0;
+            m_markerAt = -1;
+        }
         m_lastOutput.start();
     }
     ++m_sequence;
@@ -97,18 +133,22 @@ std::optional<QByteArray> ExifSession::takeAnswer()
 void ExifSession::readOutput()
 {
     m_buffer += m_channel->readOutput();
-    if (!isBusy())
+    if (m_asked.empty())
         return;
     m_lastOutput.restart();
     // One read may hold several answers; whoever hears of one may ask again or end this
     // session.
     const QPointer<ExifSession> alive(this);
-    while (alive && isBusy()) {
+    while (alive && !m_asked.empty()) {
         std::optional<QByteArray> dump = takeAnswer();
         if (!dump)
             return;
         const Asked done = std::move(m_asked.front());
         m_asked.pop_front();
+        if (done.preload) {
+            --m_preloads;
+            continue;
+        }
         emit finished(done.path, done.stamp, decodeDump(*dump));
     }
 }
@@ -121,7 +161,9 @@ void ExifSession::abort()
 
 void ExifSession::close()
 {
-    const bool busy = std::exchange(m_asked, {}).size() > 0;
+    const bool busy = isBusy();
+    m_asked.clear();
+    m_preloads = 0;
     if (!isAlive())
         return;
     // The window never waits for a session to end: the channel lives on by itself until its

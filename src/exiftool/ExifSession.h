@@ -16,7 +16,8 @@
 namespace tagsifter {
 
 /// exiftool kept running in its stay-open mode: one image per request, answered by the text a
-/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside). Requests
+/// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside: see
+/// preload()). Requests
 /// may be written ahead of the answers, so that exiftool goes on to the next image without
 /// waiting for this program to read the last one; they are answered in the order asked.
 class ExifSession : public QObject
@@ -26,11 +27,19 @@ public:
     explicit ExifSession(std::unique_ptr<SessionChannel> channel, QObject* parent = nullptr);
     ~ExifSession() override;
 
-    bool isBusy() const { return !m_asked.empty(); }
+    bool isBusy() const { return load() > 0; }
     /// Requests written and not answered yet.
-    int load() const { return static_cast<int>(m_asked.size()); }
+    int load() const { return static_cast<int>(m_asked.size()) - m_preloads; }
     bool isAlive() const;
     bool isAsked(const QString& path) const;
+    /// Has exiftool load `modules` before the first request, each on its own (a module this
+    /// exiftool does not have is left out; exiftool skips what follows a failed one in the same
+    /// command). exiftool orders an image's Composite tags by the modules loaded so far, so a
+    /// session that loads every module with Composite tags at its start gives each image the
+    /// same order, whatever it read before.
+    void preload(const QStringList& modules);
+    /// The exiftool modules that add Composite tags, but MWG, which changes their values.
+    static QStringList compositeModules();
     /// Asks for the dump of `path`, whose stamp is `stamp` now; finished() or died() follows.
     void request(const QString& path, const FileStamp& stamp);
     /// Ends the session without waiting for it: an idle one is asked to leave, killed a second
@@ -52,7 +61,8 @@ public:
 signals:
     /// The answer for `path`, read when it had `stamp`.
     void finished(const QString& path, const FileStamp& stamp, const QString& dump);
-    /// The session ended while it was reading `path`; `unanswered` were asked after it.
+    /// The session ended while it was reading `path` (or loading its modules before it);
+    /// `unanswered` were asked after it.
     void died(const QString& path, const QStringList& unanswered);
 
 private:
@@ -61,6 +71,8 @@ private:
         QString path;
         FileStamp stamp;
         QByteArray marker;
+        /// A module loaded, not an image: its answer is no dump.
+        bool preload = false;
     };
 
     void readOutput();
@@ -69,6 +81,8 @@ private:
 
     std::unique_ptr<SessionChannel> m_channel;
     std::deque<Asked> m_asked;
+    /// Preloads among m_asked.
+    int m_preloads = 0;
     QByteArray m_buffer;
     /// Where the search for the marker goes on: the bytes before it were searched already.
     qsizetype m_scanned = 0;

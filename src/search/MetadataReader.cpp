@@ -99,8 +99,9 @@ void MetadataReader::keep(const QString& path, const FileStamp& stamp, const QSt
 
 QString MetadataReader::toolKey(const QString& version, const QString& configStamp)
 {
+    // "m": dumps read by sessions that loaded every module with Composite tags first.
     return version + QLatin1Char(' ') + configStamp + QLatin1Char(' ') +
-           QLatin1String(DumpStore::kFormat);
+           QLatin1String(DumpStore::kFormat) + QLatin1String(" m");
 }
 
 void MetadataReader::checkTool(const QString& program)
@@ -242,6 +243,8 @@ ExifSession* MetadataReader::startSession(const QString& program)
     if (!channel)
         return nullptr;
     auto session = std::make_unique<ExifSession>(std::move(channel));
+    // Each image's Composite tags in one order, whichever session reads it after whatever.
+    session->preload(ExifSession::compositeModules());
     connect(session.get(), &ExifSession::finished, this,
             [this, program, configStamp](const QString& path, const FileStamp& stamp,
                                          const QString& dump) {

@@ -854,8 +854,10 @@ private slots:
         const QString program = oneShot.EnsureExifTool();
         for (const QString& file : files)
             reader.prefetch(program, file);
+        QHash<QString, QString> firstRun;
         for (const QString& file : files) {
             const QString session = reader.read(program, file, {});
+            firstRun.insert(file, session);
             QString single = oneShot.DumpMetadata(file, {});
             oneShot.removeTempFiles();
             if (single == QStringLiteral("empty file"))
@@ -883,6 +885,14 @@ private slots:
             QCOMPARE(sa, sb);
         }
         QCOMPARE(reader.exiftoolReads(), files.size());
+        // One session reading the images the other way round (the Canon images last, not
+        // first) gives each image's lines in the same order.
+        MetadataReader reversed(fake.platform(), oneShot, 1);
+        for (auto it = files.rbegin(); it != files.rend(); ++it)
+            reversed.prefetch(program, *it);
+        for (auto it = files.rbegin(); it != files.rend(); ++it)
+            QCOMPARE(maskAccessTime(reversed.read(program, *it, {}).split('\n')),
+                     maskAccessTime(firstRun.value(*it).split('\n')));
     }
 
     void repeatedSearchNeedsNoExiftool()

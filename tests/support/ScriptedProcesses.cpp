@@ -93,9 +93,17 @@ private:
             if (!m_owner.sessionsIgnoreLeave)
                 endSoon();
         } else if (line.startsWith("-execute")) {
-            m_asked.push_back({m_path, line.mid(8)});
+            m_asked.push_back({std::exchange(m_module, false) ? QByteArray() : m_path,
+                               line.mid(8)});
             if (!m_working)
                 answerNext();
+        } else if (line == "-use") {
+            // A module loaded: the next line names it, and the command answers with its end
+            // line alone.
+            m_module = true;
+            m_moduleName = true;
+        } else if (std::exchange(m_moduleName, false)) {
+            return;
         } else if (line != "-stay_open") {
             m_path = line.startsWith("./") ? line.mid(2) : line;
         }
@@ -108,6 +116,17 @@ private:
         m_working = true;
         const auto [rawPath, sequence] = m_asked.front();
         m_asked.pop_front();
+        if (rawPath.isEmpty()) {
+            QTimer::singleShot(0, this, [this, marker = "{ready" + sequence + "}\n"] {
+                if (!m_running)
+                    return;
+                m_output += marker;
+                emit outputReady();
+                m_working = false;
+                answerNext();
+            });
+            return;
+        }
         const QString path = QFile::decodeName(rawPath);
         if (m_owner.onRequest)
             m_owner.onRequest(path);
@@ -147,6 +166,8 @@ private:
     std::deque<std::pair<QByteArray, QByteArray>> m_asked;
     bool m_running = true;
     bool m_working = false;
+    bool m_module = false;
+    bool m_moduleName = false;
 };
 
 } // namespace

@@ -1,11 +1,17 @@
 // Usage: tagsifter_bench listview | scan | search FOLDER | results | window FOLDER | library [N]
+//        | rows [IMAGES]
 // Runs on the offscreen platform (window: on the display given, for window_bench.py); prints
 // times and the ratio to a reference run in the same process (find, or one exiftool over all
 // files).
 #include "app/Form1.h"
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
+#include "core/DumpParser.h"
 #include "core/FolderScan.h"
+#include "dumpcache/DumpStore.h"
+#include "exiftool/ExifTool.h"
+#include "exiftool/ToolIdentity.h"
+#include "search/MetadataReader.h"
 #include "platform/widgets/ListView.h"
 #include "platform/widgets/QtPlatform.h"
 #include "results/ClipboardCopy.h"
@@ -199,6 +205,15 @@ int benchWindow(const QString& folder)
     return QApplication::exec();
 }
 
+// What the process holds now, in MB.
+long currentRssMb()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLong() * sysconf(_SC_PAGESIZE) / 1048576;
+}
+
 long peakRssMb()
 {
     struct rusage usage
@@ -239,6 +254,40 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
     return 0;
 }
 
+// The rows benchmark's step in a process of its own: the window's search for "0" over the
+// library, every dump in the cache file; then the text export and the clipboard copy of its
+// rows.
+int rowsStep(const QString& folder, const QString& cacheFile)
+{
+    FakePlatform fake;
+    Platform platform = fake.platform();
+    platform.dumpCacheFile = cacheFile;
+    Form1 form(platform, "/nonexistent");
+    form.Form_Load();
+    form.show();
+    FolderScan(platform, appendTo(*form.fileList().listModel())).CollectFolderTree(folder, "*.jpg");
+    form.searchBox().setText("0");
+    QCoreApplication::processEvents();
+    const long before = currentRssMb();
+    QElapsedTimer timer;
+    timer.start();
+    form.searchRun().PushButton1_Click();
+    const double search = seconds(timer);
+    const long searchRss = peakRssMb();
+    const long afterSearch = currentRssMb();
+    QTemporaryDir dir;
+    timer.restart();
+    TextExport::writeRows(form.resultsList(), dir.path() + "/out.txt", &fake.events);
+    const double save = seconds(timer);
+    timer.restart();
+    CopyListToClipboard(platform, form.resultsList());
+    const double copy = seconds(timer);
+    std::printf("%d %.3f %ld %.3f %.3f %ld %d %ld %ld\n", form.resultsList().count(), search,
+                searchRss, save, copy, peakRssMb(), form.searchRun().reader().exiftoolReads(),
+                before, afterSearch);
+    return 0;
+}
+
 QStringList runStep(const QStringList& arguments)
 {
     QProcess step;
@@ -247,17 +296,20 @@ QStringList runStep(const QStringList& arguments)
     return QString::fromLatin1(step.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts);
 }
 
-// A photo library of `images` images in nested folders (links to the test images and the
-// samples), searched as a user would search it again and again, across restarts.
-int benchLibrary(int images)
+QStringList testImages()
 {
-    QTemporaryDir dir;
     QStringList sources;
     for (const QString& folder : {corpusFolder(), samplesFolder()}) {
         for (const QString& name : QDir(folder).entryList({"*.jpg"}, QDir::Files, QDir::Name))
             sources.append(folder + '/' + name);
     }
-    const QString library = dir.path() + "/library";
+    return sources;
+}
+
+// `images` links to the test images in nested folders of `library`, 100 to a folder.
+void makeLibrary(const QString& library, int images)
+{
+    const QStringList sources = testImages();
     for (int i = 0; i < images; ++i) {
         const QString folder =
             QStringLiteral("%1/%2/%3").arg(library).arg(i / 1000).arg(i / 100 % 10);
@@ -269,6 +321,15 @@ int benchLibrary(int images)
                    QFile::encodeName(target).constData()) != 0)
             qFatal("cannot link %s", qPrintable(target));
     }
+}
+
+// A photo library of `images` images in nested folders (links to the test images and the
+// samples), searched as a user would search it again and again, across restarts.
+int benchLibrary(int images)
+{
+    QTemporaryDir dir;
+    const QString library = dir.path() + "/library";
+    makeLibrary(library, images);
     const double exiftool = timeProcess("exiftool", {"-r", "-ext", "jpg", library});
     const QString cache = dir.path() + "/cache/dumps.sqlite";
     const QStringList scan = runStep({"library-step", "scan", library, cache});
@@ -316,6 +377,67 @@ int benchLibrary(int images)
     return 0;
 }
 
+// Many result rows from the cache: a library of `images` images whose dumps are all in the
+// cache file (filled here from one exiftool run over each test image, with each link's own
+// name and folder, as exiftool would print them), searched for "0".
+int benchRows(int images)
+{
+    QTemporaryDir dir;
+    const QString library = dir.path() + "/library";
+    makeLibrary(library, images);
+    FakePlatform fake;
+    ExifTool tool(fake.platform());
+    const QString program = tool.EnsureExifTool();
+    QHash<QString, QByteArray> dumps;
+    const QStringList sources = testImages();
+    for (const QString& source : sources) {
+        QProcess exiftool;
+        exiftool.start(program, {source});
+        exiftool.waitForFinished(-1);
+        dumps.insert(QFileInfo(source).fileName(), exiftool.readAllStandardOutput());
+    }
+    const QByteArray version = exiftoolVersionOf(dumps.begin().value()).toUtf8();
+    const QString key = MetadataReader::toolKey(
+        QString::fromUtf8(version),
+        ToolIdentity::configStamp(fake.files, program, tool.workingFolder()));
+    const QString cache = dir.path() + "/cache/dumps.sqlite";
+    QElapsedTimer timer;
+    timer.start();
+    {
+        DumpStore store(cache, key);
+        store.rememberVersion(program, ToolIdentity::programStamp(fake.files, program),
+                              QString::fromUtf8(version));
+        QDirIterator it(library, {"*.jpg"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString source =
+                sources.at(QFileInfo(path).baseName().mid(4).toInt() % sources.size());
+            QByteArray dump = dumps.value(QFileInfo(source).fileName());
+            const auto replaceLine = [&](const QByteArray& tag, const QByteArray& value) {
+                const qsizetype at = dump.indexOf("\n" + tag);
+                const qsizetype end = dump.indexOf('\n', at + 1);
+                const qsizetype colon = dump.indexOf(": ", at);
+                dump = dump.left(colon + 2) + value + dump.mid(end);
+            };
+            replaceLine("File Name ", QFile::encodeName(QFileInfo(path).fileName()));
+            replaceLine("Directory ", QFile::encodeName(QFileInfo(path).path()));
+            store.insert(path, fake.files.stamp(path), dump);
+        }
+        store.flush();
+    }
+    const double fill = seconds(timer);
+    const QStringList step = runStep({"rows-step", library, cache});
+    std::printf("rows: %d images, cache filled in %.1f s\n", images, fill);
+    std::printf("rows: search \"0\" %s s to Done, %s rows, peak RSS %s MB (%s MB before the "
+                "search, %s MB after it; %s images read by exiftool)\n",
+                qPrintable(step.value(1)), qPrintable(step.value(0)), qPrintable(step.value(2)),
+                qPrintable(step.value(7)), qPrintable(step.value(8).trimmed()),
+                qPrintable(step.value(6)));
+    std::printf("rows: save as text %s s, clipboard copy %s s, peak RSS after both %s MB\n",
+                qPrintable(step.value(3)), qPrintable(step.value(4)), qPrintable(step.value(5)));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -334,6 +456,10 @@ int main(int argc, char** argv)
         return benchResults();
     if (mode == "library")
         return benchLibrary(argc > 2 ? QByteArray(argv[2]).toInt() : 20000);
+    if (mode == "rows")
+        return benchRows(argc > 2 ? QByteArray(argv[2]).toInt() : 50000);
+    if (mode == "rows-step" && argc > 3)
+        return rowsStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (mode == "library-step" && argc > 4)
         return libraryStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                            QString::fromLocal8Bit(argv[4]));

@@ -104,6 +104,28 @@ std::optional<TagValue> parseDumpLine(const QString& line)
     return TagValue{trimSpaces(line.left(colon)), trimSpaces(line.mid(colon + 1))};
 }
 
+QByteArray packEntries(const QList<TagValue>& entries)
+{
+    QByteArray packed;
+    for (const TagValue& entry : entries) {
+        packed += entry.tag.toUtf8();
+        packed += ':';
+        packed += entry.value.toUtf8();
+        packed += '\n';
+    }
+    packed.squeeze();
+    return packed;
+}
+
+QList<TagValue> unpackEntries(const QByteArray& packed)
+{
+    QList<TagValue> entries;
+    forEachPackedEntry(packed, [&entries](const QByteArray& tag, QString value) {
+        entries.append({QString::fromUtf8(tag), std::move(value)});
+    });
+    return entries;
+}
+
 QList<TagValue> matchingEntries(const QString& dump, const QString& searchText)
 {
     QList<TagValue> entries;

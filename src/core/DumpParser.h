@@ -36,6 +36,26 @@ QStringList dumpLines(const QString& dump);
 /// first colon, the value everything after it (its own colons kept), both trimmed of spaces.
 std::optional<TagValue> parseDumpLine(const QString& line);
 
+/// Entries held in little memory, as a search over a whole library holds the hits of every
+/// image until they become rows: "TAG:VALUE" and a line break for each, in UTF-8 (a tag never
+/// holds a colon, a value never a line break).
+QByteArray packEntries(const QList<TagValue>& entries);
+/// The entries packed by packEntries, in their order.
+QList<TagValue> unpackEntries(const QByteArray& packed);
+/// Calls `entry` with the UTF-8 tag and the value of each packed entry, in their order.
+template <typename Visit>
+void forEachPackedEntry(const QByteArray& packed, Visit&& entry)
+{
+    qsizetype start = 0;
+    while (start < packed.size()) {
+        const qsizetype colon = packed.indexOf(':', start);
+        const qsizetype end = packed.indexOf('\n', colon);
+        entry(QByteArray::fromRawData(packed.constData() + start, colon - start),
+              QString::fromUtf8(packed.constData() + colon + 1, end - colon - 1));
+        start = end + 1;
+    }
+}
+
 /// The entries of `dump` whose value contains `searchText`, ignoring case, in output order.
 QList<TagValue> matchingEntries(const QString& dump, const QString& searchText);
 

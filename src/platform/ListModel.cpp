@@ -41,7 +41,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
         return QVariant();
     const Row& row = at(index.row() + 1);
-    return shown(index.column() == 0 ? row.text : row.subItems.value(index.column() - 1));
+    return shown(index.column() == 0 ? row.text : subItemOf(row, index.column()));
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -89,7 +89,10 @@ int ListModel::addItem(const QString& text, const QStringList& subItems)
 {
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
-    m_rows.push_back(Row{text, subItems});
+    Row added{text, {}};
+    for (int k = 0; k < kSubItems && k < subItems.size(); ++k)
+        added.subItems[static_cast<size_t>(k)] = subItems.at(k);
+    m_rows.push_back(std::move(added));
     endInsertRows();
     return count();
 }
@@ -114,13 +117,18 @@ QString ListModel::text(int row) const
 QString ListModel::cell(int row, int column) const
 {
     checkRow(row);
-    return column == 1 ? at(row).text : at(row).subItems.value(column - 2);
+    return column == 1 ? at(row).text : subItemOf(at(row), column - 1);
 }
 
 QString ListModel::subItem(int row, int k) const
 {
     checkRow(row);
-    return at(row).subItems.value(k - 1);
+    return subItemOf(at(row), k);
+}
+
+QString ListModel::subItemOf(const Row& row, int k)
+{
+    return k >= 1 && k <= kSubItems ? row.subItems[static_cast<size_t>(k - 1)] : QString();
 }
 
 void ListModel::setText(int row, const QString& text)

@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <array>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -30,12 +32,16 @@ public:
     void checkColumn(int column) const;
 
     // Rows, 1-based.
+    /// Sub-items a row keeps; the program's lists have at most two.
+    static constexpr int kSubItems = 2;
+    /// A row holds its texts as given, so rows that share a text (the image of every row of
+    /// an image) hold it once.
     struct Row
     {
         QString text;
-        QStringList subItems;
+        std::array<QString, kSubItems> subItems;
     };
-    /// Appends a row; returns its position.
+    /// Appends a row; returns its position. Sub-items past kSubItems are not kept.
     int addItem(const QString& text, const QStringList& subItems = {});
     /// Appends the rows in one step, in their order.
     void addItems(std::vector<Row> rows);
@@ -57,8 +63,12 @@ public:
 private:
     const Row& at(int row) const { return m_rows[static_cast<size_t>(row - 1)]; }
 
+    /// The sub-item `k` (1-based) of `row`; the empty text past the last.
+    static QString subItemOf(const Row& row, int k);
+
     QStringList m_headers;
-    std::vector<Row> m_rows;
+    /// In pieces, so a list of millions of rows grows without a moment that holds it twice.
+    std::deque<Row> m_rows;
 };
 
 /// Hands each path to the end of `list`, as a folder scan fills the file list.

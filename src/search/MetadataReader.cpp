@@ -285,10 +285,10 @@ void MetadataReader::dispatch(const QString& program)
     }
 }
 
-std::vector<std::optional<QList<TagValue>>>
+std::vector<std::optional<QByteArray>>
 MetadataReader::sweep(const QString& program, const QStringList& paths, const QString& text)
 {
-    std::vector<std::optional<QList<TagValue>>> results(static_cast<size_t>(paths.size()));
+    std::vector<std::optional<QByteArray>> results(static_cast<size_t>(paths.size()));
     if (program != m_program)
         checkTool(program);
     DumpStore* store = storeFor();
@@ -332,7 +332,8 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
         QList<TagValue> hits;
         if (filter.mayContain(*bytes))
             hits = filter.matchingEntries(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
-        results[static_cast<size_t>(found.index)] = std::move(hits);
+        // Packed: a library's hits are held until they become rows.
+        results[static_cast<size_t>(found.index)] = packEntries(hits);
     };
     std::vector<Found> batch, working;
     QFuture<void> inFlight;

@@ -28,6 +28,8 @@ class MetadataReader : public QObject
 {
     Q_OBJECT
 public:
+    /// What names the exiftool of `version` with the configuration of `configStamp`.
+    static QString toolKey(const QString& version, const QString& configStamp);
     MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions = 0,
                    QObject* parent = nullptr);
     ~MetadataReader() override;
@@ -38,9 +40,9 @@ public:
     void checkTool(const QString& program);
     /// What the cache file already holds for `paths` (as they are now), searched for `text` in
     /// one pass over the file, on every core: for each path known there, its hits (maybe
-    /// none); nothing for the others, which are read as ever. Done only when the paths are
+    /// none) as packEntries holds them; nothing for the others, which are read as ever. Done only when the paths are
     /// enough of the file for one pass to beat a query each.
-    std::vector<std::optional<QList<TagValue>>> sweep(const QString& program,
+    std::vector<std::optional<QByteArray>> sweep(const QString& program,
                                                       const QStringList& paths,
                                                       const QString& text);
     /// Reads `paths` (the file list, in its order) through the sessions while the user is still
@@ -112,8 +114,6 @@ private:
               const QString& configStamp);
     /// The cache file, opened at the first need; null when there is none or it cannot be used.
     DumpStore* storeFor();
-    /// What names the exiftool of `version` with the configuration of `configStamp`.
-    static QString toolKey(const QString& version, const QString& configStamp);
     void enqueue(const QString& path, bool first);
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.

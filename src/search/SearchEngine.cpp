@@ -185,7 +185,7 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
                              : here + QLatin1Char('/') + path);
     const auto pathAt = [&absolutes](int i) { return absolutes.value(i - 1); };
     // Images already in the cache file are searched in one pass over it.
-    std::vector<std::optional<QList<TagValue>>> swept;
+    std::vector<std::optional<QByteArray>> swept;
     if (!m_oneShot)
         swept = m_reader.sweep(program, absolutes, request.text);
     bool wasStopped = false;
@@ -197,8 +197,10 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
         }
         const QString& path = images.at(i - 1);
         std::optional<QList<TagValue>> hits;
-        if (static_cast<size_t>(i - 1) < swept.size())
-            hits = std::move(swept[static_cast<size_t>(i - 1)]);
+        if (static_cast<size_t>(i - 1) < swept.size() && swept[static_cast<size_t>(i - 1)]) {
+            hits = unpackEntries(*swept[static_cast<size_t>(i - 1)]);
+            swept[static_cast<size_t>(i - 1)].reset();
+        }
         if (!hits) {
             Dump dump;
             try {

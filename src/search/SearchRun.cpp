@@ -51,6 +51,27 @@ void SearchRun::addFoundRows()
     m_controls.results->addItems(std::exchange(m_foundRows, {}));
 }
 
+void SearchRun::holdRows(const QString& path, const QList<TagValue>& entries)
+{
+    for (const TagValue& entry : entries)
+        m_foundRows.push_back({path, {tagName(entry.tag.toUtf8()), entry.value}});
+}
+
+void SearchRun::holdRows(const QString& path, const QByteArray& packedEntries)
+{
+    forEachPackedEntry(packedEntries, [&](const QByteArray& tag, QString value) {
+        m_foundRows.push_back({path, {tagName(tag), std::move(value)}});
+    });
+}
+
+const QString& SearchRun::tagName(const QByteArray& utf8)
+{
+    auto known = m_tagNames.constFind(utf8);
+    if (known == m_tagNames.cend())
+        known = m_tagNames.insert(QByteArray(utf8.constData(), utf8.size()), QString::fromUtf8(utf8));
+    return *known;
+}
+
 QString SearchRun::exiftoolMissingMessage()
 {
     return tr("exiftool could not be found or started, so no image can be searched."
@@ -181,10 +202,11 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         return false;
     if (path.isEmpty())
         return true;
-    // An image found in the cache file's pass gives its rows at once.
+    // An image found in the cache file's pass gives its rows at once (and the pass's copy
+    // goes: a path listed again is found in the cache file).
     if (const auto swept = m_swept.find(path); swept != m_swept.end()) {
-        for (const TagValue& entry : std::as_const(swept.value()))
-            m_foundRows.push_back({path, {entry.tag, entry.value}});
+        holdRows(path, swept.value());
+        m_swept.erase(swept);
         return true;
     }
     DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
@@ -214,8 +236,7 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
     if (!stopped && report.condition(152, [&] { return !dump.isEmpty(); })) {
         const QList<TagValue> entries = report.value(
             154, [&] { return matchingEntries(dump, searchText); }, QList<TagValue>());
-        for (const TagValue& entry : entries)
-            m_foundRows.push_back({path, {entry.tag, entry.value}});
+        holdRows(path, entries);
     }
     // Removing the one-shot way's output file yields.
     if (m_engine.oneShot())
@@ -238,8 +259,7 @@ void SearchRun::sweepCache(const QString& program, const QString& searchText)
 {
     m_swept.clear();
     const QStringList paths = listedPaths();
-    std::vector<std::optional<QList<TagValue>>> found =
-        reader().sweep(program, paths, searchText);
+    std::vector<std::optional<QByteArray>> found = reader().sweep(program, paths, searchText);
     for (size_t i = 0; i < found.size(); ++i) {
         if (found[i])
             m_swept.insert(paths.at(static_cast<int>(i)), std::move(*found[i]));
@@ -250,6 +270,7 @@ void SearchRun::finish(ErrorReport& report, bool showDone)
 {
     m_inProgress = false;
     m_swept.clear();
+    m_tagNames.clear();
     m_engine.finish();
     report.line(202, [&] { m_controls.view->setRunning(false); });
     report.line(204, [&] { m_stop = true; });

@@ -78,6 +78,12 @@ private:
     void sweepCache(const QString& program, const QString& searchText);
     /// Adds the rows of the images finished since the last yield, in one step.
     void addFoundRows();
+    /// Holds a row for each of `entries` of the image at `path` until addFoundRows.
+    void holdRows(const QString& path, const QList<TagValue>& entries);
+    /// The same for entries packed by packEntries.
+    void holdRows(const QString& path, const QByteArray& packedEntries);
+    /// The run's text of the tag named `utf8`.
+    const QString& tagName(const QByteArray& utf8);
     /// The sessions start as soon as the file list gets rows: the user is about to search.
     void warmUp();
 
@@ -92,7 +98,10 @@ private:
     QElapsedTimer m_sinceShown;
     std::vector<ListModel::Row> m_foundRows;
     /// The hits of the images the cache file's pass found, by path, for the run in progress.
-    QHash<QString, QList<TagValue>> m_swept;
+    QHash<QString, QByteArray> m_swept;
+    /// The tag names of the run's rows by their UTF-8, each held once however many rows show
+    /// it.
+    QHash<QByteArray, QString> m_tagNames;
     bool m_warmUpDue = false;
     /// Owns the connections to the file list, so none outlives the run.
     QObject m_context;

@@ -78,6 +78,8 @@ private slots:
             // The rows found on bytes are the rows found on the decoded text.
             QVERIFY2(filter.matchingEntries(dump.toUtf8()) == expected,
                      qPrintable(text + " in " + dump));
+            // And a library's hits, held packed until they become rows, come back the same.
+            QVERIFY(unpackEntries(packEntries(expected)) == expected);
         }
         QVERIFY(rows > 1000);
         // Lines ended by CR LF, an empty value, and the lines that are never rows.
@@ -86,6 +88,10 @@ private slots:
         QVERIFY(TextPrefilter("KODAK").matchingEntries(dump.toUtf8()) ==
                 matchingEntries(dump, "KODAK"));
         QCOMPARE(TextPrefilter("KODAK").matchingEntries(dump.toUtf8()).size(), 2);
+        // Colons in a value, an empty value, a replacement character.
+        const QList<TagValue> odd{{"Comment", "kodak: yes: 10:00"}, {"Model", ""},
+                                  {"Caf\u00e9 Name", "\ufffd\u00e9"}};
+        QVERIFY(unpackEntries(packEntries(odd)) == odd);
     }
 };
 

@@ -212,6 +212,13 @@ private slots:
                                 "/a        \tab  \t123456\n"
                                 "/b        \tTag \t\n"));
         QCOMPARE(clipboardTable(0, 3, cell, QStringLiteral("\n")), QString());
+        // A value's own spaces: kept inside the table, trimmed at a line's end; one column; CR LF.
+        auto spaced = resultsWith({{"/a ", "Tag  ", "v  "}, {"/bb", "T", "   "}});
+        const auto spacedCell = [&](int r, int c) { return spaced->cell(r, c); };
+        QCOMPARE(clipboardTable(2, 3, spacedCell, QStringLiteral("\r\n")),
+                 QStringLiteral("/a \tTag  \tv\r\n/bb\tT    \t\r\n"));
+        QCOMPARE(clipboardTable(2, 1, spacedCell, QStringLiteral("\n")),
+                 QStringLiteral("/a\n/bb\n"));
 
         FakePlatform fake;
         fake.clipboard.failuresLeft = 999 + 999;

@@ -59,12 +59,20 @@ public:
                                                  const QByteArray& input,
                                                  const QString& outputFile,
                                                  const QString& workingDirectory) = 0;
+    /// How much of the machine a session may take from other programs.
+    enum class Priority
+    {
+        Normal,
+        /// Below the programs the user works with: reading ahead while nobody waits for it.
+        Background,
+    };
     /// Starts a long-lived `program` in `workingDirectory` that is talked to over its standard
     /// input and output; its standard error is discarded. It and whatever it starts die with
     /// the program, and a kill ends them all. Null when it cannot start.
     virtual std::unique_ptr<SessionChannel> startSession(const QString& program,
                                                          const QStringList& arguments,
-                                                         const QString& workingDirectory) = 0;
+                                                         const QString& workingDirectory,
+                                                         Priority priority = Priority::Normal) = 0;
 };
 
 } // namespace tagsifter

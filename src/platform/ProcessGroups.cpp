@@ -80,6 +80,11 @@ void enterOwnGroup()
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
+void lowerPriority()
+{
+    [[maybe_unused]] const int niceness = ::nice(10);
+}
+
 void watch(pid_t pid)
 {
     if (pid > 0)

@@ -13,6 +13,9 @@ namespace ProcessGroups {
 /// Run in a new child between fork and exec: it leads a group of its own and dies with the
 /// program. Only what may run after a fork.
 void enterOwnGroup();
+/// Run in a new child between fork and exec: it yields the processor to the programs the user
+/// works with (nice 10), and so does whatever it starts.
+void lowerPriority();
 /// The group of the child `pid` is ended with the program.
 void watch(pid_t pid);
 /// The child `pid` has ended: its group is no longer watched.

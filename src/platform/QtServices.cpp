@@ -174,9 +174,15 @@ std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
 
 std::unique_ptr<SessionChannel> QtProcessService::startSession(const QString& program,
                                                                const QStringList& arguments,
-                                                               const QString& workingDirectory)
+                                                               const QString& workingDirectory,
+                                                               Priority priority)
 {
     std::unique_ptr<QProcess> process = childProcess(program, arguments, workingDirectory);
+    if (priority == Priority::Background)
+        process->setChildProcessModifier([] {
+            ProcessGroups::enterOwnGroup();
+            ProcessGroups::lowerPriority();
+        });
     process->start();
     if (!process->waitForStarted(10000))
         return nullptr;

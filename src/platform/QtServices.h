@@ -35,7 +35,8 @@ public:
                                          const QString& workingDirectory) override;
     std::unique_ptr<SessionChannel> startSession(const QString& program,
                                                  const QStringList& arguments,
-                                                 const QString& workingDirectory) override;
+                                                 const QString& workingDirectory,
+                                                 Priority priority = Priority::Normal) override;
 };
 
 class QtEventLoop : public EventLoopService

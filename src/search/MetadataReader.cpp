@@ -239,7 +239,8 @@ ExifSession* MetadataReader::startSession(const QString& program)
         program,
         {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
          QStringLiteral("-")},
-        folder);
+        folder,
+        m_background ? ProcessService::Priority::Background : ProcessService::Priority::Normal);
     if (!channel)
         return nullptr;
     auto session = std::make_unique<ExifSession>(std::move(channel));
@@ -360,6 +361,7 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
 
 void MetadataReader::readInBackground(const QString& program, const QStringList& paths)
 {
+    m_background = true;
     if (program != m_program)
         checkTool(program);
     // The images neither asked for, nor in memory, nor in the cache file (one look at it
@@ -397,6 +399,7 @@ void MetadataReader::dropQueue()
 
 void MetadataReader::warmUp(const QString& program, int images)
 {
+    m_background = true;
     checkTool(program);
     const int wanted = std::min(images, m_sessionCount);
     while (static_cast<int>(m_sessions.size()) < wanted) {
@@ -407,6 +410,7 @@ void MetadataReader::warmUp(const QString& program, int images)
 
 void MetadataReader::prefetch(const QString& program, const QString& path)
 {
+    m_background = false;
     // A search asks for each image as many times as it reads ahead; only the first costs a
     // look at the file's stamp, memory and the cache file.
     if (path.isEmpty() || m_lookedAhead.contains(path))
@@ -468,6 +472,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
                              ErrorReport* report)
 {
     m_stopped = false;
+    m_background = false;
     if (program != m_program)
         checkTool(program);
     m_reading = path;

@@ -136,6 +136,9 @@ private:
     Platform m_platform;
     ExifTool& m_oneShot;
     int m_sessionCount;
+    /// True while only reading ahead of a search not yet asked for: sessions started then run
+    /// below the programs the user works with (and keep that priority for their life).
+    bool m_background = false;
     std::vector<std::unique_ptr<ExifSession>> m_sessions;
     std::deque<QString> m_queue;
     QSet<QString> m_queued;

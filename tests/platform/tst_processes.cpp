@@ -1,11 +1,15 @@
 #include "platform/QtServices.h"
 #include "support/FakePlatform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <sys/resource.h>
 
 using namespace tagsifter;
 using namespace tagsifter::test;
@@ -65,6 +69,37 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(processWith(wrapper.real), 10000);
         session ? channel->kill() : process->kill();
         QTRY_VERIFY_WITH_TIMEOUT(!processWith(wrapper.real), 10000);
+    }
+
+    void aBackgroundSessionRunsBelowTheUsersPrograms_data()
+    {
+        QTest::addColumn<int>("priority");
+        QTest::addColumn<int>("nicer");
+        QTest::newRow("normal") << int(ProcessService::Priority::Normal) << 0;
+        QTest::newRow("background") << int(ProcessService::Priority::Background) << 10;
+    }
+
+    void aBackgroundSessionRunsBelowTheUsersPrograms()
+    {
+        QFETCH(int, priority);
+        QFETCH(int, nicer);
+        const QByteArray niceness =
+            QByteArray::number(std::min(19, ::getpriority(PRIO_PROCESS, 0) + nicer));
+        // The session tells its own niceness (field 19 of its stat line), then what the
+        // program it started has.
+        QtProcessService processes;
+        std::unique_ptr<SessionChannel> channel = processes.startSession(
+            "/bin/sh", {"-c", "cut -d' ' -f19 /proc/$$/stat; sh -c 'cut -d\" \" -f19 /proc/$$/stat'"},
+            QDir::tempPath(), static_cast<ProcessService::Priority>(priority));
+        QVERIFY(channel);
+        QByteArray output;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                output += channel->readOutput();
+                return output.count('\n') >= 2;
+            },
+            10000));
+        QCOMPARE(output, niceness + "\n" + niceness + "\n");
     }
 
     void aProcessRunsInTheFolderGiven()

@@ -787,6 +787,16 @@ private slots:
         w.search({}, "kodak");
         QCOMPARE(processes.sessionStarts, started);
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
+        // Started while nobody waits for them, they run below the user's programs; a search
+        // clicked before that starts its sessions at the usual priority.
+        using Priority = ProcessService::Priority;
+        QCOMPARE(processes.sessionPriorities, QList<Priority>(started, Priority::Background));
+        ScriptedProcesses clicked;
+        Window now(QString(), &clicked);
+        now.search({"/1.jpg", "/2.jpg", "/3.jpg"}, "kodak");
+        QVERIFY(clicked.sessionStarts > 0);
+        QCOMPARE(clicked.sessionPriorities,
+                 QList<Priority>(clicked.sessionStarts, Priority::Normal));
     }
 
     void rowsOfAThrottledRunAreTheSame()

@@ -199,9 +199,11 @@ std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&,
 }
 
 std::unique_ptr<SessionChannel> ScriptedProcesses::startSession(const QString&, const QStringList&,
-                                                                const QString& workingDirectory)
+                                                                const QString& workingDirectory,
+                                                                Priority priority)
 {
     ++sessionStarts;
+    sessionPriorities.append(priority);
     workingDirectories.append(workingDirectory);
     return std::make_unique<ScriptedChannel>(*this);
 }

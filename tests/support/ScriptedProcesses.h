@@ -43,7 +43,8 @@ public:
                                          const QString& workingDirectory) override;
     std::unique_ptr<SessionChannel> startSession(const QString& program,
                                                  const QStringList& arguments,
-                                                 const QString& workingDirectory) override;
+                                                 const QString& workingDirectory,
+                                                 Priority priority = Priority::Normal) override;
 
     Script oneShot = [](const QString&) { return ScriptedAnswer(); };
     Script session = [](const QString&) { return ScriptedAnswer(); };
@@ -55,6 +56,8 @@ public:
     bool sessionsIgnoreLeave = false;
     /// The working folder each process was started in.
     QStringList workingDirectories;
+    /// The priority each session was started with, in order.
+    QList<Priority> sessionPriorities;
     int oneShotStarts = 0;
     int sessionStarts = 0;
     /// Times anything waited for a session to end.

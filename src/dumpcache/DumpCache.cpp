@@ -1,7 +1,8 @@
 #include "DumpCache.h"
 
-#include <QDateTime>
+#include "platform/LocalTime.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace tagsifter {
@@ -59,12 +60,18 @@ void DumpCache::trim()
 
 QByteArray exiftoolTime(qint64 nanoseconds)
 {
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(nanoseconds / 1000000000);
-    const int offset = local.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return local.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toLatin1() +
-           (offset < 0 ? '-' : '+') + QByteArray::number(minutes / 60).rightJustified(2, '0') +
-           ':' + QByteArray::number(minutes % 60).rightJustified(2, '0');
+    // Whole seconds, rounded down also before 1970, as exiftool prints them.
+    qint64 seconds = nanoseconds / 1000000000;
+    if (nanoseconds % 1000000000 < 0)
+        --seconds;
+    const ClockTime local = localClockTime(seconds);
+    const int minutes = std::abs(local.offsetSeconds) / 60;
+    char text[64];
+    const int size = std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d%c%02d:%02d",
+                                   local.year, local.month, local.day, local.hour, local.minute,
+                                   local.second, local.offsetSeconds < 0 ? '-' : '+',
+                                   minutes / 60, minutes % 60);
+    return QByteArray(text, size);
 }
 
 namespace {

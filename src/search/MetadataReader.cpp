@@ -327,12 +327,13 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
         found.compressed.clear();
         if (!bytes)
             return;
-        const FileStamp& stamp = stamps[static_cast<size_t>(found.index)];
+        // The file time lines are written anew only when the text could be found in a time:
+        // otherwise neither the kept times nor the new ones give a row.
         if (timesFirst)
-            bytes = withFileTimes(*bytes, stamp);
+            bytes = withFileTimes(*bytes, stamps[static_cast<size_t>(found.index)]);
         QList<TagValue> hits;
         if (filter.mayContain(*bytes))
-            hits = filter.matchingEntries(timesFirst ? *bytes : withFileTimes(*bytes, stamp));
+            hits = filter.matchingEntries(*bytes);
         // Packed: a library's hits are held until they become rows.
         results[static_cast<size_t>(found.index)] = packEntries(hits);
     };

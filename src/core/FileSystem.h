@@ -39,7 +39,7 @@ public:
     /// Names of the real sub-folders of `folder` (links to folders are not followed), in
     /// listing order. Throws Failure 70/76 when it cannot be listed.
     virtual QStringList listSubfolders(const QString& folder) const = 0;
-    /// The stamp of `path`, links followed.
+    /// The stamp of `path`, links followed. Safe from several threads at once.
     virtual FileStamp stamp(const QString& path) const = 0;
     /// Deletes a file; false when it could not be deleted.
     virtual bool removeFile(const QString& path) = 0;

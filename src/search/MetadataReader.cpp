@@ -303,14 +303,16 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
     std::vector<FileStamp> stamps(static_cast<size_t>(paths.size()));
     QHash<QByteArray, std::pair<int, FileStamp>> wanted;
     wanted.reserve(paths.size());
+    // The stamps on every core: a library's files are looked at one call each.
+    QtConcurrent::blockingMap(stamps, [&](FileStamp& stamp) {
+        const QString& path = paths.at(static_cast<int>(&stamp - stamps.data()));
+        if (!path.isEmpty())
+            stamp = stampOf(path);
+    });
     for (int i = 0; i < paths.size(); ++i) {
-        const QString& path = paths.at(i);
-        if (path.isEmpty())
-            continue;
-        const FileStamp stamp = stampOf(path);
-        stamps[static_cast<size_t>(i)] = stamp;
-        if (stamp.kind == FileStamp::Kind::Regular)
-            wanted.insert(encodeFileName(path), {i, stamp});
+        const FileStamp& stamp = stamps[static_cast<size_t>(i)];
+        if (!paths.at(i).isEmpty() && stamp.kind == FileStamp::Kind::Regular)
+            wanted.insert(encodeFileName(paths.at(i)), {i, stamp});
     }
     const TextPrefilter filter(text);
     const bool timesFirst = filter.mayMatchTimes();

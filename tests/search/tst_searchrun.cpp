@@ -2,7 +2,9 @@
 #include "platform/ListModel.h"
 #include "platform/Termination.h"
 #include "exiftool/ExifTool.h"
+#include "dumpcache/DumpCache.h"
 #include "search/MetadataReader.h"
+#include "search/SearchEngine.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 #include "support/FeedChannel.h"
@@ -19,6 +21,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace tagsifter;
@@ -34,6 +37,22 @@ struct Row
         return path == o.path && tag == o.tag && value == o.value;
     }
 };
+
+/// What the engine finds, as the window's rows.
+class RecordingRows : public HitSink
+{
+public:
+    void found(const QString& path, const QList<TagValue>& hits) override
+    {
+        for (const TagValue& hit : hits)
+            rows.append({path, hit.tag, hit.value});
+    }
+    void problem(const SearchProblem&) override {}
+    QList<Row> rows;
+};
+
+/// A file time of the tests': 2023-07-21, summer time where there is one.
+constexpr qint64 kModified = 1689940000;
 
 QList<Row> results(const ListModel& list)
 {
@@ -903,6 +922,68 @@ private slots:
         for (auto it = files.rbegin(); it != files.rend(); ++it)
             QCOMPARE(maskAccessTime(reversed.read(program, *it, {}).split('\n')),
                      maskAccessTime(firstRun.value(*it).split('\n')));
+    }
+
+    void aLibraryFromTheCacheFileGivesTheRowsOfItsReads_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("rowsPerImage");
+        // A make; the modification time of the files now, in the zone in force; the time the
+        // dumps were read with, which a kept dump no longer shows.
+        QTest::newRow("make") << "KODAK" << 1;
+        QTest::newRow("time now") << QString::fromLatin1(exiftoolTime(kModified * 1000000000LL).left(16)) << 1;
+        QTest::newRow("time then") << "2001:01:01" << 0;
+    }
+
+    void aLibraryFromTheCacheFileGivesTheRowsOfItsReads()
+    {
+        // Enough images for one pass over the cache file, one of them listed twice: in the
+        // window and in the terminal, each image gives its rows in list order, its file time
+        // lines as of now.
+        QFETCH(QString, text);
+        QFETCH(int, rowsPerImage);
+        QTemporaryDir dir;
+        QStringList images;
+        for (int i = 0; i < 2 * MetadataReader::kSweepMinimum; ++i) {
+            images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i, 3, 10, QChar('0')));
+            writeFile(images.last());
+            const struct timespec times[2] = {{kModified, 0}, {kModified, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(images.last()).constData(), times,
+                                 0),
+                     0);
+        }
+        images.append(images.at(3));
+        ScriptedProcesses processes;
+        processes.session = [](const QString& path) {
+            return ScriptedAnswer{"ExifTool Version Number         : 12.57\n"
+                                  "File Modification Date/Time     : 2001:01:01 00:00:00+00:00\n"
+                                  "Make                            : Kodak " +
+                                  QFileInfo(path).fileName().toUtf8() + "\n"};
+        };
+        const QString cache = dir.path() + "/cache/dumps.sqlite";
+        QList<Row> expected;
+        for (const QString& image : images) {
+            if (rowsPerImage == 0)
+                break;
+            expected.append(text == "KODAK" ? Row{image, "Make", "Kodak " + QFileInfo(image).fileName()}
+                                            : Row{image, "File Modification Date/Time",
+                                                  QString::fromLatin1(exiftoolTime(kModified * 1000000000LL))});
+        }
+        {
+            Window reading(QString(), &processes, nullptr, cache);
+            reading.search(images, "kodak");
+            QCOMPARE(reading.results.count(), images.size());
+        }
+        int asked = 0;
+        processes.onRequest = [&](const QString&) { ++asked; };
+        Window window(QString(), &processes, nullptr, cache);
+        window.search(images, text);
+        QCOMPARE(results(window.results), expected);
+        SearchEngine engine(window.platform);
+        RecordingRows sink;
+        engine.run({images, {"jpg"}, text, {}}, sink);
+        QCOMPARE(sink.rows, expected);
+        QCOMPARE(asked, 0);
     }
 
     void repeatedSearchNeedsNoExiftool()

@@ -224,7 +224,9 @@ long peakRssMb()
 }
 
 // One step of the library benchmark, in a process of its own: "scan" times "Add All" over the
-// folder; "search" times a search with the cache file given, then a repeated one.
+// folder; "search" times a search with the cache file given, then a repeated one; "rows" the
+// window's search for "0", every dump in the cache file, then the text export and the
+// clipboard copy of its rows.
 int libraryStep(const QString& step, const QString& folder, const QString& cacheFile)
 {
     FakePlatform fake;
@@ -241,6 +243,27 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
         std::printf("%d %.3f %ld\n", form.fileList().count(), scan, peakRssMb());
         return 0;
     }
+    if (step == "rows") {
+        form.searchBox().setText("0");
+        QCoreApplication::processEvents();
+        const long before = currentRssMb();
+        timer.restart();
+        form.searchRun().PushButton1_Click();
+        const double search = seconds(timer);
+        const long searchRss = peakRssMb();
+        const long afterSearch = currentRssMb();
+        QTemporaryDir dir;
+        timer.restart();
+        TextExport::writeRows(form.resultsList(), dir.path() + "/out.txt", &fake.events);
+        const double save = seconds(timer);
+        timer.restart();
+        CopyListToClipboard(platform, form.resultsList());
+        const double copy = seconds(timer);
+        std::printf("%d %.3f %ld %.3f %.3f %ld %d %ld %ld\n", form.resultsList().count(), search,
+                    searchRss, save, copy, peakRssMb(), form.searchRun().reader().exiftoolReads(),
+                    before, afterSearch);
+        return 0;
+    }
     form.searchBox().setText("Canon");
     QCoreApplication::processEvents();
     timer.restart();
@@ -251,40 +274,6 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
     const double again = seconds(timer);
     std::printf("%d %.3f %.3f %ld %d\n", form.resultsList().count(), first, again, peakRssMb(),
                 form.searchRun().reader().exiftoolReads());
-    return 0;
-}
-
-// The rows benchmark's step in a process of its own: the window's search for "0" over the
-// library, every dump in the cache file; then the text export and the clipboard copy of its
-// rows.
-int rowsStep(const QString& folder, const QString& cacheFile)
-{
-    FakePlatform fake;
-    Platform platform = fake.platform();
-    platform.dumpCacheFile = cacheFile;
-    Form1 form(platform, "/nonexistent");
-    form.Form_Load();
-    form.show();
-    FolderScan(platform, appendTo(*form.fileList().listModel())).CollectFolderTree(folder, "*.jpg");
-    form.searchBox().setText("0");
-    QCoreApplication::processEvents();
-    const long before = currentRssMb();
-    QElapsedTimer timer;
-    timer.start();
-    form.searchRun().PushButton1_Click();
-    const double search = seconds(timer);
-    const long searchRss = peakRssMb();
-    const long afterSearch = currentRssMb();
-    QTemporaryDir dir;
-    timer.restart();
-    TextExport::writeRows(form.resultsList(), dir.path() + "/out.txt", &fake.events);
-    const double save = seconds(timer);
-    timer.restart();
-    CopyListToClipboard(platform, form.resultsList());
-    const double copy = seconds(timer);
-    std::printf("%d %.3f %ld %.3f %.3f %ld %d %ld %ld\n", form.resultsList().count(), search,
-                searchRss, save, copy, peakRssMb(), form.searchRun().reader().exiftoolReads(),
-                before, afterSearch);
     return 0;
 }
 
@@ -441,7 +430,7 @@ int benchRows(int images)
     const double fill = seconds(timer);
     const QStringList restart = runStep({"library-step", "search", library, cache});
     const double findSeconds = timeFind(library, cache, dir.path());
-    const QStringList step = runStep({"rows-step", library, cache});
+    const QStringList step = runStep({"library-step", "rows", library, cache});
     std::printf("rows: %d images, cache filled in %.1f s\n", images, fill);
     std::printf("rows: search for Canon after a restart: window %s s (%s images read by exiftool), "
                 "tagsifter find %.3f s (best of 3)\n",
@@ -476,8 +465,6 @@ int main(int argc, char** argv)
         return benchLibrary(argc > 2 ? QByteArray(argv[2]).toInt() : 20000);
     if (mode == "rows")
         return benchRows(argc > 2 ? QByteArray(argv[2]).toInt() : 50000);
-    if (mode == "rows-step" && argc > 3)
-        return rowsStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (mode == "library-step" && argc > 4)
         return libraryStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                            QString::fromLocal8Bit(argv[4]));

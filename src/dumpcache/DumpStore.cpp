@@ -32,8 +32,10 @@ std::atomic<int> g_connections{0};
 constexpr char kDictionary[] =
 #include "DumpDictionary.inc"
     ;
-// A level that compresses a dump about as well as zlib's default did, several times faster.
-constexpr int kCompressionLevel = 9;
+// Level 6 makes dumps within a third of a percent of level 9's size in about 60% of its time
+// (30 against 48 microseconds a dump here), and a first search shares the processor with
+// exiftool.
+constexpr int kCompressionLevel = 6;
 
 // The dictionary's digested forms, made once and shared by every thread.
 const ZSTD_CDict* compressionDictionary()

@@ -1154,8 +1154,17 @@ private slots:
         QCOMPARE(w.results.text(10), images.last());
     }
 
-    void clearListEndsTheReadingInTheBackground()
+    void clearListOrClosingEndsTheReadingInTheBackground_data()
     {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("Clear List") << false;
+        // What the window does as it closes.
+        QTest::newRow("closing the window") << true;
+    }
+
+    void clearListOrClosingEndsTheReadingInTheBackground()
+    {
+        QFETCH(bool, close);
         ScriptedProcesses processes;
         processes.session = [](const QString& path) {
             ScriptedAnswer answer{"Make : Kodak " + path.toUtf8() + "\n"};
@@ -1171,7 +1180,7 @@ private slots:
             writeFile(w.files.text(i));
         }
         QTRY_VERIFY(!asked.isEmpty());
-        w.files.clear();
+        close ? w.run.abort() : w.files.clear();
         QCOMPARE(w.run.reader().queuedCount(), 0);
         const int askedThen = asked.size();
         QVERIFY(askedThen < 60);

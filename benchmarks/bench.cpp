@@ -16,6 +16,7 @@
 #include "platform/widgets/QtPlatform.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
+#include "results/ResultsList.h"
 #include "results/TextExport.h"
 #include "search/SearchRun.h"
 #include "support/FakePlatform.h"
@@ -175,6 +176,12 @@ int benchResults()
                 "distinct paths %.3f s (%lld)\n",
                 save, copy, static_cast<long long>(fake.clipboard.text.size()), open,
                 static_cast<long long>(distinct.size()));
+    // "Remove Results Containing" the images whose number ends in 1: a tenth of the rows, in
+    // 2,500 runs of four.
+    timer.restart();
+    RemoveRowsContaining(*list, QStringLiteral("1.JPG"));
+    std::printf("results: removing a tenth of the rows in 2,500 runs %.3f s (%d rows left)\n",
+                seconds(timer), list->count());
     return 0;
 }
 

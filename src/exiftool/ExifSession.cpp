@@ -69,7 +69,8 @@ void ExifSession::preload(const QStringList& modules)
         ++m_preloads;
         m_asked.push_back({QString(), FileStamp(),
                            "{ready" + QByteArray::number(m_sequence) + "}", true});
-        commands += "-use\n" + module.toUtf8() + "\n-execute" + QByteArray::number(m_sequence) + "\n";
+        commands += "-use\n" + module.toUtf8() + "\n-execute" +
+                    QByteArray::number(m_sequence) + "\n";
     }
     m_buffer.clear();
     m_scanned = 0;

@@ -17,9 +17,9 @@ namespace tagsifter {
 
 /// exiftool kept running in its stay-open mode: one image per request, answered by the text a
 /// one-shot `exiftool PATH` prints (the order of the trailing Composite tags aside: see
-/// preload()). Requests
-/// may be written ahead of the answers, so that exiftool goes on to the next image without
-/// waiting for this program to read the last one; they are answered in the order asked.
+/// preload()). Requests may be written ahead of the answers, so that exiftool goes on to the
+/// next image without waiting for this program to read the last one; they are answered in the
+/// order asked.
 class ExifSession : public QObject
 {
     Q_OBJECT

@@ -40,11 +40,11 @@ public:
     void checkTool(const QString& program);
     /// What the cache file already holds for `paths` (as they are now), searched for `text` in
     /// one pass over the file, on every core: for each path known there, its hits (maybe
-    /// none) as packEntries holds them; nothing for the others, which are read as ever. Done only when the paths are
-    /// enough of the file for one pass to beat a query each.
+    /// none) as packEntries holds them; nothing for the others, which are read as ever. Done
+    /// only when the paths are enough of the file for one pass to beat a query each.
     std::vector<std::optional<QByteArray>> sweep(const QString& program,
-                                                      const QStringList& paths,
-                                                      const QString& text);
+                                                 const QStringList& paths,
+                                                 const QString& text);
     /// Reads `paths` (the file list, in its order) through the sessions while the user is still
     /// typing: what they answer is kept in memory and in the cache file, so that the search
     /// finds it there. Images known already are left out. It ends with the read-ahead.

@@ -68,7 +68,8 @@ const QString& SearchRun::tagName(const QByteArray& utf8)
 {
     auto known = m_tagNames.constFind(utf8);
     if (known == m_tagNames.cend())
-        known = m_tagNames.insert(QByteArray(utf8.constData(), utf8.size()), QString::fromUtf8(utf8));
+        known = m_tagNames.insert(QByteArray(utf8.constData(), utf8.size()),
+                                  QString::fromUtf8(utf8));
     return *known;
 }
 

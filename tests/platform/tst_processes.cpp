@@ -89,7 +89,8 @@ private slots:
         // program it started has.
         QtProcessService processes;
         std::unique_ptr<SessionChannel> channel = processes.startSession(
-            "/bin/sh", {"-c", "cut -d' ' -f19 /proc/$$/stat; sh -c 'cut -d\" \" -f19 /proc/$$/stat'"},
+            "/bin/sh",
+            {"-c", "cut -d' ' -f19 /proc/$$/stat; sh -c 'cut -d\" \" -f19 /proc/$$/stat'"},
             QDir::tempPath(), static_cast<ProcessService::Priority>(priority));
         QVERIFY(channel);
         QByteArray output;

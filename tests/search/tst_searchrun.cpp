@@ -931,7 +931,8 @@ private slots:
         // A make; the modification time of the files now, in the zone in force; the time the
         // dumps were read with, which a kept dump no longer shows.
         QTest::newRow("make") << "KODAK" << 1;
-        QTest::newRow("time now") << QString::fromLatin1(exiftoolTime(kModified * 1000000000LL).left(16)) << 1;
+        const QString now = QString::fromLatin1(exiftoolTime(kModified * 1000000000LL));
+        QTest::newRow("time now") << now.left(16) << 1;
         QTest::newRow("time then") << "2001:01:01" << 0;
     }
 
@@ -965,9 +966,10 @@ private slots:
         for (const QString& image : images) {
             if (rowsPerImage == 0)
                 break;
-            expected.append(text == "KODAK" ? Row{image, "Make", "Kodak " + QFileInfo(image).fileName()}
-                                            : Row{image, "File Modification Date/Time",
-                                                  QString::fromLatin1(exiftoolTime(kModified * 1000000000LL))});
+            const QString time = QString::fromLatin1(exiftoolTime(kModified * 1000000000LL));
+            expected.append(text == "KODAK"
+                                ? Row{image, "Make", "Kodak " + QFileInfo(image).fileName()}
+                                : Row{image, "File Modification Date/Time", time});
         }
         {
             Window reading(QString(), &processes, nullptr, cache);

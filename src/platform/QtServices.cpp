@@ -104,14 +104,20 @@ private:
 // Every child is started the same way: arguments as they are, standard error discarded, and
 // never outliving the program.
 std::unique_ptr<QProcess> childProcess(const QString& program, const QStringList& arguments,
-                                       const QString& workingDirectory)
+                                       const QString& workingDirectory,
+                                       ProcessService::Priority priority =
+                                           ProcessService::Priority::Normal)
 {
     auto process = std::make_unique<QProcess>();
     process->setProgram(program);
     process->setArguments(arguments);
     process->setWorkingDirectory(workingDirectory);
     process->setStandardErrorFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { ProcessGroups::enterOwnGroup(); });
+    process->setChildProcessModifier([priority] {
+        ProcessGroups::enterOwnGroup();
+        if (priority == ProcessService::Priority::Background)
+            ProcessGroups::lowerPriority();
+    });
     return process;
 }
 
@@ -177,12 +183,8 @@ std::unique_ptr<SessionChannel> QtProcessService::startSession(const QString& pr
                                                                const QString& workingDirectory,
                                                                Priority priority)
 {
-    std::unique_ptr<QProcess> process = childProcess(program, arguments, workingDirectory);
-    if (priority == Priority::Background)
-        process->setChildProcessModifier([] {
-            ProcessGroups::enterOwnGroup();
-            ProcessGroups::lowerPriority();
-        });
+    std::unique_ptr<QProcess> process =
+        childProcess(program, arguments, workingDirectory, priority);
     process->start();
     if (!process->waitForStarted(10000))
         return nullptr;

@@ -3,7 +3,10 @@
 # (default 21: 441 files). The first search starts with an empty dump cache, the second is a
 # new process with the cache the first wrote. This machine's speed varies from second to
 # second, so each figure is the median of ROUNDS rounds (default 7), each ratio taken within
-# its round against the mean of an exiftool run before and after its searches.
+# its round against the mean of an exiftool run before and after its searches. Beside them, in
+# each round: two exiftool processes started together, each given half of the images, as they
+# are and with every module that adds Composite tags loaded first (what tagsifter's sessions
+# load): the least any search through two exiftool processes can take on this machine.
 # Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES [ROUNDS]]
 set -euo pipefail
 build=$(cd "${1:?usage: find_bench.sh BUILD_DIR [COPIES [ROUNDS]]}" && pwd)
@@ -19,18 +22,35 @@ done
 export XDG_CONFIG_HOME=$work/config
 seconds() { local start=$(date +%s.%N); "$@" >/dev/null; echo "$(date +%s.%N) - $start" | bc -l; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-: >"$work/exiftool" >"$work/first" >"$work/second" >"$work/first-ratio" >"$work/second-ratio"
+find "$work/library" -name '*.jpg' | sort >"$work/all"
+half=$((($(wc -l <"$work/all") + 1) / 2))
+head -n "$half" "$work/all" >"$work/half1"
+tail -n +"$((half + 1))" "$work/all" >"$work/half2"
+modules=(AIFF APE Apple Canon Exif FLAC FLIR FlashPix GPS ID3 IPTC ISO Kodak MPEG MPF Nikon Olympus
+    Panasonic PanasonicRaw Parrot PostScript QuickTime RIFF Ricoh Samsung Sony SonyIDC Vorbis XMP)
+uses=()
+for module in "${modules[@]}"; do uses+=(-use "$module"); done
+halves() { exiftool "$@" -@ "$work/half1" >/dev/null & exiftool "$@" -@ "$work/half2"; wait; }
+for file in exiftool first second first-ratio second-ratio halves halves-ratio loaded loaded-ratio; do
+    : >"$work/$file"
+done
 for round in $(seq 1 "$rounds"); do
     export XDG_CACHE_HOME=$work/cache$round
     before=$(seconds exiftool -r -ext jpg "$work/library")
     first=$(seconds "$build/src/tagsifter" find Canon "$work/library")
     second=$(seconds "$build/src/tagsifter" find Canon "$work/library")
+    halves=$(seconds halves)
+    loaded=$(seconds halves "${uses[@]}")
     exiftool=$(echo "($before + $(seconds exiftool -r -ext jpg "$work/library")) / 2" | bc -l)
     echo "$exiftool" >>"$work/exiftool"
     echo "$first" >>"$work/first"
     echo "$second" >>"$work/second"
     echo "$first / $exiftool" | bc -l >>"$work/first-ratio"
     echo "$second / $exiftool" | bc -l >>"$work/second-ratio"
+    echo "$halves" >>"$work/halves"
+    echo "$halves / $exiftool" | bc -l >>"$work/halves-ratio"
+    echo "$loaded" >>"$work/loaded"
+    echo "$loaded / $exiftool" | bc -l >>"$work/loaded-ratio"
 done
 images=$(find "$work/library" -name '*.jpg' | wc -l)
 printf 'find: %d images, %d rounds; exiftool -r -ext jpg %.2f s (median of the means)\n' "$images" "$rounds" \
@@ -40,3 +60,9 @@ printf 'find: first tagsifter find %.2f s = %.2fx of exiftool (rounds: %s)\n' \
     "$(xargs printf '%.2f ' <"$work/first-ratio")"
 printf 'find: second, with the dump cache %.3f s = %.3fx of exiftool\n' \
     "$(median <"$work/second")" "$(median <"$work/second-ratio")"
+printf 'find: two exiftool processes, half the images each, %.2f s = %.2fx (rounds: %s)\n' \
+    "$(median <"$work/halves")" "$(median <"$work/halves-ratio")" \
+    "$(xargs printf '%.2f ' <"$work/halves-ratio")"
+printf 'find: the same with the Composite modules loaded, %.2f s = %.2fx (rounds: %s)\n' \
+    "$(median <"$work/loaded")" "$(median <"$work/loaded-ratio")" \
+    "$(xargs printf '%.2f ' <"$work/loaded-ratio")"

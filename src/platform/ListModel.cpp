@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace tagsifter {
@@ -134,7 +135,7 @@ QString ListModel::subItemOf(const Row& row, int k)
 void ListModel::setText(int row, const QString& text)
 {
     checkRow(row);
-    m_rows[static_cast<size_t>(row - 1)].text = text;
+    m_rows[slot(row)].text = text;
     const QModelIndex changed = index(row - 1, 0);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
@@ -146,6 +147,39 @@ void ListModel::removeRange(int row, int count)
     beginRemoveRows(QModelIndex(), row - 1, row + count - 2);
     m_rows.erase(m_rows.begin() + (row - 1), m_rows.begin() + (row - 1 + count));
     endRemoveRows();
+}
+
+void ListModel::removeRowsAt(const QList<int>& rows)
+{
+    for (const int row : rows)
+        checkRow(row);
+    // The rows removed so far make a gap that grows towards the front: the rows kept between
+    // two runs move once, to the gap's end, and after each step the view sees the list as it
+    // now is. Moving everything after each run instead takes minutes for scattered rows of a
+    // list of a million.
+    m_gapAt = m_rows.size();
+    m_gapSize = 0;
+    qsizetype end = rows.size();
+    while (end > 0) {
+        qsizetype start = end - 1;
+        while (start > 0 && rows.at(start - 1) == rows.at(start) - 1)
+            --start;
+        const auto first = static_cast<size_t>(rows.at(start) - 1);
+        const auto removed = static_cast<size_t>(end - start);
+        beginRemoveRows(QModelIndex(), static_cast<int>(first),
+                        static_cast<int>(first + removed) - 1);
+        const auto gap = m_rows.begin() + static_cast<std::ptrdiff_t>(m_gapAt);
+        std::move_backward(m_rows.begin() + static_cast<std::ptrdiff_t>(first + removed), gap,
+                           gap + static_cast<std::ptrdiff_t>(m_gapSize));
+        m_gapAt = first;
+        m_gapSize += removed;
+        endRemoveRows();
+        end = start;
+    }
+    const auto gap = m_rows.begin() + static_cast<std::ptrdiff_t>(m_gapAt);
+    m_rows.erase(gap, gap + static_cast<std::ptrdiff_t>(m_gapSize));
+    m_gapAt = 0;
+    m_gapSize = 0;
 }
 
 void ListModel::clear()
@@ -160,8 +194,8 @@ QStringList ListModel::texts() const
 {
     QStringList all;
     all.reserve(count());
-    for (const Row& row : m_rows)
-        all.append(row.text);
+    for (int row = 1; row <= count(); ++row)
+        all.append(at(row).text);
     return all;
 }
 

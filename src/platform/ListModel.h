@@ -45,7 +45,7 @@ public:
     int addItem(const QString& text, const QStringList& subItems = {});
     /// Appends the rows in one step, in their order.
     void addItems(std::vector<Row> rows);
-    int count() const { return static_cast<int>(m_rows.size()); }
+    int count() const { return static_cast<int>(m_rows.size() - m_gapSize); }
     QString text(int row) const;
     /// Column 1 is the row text, column k (k >= 2) sub-item k - 1.
     QString cell(int row, int column) const;
@@ -54,6 +54,11 @@ public:
     void remove(int row) { removeRange(row, 1); }
     /// Removes `count` rows from `row` on in one step.
     void removeRange(int row, int count);
+    /// Removes the rows at the positions `rows` (ascending, each once): each run of neighbouring
+    /// rows in one step, from the last run to the first, and each row kept is moved at most
+    /// once, however many runs there are. The view may read the list at every step; nothing
+    /// may add or remove rows until it has returned.
+    void removeRowsAt(const QList<int>& rows);
     void clear();
     /// The text of every row, top to bottom.
     QStringList texts() const;
@@ -61,7 +66,13 @@ public:
     void checkRow(int row) const;
 
 private:
-    const Row& at(int row) const { return m_rows[static_cast<size_t>(row - 1)]; }
+    const Row& at(int row) const { return m_rows[slot(row)]; }
+    /// Where `row` is held: past the gap that removeRowsAt leaves while it runs.
+    size_t slot(int row) const
+    {
+        const auto index = static_cast<size_t>(row - 1);
+        return index < m_gapAt ? index : index + m_gapSize;
+    }
 
     /// The sub-item `k` (1-based) of `row`; the empty text past the last.
     static QString subItemOf(const Row& row, int k);
@@ -69,6 +80,9 @@ private:
     QStringList m_headers;
     /// In pieces, so a list of millions of rows grows without a moment that holds it twice.
     std::deque<Row> m_rows;
+    /// The rows removed so far while removeRowsAt runs, held from m_gapAt on until it ends.
+    size_t m_gapAt = 0;
+    size_t m_gapSize = 0;
 };
 
 /// Hands each path to the end of `list`, as a folder scan fills the file list.

@@ -10,17 +10,7 @@ namespace {
 
 void removeRows(ListView& list, const QString& text, bool containing)
 {
-    const QList<int> rows = rowsMatching(list.texts(), text, containing);
-    // From the last recorded row to the first, so the positions not yet removed stay valid;
-    // a run of neighbouring rows goes in one step.
-    qsizetype end = rows.size();
-    while (end > 0) {
-        qsizetype start = end - 1;
-        while (start > 0 && rows.at(start - 1) == rows.at(start) - 1)
-            --start;
-        list.removeRange(rows.at(start), static_cast<int>(end - start));
-        end = start;
-    }
+    list.removeRowsAt(rowsMatching(list.texts(), text, containing));
 }
 
 } // namespace

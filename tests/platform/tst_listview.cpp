@@ -52,6 +52,92 @@ private slots:
         QCOMPARE(list.count(), 0);
     }
 
+    void scatteredRowsLeaveAndTheListReadsRightAtEveryStep_data()
+    {
+        QTest::addColumn<QList<int>>("removed");
+        QTest::newRow("none") << QList<int>();
+        QTest::newRow("the first") << QList<int>({1});
+        QTest::newRow("the last") << QList<int>({8});
+        QTest::newRow("every row") << QList<int>({1, 2, 3, 4, 5, 6, 7, 8});
+        QTest::newRow("scattered runs") << QList<int>({1, 3, 4, 6, 8});
+        QTest::newRow("a run at each end") << QList<int>({1, 2, 7, 8});
+        QTest::newRow("one run inside") << QList<int>({3, 4, 5});
+    }
+
+    void scatteredRowsLeaveAndTheListReadsRightAtEveryStep()
+    {
+        QFETCH(QList<int>, removed);
+        ListView list;
+        QAbstractItemModelTester tester(list.listModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.addColumn(QStringLiteral("Image"));
+        list.addColumn(QStringLiteral("Value"));
+        QStringList expected;
+        for (int i = 1; i <= 8; ++i) {
+            list.addItem(QString::number(i), {QStringLiteral("v%1").arg(i)});
+            expected.append(QString::number(i));
+        }
+        list.resize(300, 400);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        // The row the user is on stays current when it is kept.
+        int kept = 0;
+        for (int i = 8; i >= 1 && kept == 0; --i)
+            kept = removed.contains(i) ? 0 : i;
+        if (kept > 0)
+            list.select(kept);
+        // What the view reads before and after each step is the list of that moment.
+        const auto rowsNow = [&list] {
+            QStringList rows;
+            for (int row = 1; row <= list.count(); ++row) {
+                const QAbstractItemModel* model = list.listModel();
+                rows.append(model->index(row - 1, 0).data().toString() + QLatin1Char('/') +
+                            model->index(row - 1, 1).data().toString() + QLatin1Char('/') +
+                            list.cell(row, 2));
+            }
+            return rows;
+        };
+        const auto rowsOf = [](const QStringList& numbers) {
+            QStringList rows;
+            for (const QString& number : numbers)
+                rows.append(number + QStringLiteral("/v") + number + QStringLiteral("/v") +
+                            number);
+            return rows;
+        };
+        QStringList steps;
+        connect(list.listModel(), &QAbstractItemModel::rowsAboutToBeRemoved,
+                [&](const QModelIndex&, int first, int last) {
+                    QCOMPARE(rowsNow(), rowsOf(expected));
+                    steps.append(expected.mid(first, last - first + 1).join(QLatin1Char(',')));
+                    expected.remove(first, last - first + 1);
+                });
+        connect(list.listModel(), &QAbstractItemModel::rowsRemoved,
+                [&] { QCOMPARE(rowsNow(), rowsOf(expected)); });
+        list.removeRowsAt(removed);
+        QStringList left;
+        for (int i = 1; i <= 8; ++i) {
+            if (!removed.contains(i))
+                left.append(QString::number(i));
+        }
+        QCOMPARE(list.texts(), left);
+        QCOMPARE(rowsNow(), rowsOf(left));
+        // A run of neighbours goes in one step, the last run first.
+        QStringList runs;
+        for (qsizetype end = removed.size(), start = end; end > 0; end = start) {
+            for (start = end - 1; start > 0 && removed.at(start - 1) == removed.at(start) - 1;)
+                --start;
+            QStringList run;
+            for (qsizetype k = start; k < end; ++k)
+                run.append(QString::number(removed.at(k)));
+            runs.append(run.join(QLatin1Char(',')));
+        }
+        QCOMPARE(steps, runs);
+        if (kept > 0)
+            QCOMPARE(list.selectedText(), QString::number(kept));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.removeRowsAt({1, list.count() + 1}));
+        QCOMPARE(list.texts(), left);
+    }
+
     void currentRowAndHitTest()
     {
         ListView list;

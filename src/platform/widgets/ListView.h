@@ -48,6 +48,7 @@ public:
     void setText(int row, const QString& text) { m_model->setText(row, text); }
     void remove(int row) { m_model->remove(row); }
     void removeRange(int row, int count) { m_model->removeRange(row, count); }
+    void removeRowsAt(const QList<int>& rows) { m_model->removeRowsAt(rows); }
     void clear() { m_model->clear(); }
     QStringList texts() const { return m_model->texts(); }
 

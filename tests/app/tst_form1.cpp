@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QScreen>
@@ -637,6 +638,8 @@ private slots:
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path());
         const QByteArray raw = folder + "/caf\xe9.jpg";
+        // QTemporaryDir cannot remove a name that is not UTF-8: its bytes go first.
+        const auto removeRaw = qScopeGuard([&raw] { ::unlink(raw.constData()); });
         {
             QFile source(
                 QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/Samples/Garden_party.jpg"));

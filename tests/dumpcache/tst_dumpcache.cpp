@@ -38,9 +38,16 @@ QByteArray noise(int bytes)
     return data;
 }
 
-QProcess* child(const QStringList& arguments)
+/// This test program in one of its child modes; what it makes in the temp folder goes to
+/// `tempFolder` when one is given (a killed child cannot remove it).
+QProcess* child(const QStringList& arguments, const QString& tempFolder = QString())
 {
     auto* process = new QProcess;
+    if (!tempFolder.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
+        process->setProcessEnvironment(environment);
+    }
     process->start(QCoreApplication::applicationFilePath(), arguments);
     return process;
 }
@@ -249,7 +256,7 @@ private slots:
             images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i, 3, 10, QChar('0')));
             QVERIFY(QFile::copy(samplesFolder() + "/Garden_party.jpg", images.last()));
         }
-        std::unique_ptr<QProcess> reader(child({"-read", db, dir.path()}));
+        std::unique_ptr<QProcess> reader(child({"-read", db, dir.path()}, dir.path()));
         // Killed as soon as a batch is in the file.
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(db) && DumpStore(db, "").storedCount() > 0, 60000);
         ::kill(static_cast<pid_t>(reader->processId()), SIGKILL);

@@ -44,6 +44,13 @@ QList<int> processesWith(const QString& text)
     return pids;
 }
 
+/// The offices this test killed: each leaves its temp folder ("lu" PID ...) behind.
+QList<int>& killedOffices()
+{
+    static QList<int> pids;
+    return pids;
+}
+
 QString exportPipes()
 {
     return QStringLiteral("tagsifter_export_%1_").arg(QCoreApplication::applicationPid());
@@ -63,8 +70,10 @@ public:
         void setCellText(int row, int column, const QString& text) override
         {
             if (++m_owner.cells == m_owner.killAfterCells) {
-                for (int pid : processesWith(exportPipes()))
+                for (int pid : processesWith(exportPipes())) {
                     ::kill(pid, SIGKILL);
+                    killedOffices().append(pid);
+                }
                 // The next cell goes to an office that is gone.
                 QDeadlineTimer limit(10000);
                 while (!processesWith(exportPipes()).isEmpty() && !limit.hasExpired())
@@ -288,6 +297,17 @@ private slots:
         for (int pid : processesWith(exportPipes()))
             ::kill(pid, SIGTERM);
         QTRY_VERIFY_WITH_TIMEOUT(processesWith(exportPipes()).isEmpty(), 15000);
+        // An office ended by a signal leaves the socket of its pipe behind; one killed, its
+        // temp folder too.
+        QDir temp(QDir::tempPath());
+        for (const QString& name :
+             temp.entryList({QStringLiteral("OSL_PIPE_*_") + exportPipes() + '*'}, QDir::System))
+            QVERIFY(temp.remove(name));
+        for (int pid : killedOffices()) {
+            for (const QString& name : temp.entryList({QStringLiteral("lu%1*.tmp").arg(pid)},
+                                                      QDir::Dirs | QDir::Hidden))
+                QVERIFY(QDir(temp.filePath(name)).removeRecursively());
+        }
     }
 };
 

@@ -766,6 +766,8 @@ private slots:
             QProcess program;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert("QT_QPA_PLATFORM", "offscreen");
+            // What the child makes in the temp folder goes with `dir`, however it ends.
+            environment.insert("TMPDIR", dir.path());
             program.setProcessEnvironment(environment);
             program.start(QCoreApplication::applicationFilePath(), {"-run-until-ended", tool});
             QVERIFY(program.waitForStarted());

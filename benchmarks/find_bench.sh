@@ -52,7 +52,7 @@ for round in $(seq 1 "$rounds"); do
     echo "$loaded" >>"$work/loaded"
     echo "$loaded / $exiftool" | bc -l >>"$work/loaded-ratio"
 done
-images=$(find "$work/library" -name '*.jpg' | wc -l)
+images=$(wc -l <"$work/all")
 printf 'find: %d images, %d rounds; exiftool -r -ext jpg %.2f s (median of the means)\n' "$images" "$rounds" \
     "$(median <"$work/exiftool")"
 printf 'find: first tagsifter find %.2f s = %.2fx of exiftool (rounds: %s)\n' \

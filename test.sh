@@ -6,6 +6,9 @@ cd "$(dirname "$0")"
 ./scripts/setup.sh
 jobs=$(nproc)
 
+# Every C++ file as clang-format writes it.
+./scripts/format-check.sh
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGSIFTER_WERROR=ON >/dev/null
 cmake --build build --parallel "$jobs"
 ctest --test-dir build --output-on-failure --parallel "$jobs" --timeout 600

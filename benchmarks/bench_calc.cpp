@@ -2,8 +2,8 @@
 // (cells written a block of rows at a time), against writing the same cells one call each.
 // Needs an X server: xvfb-run -a build/benchmarks/tagsifter_bench_calc [ROWS]
 
-#include "platform/widgets/ListView.h"
 #include "platform/calc/CalcSpreadsheet.h"
+#include "platform/widgets/ListView.h"
 #include "results/SpreadsheetExport.h"
 #include "support/FakePlatform.h"
 

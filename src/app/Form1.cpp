@@ -22,7 +22,6 @@
 #include <QIcon>
 #include <QShortcut>
 
-#include <algorithm>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -30,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 
 #include <utility>
 

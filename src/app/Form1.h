@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/Platform.h"
-#include "core/WindowPointer.h"
 #include "core/SearchView.h"
+#include "core/WindowPointer.h"
 
 #include <QCursor>
 #include <QWidget>

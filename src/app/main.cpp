@@ -105,8 +105,8 @@ int main(int argc, char* argv[])
     const CommandLine line = CommandLine::parse(heldArguments(argc, argv));
     switch (line.action) {
     case CommandLine::Action::Error:
-        return print(stderr, QStringLiteral("tagsifter: %1\n").arg(line.error) + CommandLine::usage(),
-                     2);
+        return print(stderr,
+                     QStringLiteral("tagsifter: %1\n").arg(line.error) + CommandLine::usage(), 2);
     case CommandLine::Action::Help:
         return print(stdout, CommandLine::help(), 0);
     case CommandLine::Action::FindHelp:

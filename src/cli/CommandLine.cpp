@@ -56,7 +56,8 @@ CommandLine parseFind(const QStringList& words)
             line.action = CommandLine::Action::FindHelp;
             return line;
         }
-        if (word == QLatin1String("--extension") || word.startsWith(QLatin1String("--extension="))) {
+        if (word == QLatin1String("--extension") ||
+            word.startsWith(QLatin1String("--extension="))) {
             QString extension;
             if (!takeValue(words, i, QStringLiteral("--extension"), extension, problem))
                 return failed(problem);
@@ -100,11 +101,11 @@ CommandLine parseFind(const QStringList& words)
     }
     if (find.extensions.isEmpty())
         find.extensions.append(QStringLiteral("jpg"));
-    const int outputs = int(find.table) + int(find.filesWithMatches) + int(find.count) +
-                        int(find.json);
+    const int outputs =
+        int(find.table) + int(find.filesWithMatches) + int(find.count) + int(find.json);
     if (outputs > 1)
         return failed(QStringLiteral("--table, --files-with-matches, --count and --json "
-                                    "cannot be combined"));
+                                     "cannot be combined"));
     if (find.null && !find.filesWithMatches)
         return failed(QStringLiteral("--null goes with --files-with-matches"));
     if (positional.isEmpty())
@@ -151,17 +152,17 @@ QString CommandLine::usage()
 
 QString CommandLine::help()
 {
-    return usage() + QStringLiteral(
-                         "\n"
-                         "Find JPEG images by the text of their metadata.\n"
-                         "\n"
-                         "Without 'find', the window opens with the images and folders PATH in "
-                         "its file list.\n"
-                         "'tagsifter find --help' tells the options of the search from a "
-                         "terminal.\n"
-                         "\n"
-                         "  -h, --help     show this help\n"
-                         "  -v, --version  show the version\n");
+    return usage() +
+           QStringLiteral("\n"
+                          "Find JPEG images by the text of their metadata.\n"
+                          "\n"
+                          "Without 'find', the window opens with the images and folders PATH in "
+                          "its file list.\n"
+                          "'tagsifter find --help' tells the options of the search from a "
+                          "terminal.\n"
+                          "\n"
+                          "  -h, --help     show this help\n"
+                          "  -v, --version  show the version\n");
 }
 
 QString CommandLine::findHelp()

@@ -204,8 +204,8 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     sink.clearProgress();
     failed = failed || sink.failed();
     if (options.count && !output.ended())
-        output.write(OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits,
-                                             outcome.hits));
+        output.write(
+            OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits, outcome.hits));
     if (options.table && !sink.rows().isEmpty() && !output.ended()) {
         const QList<QStringList>& rows = sink.rows();
         output.write(encodeFileName(clipboardTable(

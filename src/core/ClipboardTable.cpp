@@ -53,8 +53,7 @@ QString clipboardTable(int rows, int columns, const std::function<QString(int, i
         for (int k = 1; k < columns; ++k) {
             const QString value = cell(r, k);
             out = put(out, value, value.size());
-            out = std::fill_n(out, widths[static_cast<size_t>(k)] - value.size(),
-                              QLatin1Char(' '));
+            out = std::fill_n(out, widths[static_cast<size_t>(k)] - value.size(), QLatin1Char(' '));
             *out++ = QLatin1Char('\t');
         }
         const QString last = cell(r, columns);

@@ -43,8 +43,7 @@ QByteArray packEntries(const QList<TagValue>& entries);
 /// The entries packed by packEntries, in their order.
 QList<TagValue> unpackEntries(const QByteArray& packed);
 /// Calls `entry` with the UTF-8 tag and the value of each packed entry, in their order.
-template <typename Visit>
-void forEachPackedEntry(const QByteArray& packed, Visit&& entry)
+template <typename Visit> void forEachPackedEntry(const QByteArray& packed, Visit&& entry)
 {
     qsizetype start = 0;
     while (start < packed.size()) {

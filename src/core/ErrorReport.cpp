@@ -7,11 +7,11 @@
 namespace tagsifter {
 
 ErrorReport::ErrorReport(MessageBoxService& messages, QString location)
-    : m_handler([&messages, location = std::move(location)](int line, const QString& description,
-                                                            int) {
-          messages.show(text(description, location, line), MessageFlags::Exclamation,
-                        tr("Application Error"));
-      })
+    : m_handler(
+          [&messages, location = std::move(location)](int line, const QString& description, int) {
+              messages.show(text(description, location, line), MessageFlags::Exclamation,
+                            tr("Application Error"));
+          })
 {
 }
 

@@ -103,8 +103,8 @@ void FolderScan::CollectFolderTree(const QString& topFolder, const QString& patt
 
 void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
 {
-    ErrorReport report = m_failures ? ErrorReport(m_failures)
-                                    : ErrorReport(*m_platform.messages, scanLocation());
+    ErrorReport report =
+        m_failures ? ErrorReport(m_failures) : ErrorReport(*m_platform.messages, scanLocation());
     QStringList found;
     for (int i = 0; i < folders.size(); ++i) {
         const QString d = folders.at(i);

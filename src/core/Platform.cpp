@@ -36,8 +36,7 @@ QString applicationFolder()
     const QString beside = QCoreApplication::applicationDirPath();
     if (QDir(beside + QLatin1String("/Samples")).exists())
         return beside;
-    const QString installed =
-        QDir::cleanPath(beside + QLatin1String("/../share/tagsifter"));
+    const QString installed = QDir::cleanPath(beside + QLatin1String("/../share/tagsifter"));
     if (QDir(installed).exists())
         return installed;
     return beside;

@@ -56,12 +56,10 @@ public:
     /// could not be started. It and whatever it starts die with the program.
     virtual std::unique_ptr<ProcessHandle> start(const QString& program,
                                                  const QStringList& arguments,
-                                                 const QByteArray& input,
-                                                 const QString& outputFile,
+                                                 const QByteArray& input, const QString& outputFile,
                                                  const QString& workingDirectory) = 0;
     /// How much of the machine a session may take from other programs.
-    enum class Priority
-    {
+    enum class Priority {
         Normal,
         /// Below the programs the user works with: reading ahead while nobody waits for it.
         Background,

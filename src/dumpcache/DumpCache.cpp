@@ -67,10 +67,10 @@ QByteArray exiftoolTime(qint64 nanoseconds)
     const ClockTime local = localClockTime(seconds);
     const int minutes = std::abs(local.offsetSeconds) / 60;
     char text[64];
-    const int size = std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d%c%02d:%02d",
-                                   local.year, local.month, local.day, local.hour, local.minute,
-                                   local.second, local.offsetSeconds < 0 ? '-' : '+',
-                                   minutes / 60, minutes % 60);
+    const int size =
+        std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d%c%02d:%02d", local.year,
+                      local.month, local.day, local.hour, local.minute, local.second,
+                      local.offsetSeconds < 0 ? '-' : '+', minutes / 60, minutes % 60);
     return QByteArray(text, size);
 }
 

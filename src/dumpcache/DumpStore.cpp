@@ -3,10 +3,10 @@
 #include "platform/FileNames.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -57,8 +57,8 @@ const ZSTD_DDict* decompressionDictionary()
 // its content's checksum, so a damaged dump is never taken for text.
 QByteArray deflated(const QByteArray& data)
 {
-    thread_local const std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> context(
-        ZSTD_createCCtx(), ZSTD_freeCCtx);
+    thread_local const std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> context(ZSTD_createCCtx(),
+                                                                                  ZSTD_freeCCtx);
     const ZSTD_CDict* dictionary = compressionDictionary();
     if (!context || !dictionary)
         return QByteArray();
@@ -77,12 +77,12 @@ QByteArray deflated(const QByteArray& data)
 
 std::optional<QByteArray> inflated(const QByteArray& data)
 {
-    const unsigned long long size = ZSTD_getFrameContentSize(data.constData(),
-                                                             static_cast<size_t>(data.size()));
+    const unsigned long long size =
+        ZSTD_getFrameContentSize(data.constData(), static_cast<size_t>(data.size()));
     if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN || size > (256u << 20))
         return std::nullopt;
-    thread_local const std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> context(
-        ZSTD_createDCtx(), ZSTD_freeDCtx);
+    thread_local const std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> context(ZSTD_createDCtx(),
+                                                                                  ZSTD_freeDCtx);
     const ZSTD_DDict* dictionary = decompressionDictionary();
     if (!context || !dictionary)
         return std::nullopt;
@@ -166,7 +166,8 @@ bool DumpStore::open()
     const QString folder = QFileInfo(m_file).absolutePath();
     QDir().mkpath(folder);
     ::chmod(encodeFileName(folder).constData(), S_IRWXU);
-    const int fd = ::open(encodeFileName(m_file).constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    const int fd =
+        ::open(encodeFileName(m_file).constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (fd >= 0) {
         ::fchmod(fd, S_IRUSR | S_IWUSR);
         ::close(fd);
@@ -423,8 +424,9 @@ bool DumpStore::sumStored()
 qint64 DumpStore::pragma(const QString& name)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    return query.exec(QStringLiteral("PRAGMA ") + name) && query.next() ? query.value(0).toLongLong()
-                                                                       : -1;
+    return query.exec(QStringLiteral("PRAGMA ") + name) && query.next()
+               ? query.value(0).toLongLong()
+               : -1;
 }
 
 qint64 DumpStore::fileBytes()
@@ -446,12 +448,12 @@ void DumpStore::trim()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     // The file holds more than the dumps count (pages, the index): the oldest used go until
     // what stays would fill a tenth less than the limit.
-    const qint64 free = pragma(QStringLiteral("freelist_count")) *
-                        pragma(QStringLiteral("page_size"));
+    const qint64 free =
+        pragma(QStringLiteral("freelist_count")) * pragma(QStringLiteral("page_size"));
     const double overhead =
-        *m_storedAtMost > 0 ? std::max(1.0, double(size - std::max<qint64>(free, 0)) /
-                                                double(*m_storedAtMost))
-                            : 1.0;
+        *m_storedAtMost > 0
+            ? std::max(1.0, double(size - std::max<qint64>(free, 0)) / double(*m_storedAtMost))
+            : 1.0;
     const auto target = static_cast<qint64>(double(m_limit) * 0.9 / overhead);
     qint64 total = *m_storedAtMost;
     QSqlQuery oldest(db);

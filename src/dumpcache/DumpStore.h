@@ -3,8 +3,8 @@
 #include "core/FileStamp.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -80,7 +80,6 @@ public:
     /// The bytes the compressed dumps take, and their number.
     qint64 storedBytes();
     int storedCount();
-
 
 private:
     bool open();

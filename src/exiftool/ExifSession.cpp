@@ -49,16 +49,17 @@ bool ExifSession::isAsked(const QString& path) const
 
 QStringList ExifSession::compositeModules()
 {
-    return {QStringLiteral("AIFF"),      QStringLiteral("APE"),       QStringLiteral("Apple"),
-            QStringLiteral("Canon"),     QStringLiteral("Exif"),      QStringLiteral("FLAC"),
-            QStringLiteral("FLIR"),      QStringLiteral("FlashPix"),  QStringLiteral("GPS"),
-            QStringLiteral("ID3"),       QStringLiteral("IPTC"),      QStringLiteral("ISO"),
-            QStringLiteral("Kodak"),     QStringLiteral("MPEG"),      QStringLiteral("MPF"),
-            QStringLiteral("Nikon"),     QStringLiteral("Olympus"),   QStringLiteral("Panasonic"),
-            QStringLiteral("PanasonicRaw"), QStringLiteral("Parrot"), QStringLiteral("PostScript"),
-            QStringLiteral("QuickTime"), QStringLiteral("RIFF"),      QStringLiteral("Ricoh"),
-            QStringLiteral("Samsung"),   QStringLiteral("Sony"),      QStringLiteral("SonyIDC"),
-            QStringLiteral("Vorbis"),    QStringLiteral("XMP")};
+    return {
+        QStringLiteral("AIFF"),         QStringLiteral("APE"),      QStringLiteral("Apple"),
+        QStringLiteral("Canon"),        QStringLiteral("Exif"),     QStringLiteral("FLAC"),
+        QStringLiteral("FLIR"),         QStringLiteral("FlashPix"), QStringLiteral("GPS"),
+        QStringLiteral("ID3"),          QStringLiteral("IPTC"),     QStringLiteral("ISO"),
+        QStringLiteral("Kodak"),        QStringLiteral("MPEG"),     QStringLiteral("MPF"),
+        QStringLiteral("Nikon"),        QStringLiteral("Olympus"),  QStringLiteral("Panasonic"),
+        QStringLiteral("PanasonicRaw"), QStringLiteral("Parrot"),   QStringLiteral("PostScript"),
+        QStringLiteral("QuickTime"),    QStringLiteral("RIFF"),     QStringLiteral("Ricoh"),
+        QStringLiteral("Samsung"),      QStringLiteral("Sony"),     QStringLiteral("SonyIDC"),
+        QStringLiteral("Vorbis"),       QStringLiteral("XMP")};
 }
 
 void ExifSession::preload(const QStringList& modules)
@@ -67,10 +68,10 @@ void ExifSession::preload(const QStringList& modules)
     for (const QString& module : modules) {
         ++m_sequence;
         ++m_preloads;
-        m_asked.push_back({QString(), FileStamp(),
-                           "{ready" + QByteArray::number(m_sequence) + "}", true});
-        commands += "-use\n" + module.toUtf8() + "\n-execute" +
-                    QByteArray::number(m_sequence) + "\n";
+        m_asked.push_back(
+            {QString(), FileStamp(), "{ready" + QByteArray::number(m_sequence) + "}", true});
+        commands +=
+            "-use\n" + module.toUtf8() + "\n-execute" + QByteArray::number(m_sequence) + "\n";
     }
     m_buffer.clear();
     m_scanned = 0;

@@ -27,8 +27,7 @@ int roundHalfToEven(double value)
 } // namespace
 
 ExifTool::ExifTool(const Platform& platform, QString program)
-    : m_platform(platform), m_program(std::move(program)),
-      m_temp(makeTempFolder())
+    : m_platform(platform), m_program(std::move(program)), m_temp(makeTempFolder())
 {
 }
 
@@ -157,8 +156,8 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, Error
         return QString();
     int exitCode = 0;
     line(146, [&] {
-        exitCode = RunAndWait(program, oneShotArguments(path), input, dumpFile(),
-                              std::move(progress));
+        exitCode =
+            RunAndWait(program, oneShotArguments(path), input, dumpFile(), std::move(progress));
     });
     if (exitCode == kStartFailed)
         m_startFailed = true;

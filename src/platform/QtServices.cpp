@@ -103,10 +103,9 @@ private:
 
 // Every child is started the same way: arguments as they are, standard error discarded, and
 // never outliving the program.
-std::unique_ptr<QProcess> childProcess(const QString& program, const QStringList& arguments,
-                                       const QString& workingDirectory,
-                                       ProcessService::Priority priority =
-                                           ProcessService::Priority::Normal)
+std::unique_ptr<QProcess>
+childProcess(const QString& program, const QStringList& arguments, const QString& workingDirectory,
+             ProcessService::Priority priority = ProcessService::Priority::Normal)
 {
     auto process = std::make_unique<QProcess>();
     process->setProgram(program);

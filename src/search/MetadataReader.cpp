@@ -221,9 +221,9 @@ ExifSession* MetadataReader::freeSession(const QString& program)
     }
     if (ExifSession* started = startSession(program))
         return started;
-    const auto least = std::min_element(
-        m_sessions.begin(), m_sessions.end(),
-        [](const auto& a, const auto& b) { return a->load() < b->load(); });
+    const auto least =
+        std::min_element(m_sessions.begin(), m_sessions.end(),
+                         [](const auto& a, const auto& b) { return a->load() < b->load(); });
     return least != m_sessions.end() && (*least)->load() < kDepth ? least->get() : nullptr;
 }
 
@@ -432,7 +432,8 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
 bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
 {
     // A name that an argument file cannot carry is read the one-shot way, as an argument.
-    return !ExifTool::fitsArgumentFile(path) || m_failures.value(path) >= kSessionAttempts || (m_sessions.empty() && !isPending(path)) ||
+    return !ExifTool::fitsArgumentFile(path) || m_failures.value(path) >= kSessionAttempts ||
+           (m_sessions.empty() && !isPending(path)) ||
            (m_sessions.empty() && !freeSession(program));
 }
 

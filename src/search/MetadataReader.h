@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/DumpParser.h"
+#include "core/Platform.h"
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
-#include "core/DumpParser.h"
 #include "exiftool/ExifSession.h"
 #include "exiftool/ExifTool.h"
-#include "core/Platform.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -42,8 +42,7 @@ public:
     /// one pass over the file, on every core: for each path known there, its hits (maybe
     /// none) as packEntries holds them; nothing for the others, which are read as ever. Done
     /// only when the paths are enough of the file for one pass to beat a query each.
-    std::vector<std::optional<QByteArray>> sweep(const QString& program,
-                                                 const QStringList& paths,
+    std::vector<std::optional<QByteArray>> sweep(const QString& program, const QStringList& paths,
                                                  const QString& text);
     /// Reads `paths` (the file list, in its order) through the sessions while the user is still
     /// typing: what they answer is kept in memory and in the cache file, so that the search

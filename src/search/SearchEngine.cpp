@@ -32,8 +32,8 @@ QString errorOf(const QString& dump)
         return QString();
     const size_t end = text.find(u'\n', at + 1);
     const qsizetype from = static_cast<qsizetype>(at + 1);
-    const std::optional<TagValue> entry = parseDumpLine(dump.mid(
-        from, end == std::u16string_view::npos ? -1 : static_cast<qsizetype>(end) - from));
+    const std::optional<TagValue> entry = parseDumpLine(
+        dump.mid(from, end == std::u16string_view::npos ? -1 : static_cast<qsizetype>(end) - from));
     return entry && entry->tag == QLatin1String("Error") ? entry->value : QString();
 }
 
@@ -115,8 +115,8 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
                 for (int k = before; k < images.size(); ++k)
                     listed.insert(images.at(k));
             } catch (const Failure& failure) {
-                problems.push_back({SearchProblem::Kind::FolderUnreadable, folder,
-                                    failure.description()});
+                problems.push_back(
+                    {SearchProblem::Kind::FolderUnreadable, folder, failure.description()});
             }
         }
     }
@@ -251,8 +251,8 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
     if (wasStopped)
         outcome.status = SearchOutcome::Status::Stopped;
     else
-        outcome.status = outcome.hits > 0 ? SearchOutcome::Status::Found
-                                          : SearchOutcome::Status::NothingFound;
+        outcome.status =
+            outcome.hits > 0 ? SearchOutcome::Status::Found : SearchOutcome::Status::NothingFound;
     return outcome;
 }
 

@@ -13,8 +13,7 @@
 namespace tagsifter {
 
 SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString exiftool)
-    : m_platform(platform), m_controls(std::move(controls)),
-      m_engine(platform, std::move(exiftool))
+    : m_platform(platform), m_controls(std::move(controls)), m_engine(platform, std::move(exiftool))
 {
     m_engine.setStopRequest([this] { return m_stop; });
     QObject::connect(m_controls.fileList, &QAbstractItemModel::rowsInserted, &m_context, [this] {
@@ -68,8 +67,8 @@ const QString& SearchRun::tagName(const QByteArray& utf8)
 {
     auto known = m_tagNames.constFind(utf8);
     if (known == m_tagNames.cend())
-        known = m_tagNames.insert(QByteArray(utf8.constData(), utf8.size()),
-                                  QString::fromUtf8(utf8));
+        known =
+            m_tagNames.insert(QByteArray(utf8.constData(), utf8.size()), QString::fromUtf8(utf8));
     return *known;
 }
 
@@ -222,8 +221,8 @@ bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
         read = m_engine.readImage(program, i, files.count(), pathAt, std::move(progress), &report);
     } else {
         report.line(146, [&] {
-            read = m_engine.readImage(program, i, files.count(), pathAt, std::move(progress),
-                                      &report);
+            read =
+                m_engine.readImage(program, i, files.count(), pathAt, std::move(progress), &report);
         });
     }
     const bool stopped = read.stopped;

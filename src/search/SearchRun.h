@@ -1,8 +1,8 @@
 #pragma once
 
 #include "SearchEngine.h"
-#include "core/SearchView.h"
 #include "core/Platform.h"
+#include "core/SearchView.h"
 #include "core/WindowPointer.h"
 
 #include "platform/ListModel.h"

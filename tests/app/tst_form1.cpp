@@ -16,12 +16,12 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
-#include <QScreen>
 
 #include <cstdlib>
 
@@ -167,8 +167,8 @@ private slots:
         AppFolder folder(false, false);
         Form1 form(fake.platform(), folder.path());
         form.Form_Load();
-        const QImage shown = form.windowIcon().pixmap(64, 64).toImage().convertToFormat(
-            QImage::Format_ARGB32);
+        const QImage shown =
+            form.windowIcon().pixmap(64, 64).toImage().convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!shown.isNull());
         const QImage expected =
             QImage(QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources/tagsifter.png"))
@@ -252,7 +252,8 @@ private slots:
             QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
             return face ? face->text(what) : QString();
         };
-        QCOMPARE(spoken(form.control("ListView1"), QAccessible::Name), QString("Image files to search"));
+        QCOMPARE(spoken(form.control("ListView1"), QAccessible::Name),
+                 QString("Image files to search"));
         QCOMPARE(spoken(form.control("ListView2"), QAccessible::Name), QString("Search results"));
         form.showProgress(40, "Processing: a.jpg");
         QCOMPARE(spoken(&form.progressBar(), QAccessible::Name), QString("Processing: a.jpg"));
@@ -563,12 +564,11 @@ private slots:
         QTest::addColumn<QStringList>("atDone");
         QTest::addColumn<QStringList>("answer");
         // "Clear Results" in the wait empties the rows found so far, and they stay gone.
-        QTest::newRow("Clear Results") << "PushButton6" << QStringList{"/3.jpg", "/4.jpg"}
-                                       << QStringList();
+        QTest::newRow("Clear Results")
+            << "PushButton6" << QStringList{"/3.jpg", "/4.jpg"} << QStringList();
         // "Remove Results Containing X" in the wait removes the rows found so far that match.
         QTest::newRow("Remove Results Containing X")
-            << "PushButton17" << QStringList{"/2.jpg", "/3.jpg", "/4.jpg"}
-            << QStringList{"1.jpg"};
+            << "PushButton17" << QStringList{"/2.jpg", "/3.jpg", "/4.jpg"} << QStringList{"1.jpg"};
     }
 
     void everyButtonSeesTheRowsFoundDuringAWait()

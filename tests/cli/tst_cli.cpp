@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
-#include "core/OutputFormat.h"
 #include "core/ClipboardTable.h"
 #include "core/FolderScan.h"
+#include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 #include "platform/ListModel.h"
 #include "search/SearchRun.h"
@@ -13,9 +13,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
@@ -230,14 +230,14 @@ private slots:
         QTemporaryDir dir;
         const QString empty = dir.path() + "/empty.jpg";
         writeFile(empty, QByteArray());
-        const Run run = runTagsifter({"find", "kodak", "/nonexistent/photos", empty,
-                                      samplesFolder() + "/Garden_party.jpg"});
+        const Run run = runTagsifter(
+            {"find", "kodak", "/nonexistent/photos", empty, samplesFolder() + "/Garden_party.jpg"});
         QCOMPARE(run.status, 2);
         QCOMPARE(run.err, "tagsifter: /nonexistent/photos: No such file or directory\n"
                           "tagsifter: " +
                               QFile::encodeName(empty) + ": cannot be read: File is empty\n");
-        QCOMPARE(hits(run.out), (QList<QStringList>{
-                                    {samplesFolder() + "/Garden_party.jpg", "Make", "KODAK"}}));
+        QCOMPARE(hits(run.out),
+                 (QList<QStringList>{{samplesFolder() + "/Garden_party.jpg", "Make", "KODAK"}}));
     }
 
     void noWindowTextEvenWithoutATempFolder()
@@ -274,7 +274,8 @@ private slots:
         QProcessEnvironment environment = terminal();
         environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
         environment.insert("XDG_CACHE_HOME", dir.path() + "/cache");
-        QCOMPARE(runTagsifter({"find", "kodak", samplesFolder()}, QString(), environment).status, 0);
+        QCOMPARE(runTagsifter({"find", "kodak", samplesFolder()}, QString(), environment).status,
+                 0);
         QCOMPARE(QFile::exists(dir.path() + "/cache/Brimvale/Tagsifter/dumps.sqlite"), cacheFile);
     }
 
@@ -321,8 +322,8 @@ private slots:
         program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter",
                       {"find", "kodak", samplesFolder() + "/Garden_party.jpg"});
         QVERIFY(program.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(temp.path()).entryList({"tagsifter-*"}, QDir::Dirs).isEmpty(),
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !QDir(temp.path()).entryList({"tagsifter-*"}, QDir::Dirs).isEmpty(), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(processWith("sleep 600"), 20000);
         ::kill(static_cast<pid_t>(program.processId()), signal);
         QVERIFY(program.waitForFinished(20000));
@@ -429,7 +430,8 @@ private slots:
     {
         QFETCH(QStringList, options);
         QFETCH(QByteArray, out);
-        const Run run = runTagsifter(QStringList{"find"} + options + QStringList{"kodak", samplesFolder()});
+        const Run run =
+            runTagsifter(QStringList{"find"} + options + QStringList{"kodak", samplesFolder()});
         QCOMPARE(run.err, QByteArray());
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, out);
@@ -457,8 +459,8 @@ private slots:
         copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/b.jpeg");
         const Run one = runTagsifter({"find", "-l", "kodak", dir.path()});
         QCOMPARE(one.out.count('\n'), 1);
-        const Run both =
-            runTagsifter({"find", "-l", "--extension", "jpg", "--extension", "jpeg", "kodak", dir.path()});
+        const Run both = runTagsifter(
+            {"find", "-l", "--extension", "jpg", "--extension", "jpeg", "kodak", dir.path()});
         QCOMPARE(both.out, QFile::encodeName(dir.path()) + "/a.jpg\n" +
                                QFile::encodeName(dir.path()) + "/b.jpeg\n");
     }
@@ -469,20 +471,24 @@ private slots:
         const QByteArray list = QFile::encodeName(samplesFolder()) + "/Old_bridge.jpg\n" +
                                 QFile::encodeName(samplesFolder()) + "/Garden_party.jpg\n";
         writeFile(dir.path() + "/list.txt", list);
-        const Run fromFile = runTagsifter({"find", "-l", "--files-from", dir.path() + "/list.txt", "kodak"});
+        const Run fromFile =
+            runTagsifter({"find", "-l", "--files-from", dir.path() + "/list.txt", "kodak"});
         QCOMPARE(fromFile.status, 0);
         QCOMPARE(fromFile.out, list);
         QProcess program;
         program.setProcessEnvironment(terminal());
-        program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter", {"find", "-l", "--files-from", "-", "kodak"});
+        program.start(TAGSIFTER_BINARY_DIR "/src/tagsifter",
+                      {"find", "-l", "--files-from", "-", "kodak"});
         QVERIFY(program.waitForStarted());
         program.write(list);
         program.closeWriteChannel();
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.readAllStandardOutput(), list);
-        const Run missing = runTagsifter({"find", "--files-from", dir.path() + "/none.txt", "kodak"});
+        const Run missing =
+            runTagsifter({"find", "--files-from", dir.path() + "/none.txt", "kodak"});
         QCOMPARE(missing.status, 2);
-        QVERIFY(missing.err.startsWith("tagsifter: " + QFile::encodeName(dir.path()) + "/none.txt: "));
+        QVERIFY(
+            missing.err.startsWith("tagsifter: " + QFile::encodeName(dir.path()) + "/none.txt: "));
     }
 
     void helpOfTheSearch()

@@ -19,24 +19,24 @@ private slots:
         QTest::addColumn<QStringList>("paths");
         QTest::addColumn<QString>("error");
         using A = CommandLine::Action;
-        QTest::newRow("no words: the window") << QStringList{} << A::Window << QStringList{}
-                                              << QString();
+        QTest::newRow("no words: the window")
+            << QStringList{} << A::Window << QStringList{} << QString();
         QTest::newRow("paths for the window")
             << QStringList{"a.jpg", "dir"} << A::Window << QStringList{"a.jpg", "dir"} << QString();
         QTest::newRow("-- makes -v a file") << QStringList{"--", "-v", "--help"} << A::Window
                                             << QStringList{"-v", "--help"} << QString();
-        QTest::newRow("- is a path") << QStringList{"-"} << A::Window << QStringList{"-"}
-                                     << QString();
+        QTest::newRow("- is a path")
+            << QStringList{"-"} << A::Window << QStringList{"-"} << QString();
         QTest::newRow("help") << QStringList{"x.jpg", "-h"} << A::Help << QStringList{"x.jpg"}
                               << QString();
         QTest::newRow("version") << QStringList{"--version"} << A::Version << QStringList{}
                                  << QString();
         QTest::newRow("unknown named as written")
             << QStringList{"-w.jpg"} << A::Error << QStringList{} << "unknown option '-w.jpg'";
-        QTest::newRow("unknown long") << QStringList{"--bogus"} << A::Error << QStringList{}
-                                      << "unknown option '--bogus'";
-        QTest::newRow("find help") << QStringList{"find", "--help"} << A::FindHelp
-                                   << QStringList{} << QString();
+        QTest::newRow("unknown long")
+            << QStringList{"--bogus"} << A::Error << QStringList{} << "unknown option '--bogus'";
+        QTest::newRow("find help")
+            << QStringList{"find", "--help"} << A::FindHelp << QStringList{} << QString();
         QTest::newRow("find -h among others")
             << QStringList{"find", "-lh"} << A::FindHelp << QStringList{} << QString();
         QTest::newRow("find unknown as written")
@@ -44,18 +44,17 @@ private slots:
             << "unknown option '-w.jpg'";
         QTest::newRow("find without text")
             << QStringList{"find"} << A::Error << QStringList{} << "a search text is needed";
-        QTest::newRow("find without path")
-            << QStringList{"find", "x"} << A::Error << QStringList{}
-            << "at least one path is needed (or --files-from)";
+        QTest::newRow("find without path") << QStringList{"find", "x"} << A::Error << QStringList{}
+                                           << "at least one path is needed (or --files-from)";
         QTest::newRow("find extension without value")
             << QStringList{"find", "x", "d", "--extension"} << A::Error << QStringList{}
             << "option '--extension' needs a value";
         QTest::newRow("find two outputs")
             << QStringList{"find", "-l", "--json", "x", "d"} << A::Error << QStringList{}
             << "--table, --files-with-matches, --count and --json cannot be combined";
-        QTest::newRow("find null alone") << QStringList{"find", "-0", "x", "d"} << A::Error
-                                         << QStringList{}
-                                         << "--null goes with --files-with-matches";
+        QTest::newRow("find null alone")
+            << QStringList{"find", "-0", "x", "d"} << A::Error << QStringList{}
+            << "--null goes with --files-with-matches";
     }
 
     void whatTheWordsAskFor()
@@ -73,9 +72,9 @@ private slots:
 
     void findOptions()
     {
-        const CommandLine line = CommandLine::parse(
-            {"tagsifter", "find", "--extension", "jpg", "--extension=.JPEG", "-l0",
-             "--files-from=list.txt", "--", "-text-", "--table", "b"});
+        const CommandLine line =
+            CommandLine::parse({"tagsifter", "find", "--extension", "jpg", "--extension=.JPEG",
+                                "-l0", "--files-from=list.txt", "--", "-text-", "--table", "b"});
         QCOMPARE(line.action, CommandLine::Action::Find);
         const FindOptions& find = line.find;
         QCOMPARE(find.extensions, QStringList({"jpg", "JPEG"}));
@@ -105,9 +104,8 @@ private slots:
             for (const QString& line : help.split('\n')) {
                 if (!line.startsWith("  "))
                     continue;
-                auto it = option.globalMatch(line.section("  ", 1, 1).trimmed().isEmpty()
-                                                 ? line
-                                                 : line.left(26));
+                auto it = option.globalMatch(
+                    line.section("  ", 1, 1).trimmed().isEmpty() ? line : line.left(26));
                 while (it.hasNext()) {
                     const QString name = it.next().captured(1);
                     QVERIFY2(manual.contains(name), qPrintable(name));
@@ -123,9 +121,9 @@ private slots:
     {
         // Every option the parser takes is in the help, so that neither gets ahead of the other.
         const QString help = CommandLine::findHelp();
-        for (const char* option : {"--extension", "--files-from", "--table", "-l,",
-                                   "--files-with-matches", "-c,", "--count", "--json", "-0,",
-                                   "--null", "-h,", "--help", "--"})
+        for (const char* option :
+             {"--extension", "--files-from", "--table", "-l,", "--files-with-matches", "-c,",
+              "--count", "--json", "-0,", "--null", "-h,", "--help", "--"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
         QVERIFY(CommandLine::help().startsWith(CommandLine::usage()));
     }

@@ -148,8 +148,7 @@ private slots:
         Platform platform = fake.platform();
         platform.files = &files;
         Collected list;
-        FolderScan(platform, list.sink())
-            .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        FolderScan(platform, list.sink()).CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         QCOMPARE(rows(list, dir.path()), QStringList({"a/a.jpg", "c/c.jpg", "a/sub/s.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
     }
@@ -195,8 +194,7 @@ int main(int argc, char** argv)
         FakePlatform fake;
         Collected list;
         const QString top = QString::fromLocal8Bit(argv[2]);
-        FolderScan(fake.platform(), list.sink())
-            .CollectFolderTree(top, QStringLiteral("*.jpg"));
+        FolderScan(fake.platform(), list.sink()).CollectFolderTree(top, QStringLiteral("*.jpg"));
         for (int i = 1; i <= list.count(); ++i)
             printf("%s\n", qPrintable(list.text(i).mid(top.size() + 1)));
         return fake.messages.shown.isEmpty() ? 0 : 1;

@@ -15,8 +15,10 @@ private slots:
         QTest::addColumn<QString>("dump");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("may");
-        QTest::newRow("ASCII, other case") << "Make : KODAK\n" << "kodak" << true;
-        QTest::newRow("ASCII, absent") << "Make : Canon\nModel : EOS\n" << "kodak" << false;
+        QTest::newRow("ASCII, other case") << "Make : KODAK\n"
+                                           << "kodak" << true;
+        QTest::newRow("ASCII, absent") << "Make : Canon\nModel : EOS\n"
+                                       << "kodak" << false;
         QTest::newRow("Kelvin sign folds to k")
             << QString::fromUtf8("Comment : \xe2\x84\xaaODAK\n") << "kodak" << true;
         QTest::newRow("long s folds to s")
@@ -24,15 +26,17 @@ private slots:
         QTest::newRow("text outside ASCII, other case")
             << QString::fromUtf8("Comment : CAF\xc3\x89 noir\n") << QString::fromUtf8("caf\xc3\xa9")
             << true;
-        QTest::newRow("text outside ASCII, absent")
-            << "Comment : tea\n" << QString::fromUtf8("caf\xc3\xa9") << false;
+        QTest::newRow("text outside ASCII, absent") << "Comment : tea\n"
+                                                    << QString::fromUtf8("caf\xc3\xa9") << false;
         QTest::newRow("no ASCII in the text") << "Comment : tea\n"
                                               << QString::fromUtf8("\xce\xa3\xce\xa3") << true;
         QTest::newRow("a Latin-1 line, as the cache keeps it")
-            << decodeDump("Artist : Jos\xe9 Mu\xf1oz\n") << QString::fromUtf8("JOS\xc3\x89") << true;
-        QTest::newRow("text across a line end") << "Make : Kodak\nModel : Z1\n" << "kodak model"
-                                                << false;
-        QTest::newRow("text up to a line end") << "Make : Kodak\nModel : Z1\n" << "dak" << true;
+            << decodeDump("Artist : Jos\xe9 Mu\xf1oz\n") << QString::fromUtf8("JOS\xc3\x89")
+            << true;
+        QTest::newRow("text across a line end") << "Make : Kodak\nModel : Z1\n"
+                                                << "kodak model" << false;
+        QTest::newRow("text up to a line end") << "Make : Kodak\nModel : Z1\n"
+                                               << "dak" << true;
     }
 
     void decidesOnBytes()
@@ -50,10 +54,22 @@ private slots:
     {
         // Dumps of lines in many scripts and cases against texts cut from them, changed in case:
         // wherever the search finds a row, the filter let the dump through.
-        const QStringList pieces{"Kodak", "KODAK", "caf\u00e9", "CAF\u00c9", "\u03a3\u03c3\u03c2",
-                                 "\u212aelvin", "\u017ftrand", "Stra\u00dfe", "\u0130stanbul",
-                                 "\u0131zmir", "2021:08:31 10:00:00+02:00", "\U00010400\U00010428",
-                                 "\ufb01le", "\u00b5s", "\u00c5ngstr\u00f6m", "\u212b"};
+        const QStringList pieces{"Kodak",
+                                 "KODAK",
+                                 "caf\u00e9",
+                                 "CAF\u00c9",
+                                 "\u03a3\u03c3\u03c2",
+                                 "\u212aelvin",
+                                 "\u017ftrand",
+                                 "Stra\u00dfe",
+                                 "\u0130stanbul",
+                                 "\u0131zmir",
+                                 "2021:08:31 10:00:00+02:00",
+                                 "\U00010400\U00010428",
+                                 "\ufb01le",
+                                 "\u00b5s",
+                                 "\u00c5ngstr\u00f6m",
+                                 "\u212b"};
         QRandomGenerator random(20261209);
         int rows = 0;
         for (int round = 0; round < 3000; ++round) {
@@ -89,8 +105,8 @@ private slots:
                 matchingEntries(dump, "KODAK"));
         QCOMPARE(TextPrefilter("KODAK").matchingEntries(dump.toUtf8()).size(), 2);
         // Colons in a value, an empty value, a replacement character.
-        const QList<TagValue> odd{{"Comment", "kodak: yes: 10:00"}, {"Model", ""},
-                                  {"Caf\u00e9 Name", "\ufffd\u00e9"}};
+        const QList<TagValue> odd{
+            {"Comment", "kodak: yes: 10:00"}, {"Model", ""}, {"Caf\u00e9 Name", "\ufffd\u00e9"}};
         QVERIFY(unpackEntries(packEntries(odd)) == odd);
     }
 };

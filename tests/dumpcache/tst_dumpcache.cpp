@@ -1,7 +1,7 @@
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
-#include "platform/LocalFileSystem.h"
 #include "exiftool/ExifTool.h"
+#include "platform/LocalFileSystem.h"
 #include "search/MetadataReader.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedProcesses.h"

@@ -62,9 +62,9 @@ private slots:
         };
         const QStringList all = dumpOf(ExifSession::compositeModules());
         QVERIFY(all.size() > 30);
-        QCOMPARE(dumpOf(QStringList{QStringLiteral("NoSuchModule")} +
-                        ExifSession::compositeModules()),
-                 all);
+        QCOMPARE(
+            dumpOf(QStringList{QStringLiteral("NoSuchModule")} + ExifSession::compositeModules()),
+            all);
         // (The list makes a difference to this image, or the comparison above proves nothing.)
         QVERIFY(dumpOf({}) != all);
     }
@@ -116,7 +116,8 @@ private slots:
         QVERIFY(running.waitForStarted());
         QTemporaryDir temp;
         const QString dead = temp.path() + QString("/tagsifter-%1-aBcDeF").arg(gone);
-        const QString alive = temp.path() + QString("/tagsifter-%1-xYz123").arg(running.processId());
+        const QString alive =
+            temp.path() + QString("/tagsifter-%1-xYz123").arg(running.processId());
         const QString other = temp.path() + "/tagsifter-abc-def";
         for (const QString& folder : {dead, alive, other})
             writeFile(folder + "/dump.txt");

@@ -1,7 +1,7 @@
 #include "core/Failure.h"
+#include "platform/calc/CalcSpreadsheet.h"
 #include "platform/widgets/ListView.h"
 #include "platform/widgets/QtPlatform.h"
-#include "platform/calc/CalcSpreadsheet.h"
 #include "results/SpreadsheetExport.h"
 #include "support/FakePlatform.h"
 #include "support/WidgetSupport.h"
@@ -304,8 +304,8 @@ private slots:
              temp.entryList({QStringLiteral("OSL_PIPE_*_") + exportPipes() + '*'}, QDir::System))
             QVERIFY(temp.remove(name));
         for (int pid : killedOffices()) {
-            for (const QString& name : temp.entryList({QStringLiteral("lu%1*.tmp").arg(pid)},
-                                                      QDir::Dirs | QDir::Hidden))
+            for (const QString& name :
+                 temp.entryList({QStringLiteral("lu%1*.tmp").arg(pid)}, QDir::Dirs | QDir::Hidden))
                 QVERIFY(QDir(temp.filePath(name)).removeRecursively());
         }
     }

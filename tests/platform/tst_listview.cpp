@@ -60,12 +60,12 @@ private slots:
         QTest::newRow("none") << QList<int>() << QStringList();
         QTest::newRow("the first") << QList<int>({1}) << QStringList({"1"});
         QTest::newRow("the last") << QList<int>({8}) << QStringList({"8"});
-        QTest::newRow("every row") << QList<int>({1, 2, 3, 4, 5, 6, 7, 8})
-                                   << QStringList({"1,2,3,4,5,6,7,8"});
-        QTest::newRow("scattered runs") << QList<int>({1, 3, 4, 6, 8})
-                                        << QStringList({"8", "6", "3,4", "1"});
-        QTest::newRow("a run at each end") << QList<int>({1, 2, 7, 8})
-                                           << QStringList({"7,8", "1,2"});
+        QTest::newRow("every row")
+            << QList<int>({1, 2, 3, 4, 5, 6, 7, 8}) << QStringList({"1,2,3,4,5,6,7,8"});
+        QTest::newRow("scattered runs")
+            << QList<int>({1, 3, 4, 6, 8}) << QStringList({"8", "6", "3,4", "1"});
+        QTest::newRow("a run at each end")
+            << QList<int>({1, 2, 7, 8}) << QStringList({"7,8", "1,2"});
         QTest::newRow("one run inside") << QList<int>({3, 4, 5}) << QStringList({"3,4,5"});
     }
 
@@ -106,8 +106,7 @@ private slots:
         const auto rowsOf = [](const QStringList& numbers) {
             QStringList rows;
             for (const QString& number : numbers)
-                rows.append(number + QStringLiteral("/v") + number + QStringLiteral("/v") +
-                            number);
+                rows.append(number + QStringLiteral("/v") + number + QStringLiteral("/v") + number);
             return rows;
         };
         QStringList steps;

@@ -1,6 +1,7 @@
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
 #include "platform/widgets/ListView.h"
+#include "platform/widgets/QtPlatform.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
@@ -8,7 +9,6 @@
 #include "results/TextExport.h"
 #include "support/FakePlatform.h"
 #include "support/WidgetSupport.h"
-#include "platform/widgets/QtPlatform.h"
 
 #include <QApplication>
 #include <QDir>

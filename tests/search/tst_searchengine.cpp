@@ -93,15 +93,14 @@ private slots:
         request.text = "kodak";
         const SearchOutcome outcome = engine.run(request, sink);
         QCOMPARE(sink.rows,
-                 (QList<QStringList>{{b, "Make", "Eastman Kodak Company"},
-                                     {b, "Camera Model Name", "KODAK EASYSHARE Z981"},
-                                     {single, "Description",
-                                      "Scanned from a Kodak Portra 400 negative"},
-                                     {b, "Make", "Eastman Kodak Company"},
-                                     {b, "Camera Model Name", "KODAK EASYSHARE Z981"},
-                                     {a, "Make", "KODAK"},
-                                     {single, "Description",
-                                      "Scanned from a Kodak Portra 400 negative"}}));
+                 (QList<QStringList>{
+                     {b, "Make", "Eastman Kodak Company"},
+                     {b, "Camera Model Name", "KODAK EASYSHARE Z981"},
+                     {single, "Description", "Scanned from a Kodak Portra 400 negative"},
+                     {b, "Make", "Eastman Kodak Company"},
+                     {b, "Camera Model Name", "KODAK EASYSHARE Z981"},
+                     {a, "Make", "KODAK"},
+                     {single, "Description", "Scanned from a Kodak Portra 400 negative"}}));
         QCOMPARE(outcome.status, SearchOutcome::Status::Found);
         QCOMPARE(outcome.imagesSearched, 5);
         QCOMPARE(outcome.imagesWithHits, 5);
@@ -125,7 +124,8 @@ private slots:
         SearchEngine engine(platform);
         RecordingSink sink;
         SearchRequest request;
-        request.paths = {dir.path() + "/missing", dir.path() + "/gone", empty, dir.path() + "/good"};
+        request.paths = {dir.path() + "/missing", dir.path() + "/gone", empty,
+                         dir.path() + "/good"};
         request.text = "kodak";
         const SearchOutcome outcome = engine.run(request, sink);
         QCOMPARE(sink.rows, (QList<QStringList>{{good, "Make", "KODAK"}}));

@@ -1,8 +1,8 @@
 #include "core/FolderScan.h"
+#include "dumpcache/DumpCache.h"
+#include "exiftool/ExifTool.h"
 #include "platform/ListModel.h"
 #include "platform/Termination.h"
-#include "exiftool/ExifTool.h"
-#include "dumpcache/DumpCache.h"
 #include "search/MetadataReader.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRun.h"
@@ -488,7 +488,8 @@ private slots:
         const QStringList texts = w.fake.messages.texts();
         QCOMPARE(texts.size(), 3);
         for (int i = 0; i < 2; ++i) {
-            QVERIFY2(texts[i].startsWith("The output file cannot be opened: "), qPrintable(texts[i]));
+            QVERIFY2(texts[i].startsWith("The output file cannot be opened: "),
+                     qPrintable(texts[i]));
             QVERIFY(texts[i].contains("PushButton1_Click at line 144"));
         }
         QCOMPARE(texts[2], QStringLiteral("Done."));
@@ -951,8 +952,7 @@ private slots:
             images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i, 3, 10, QChar('0')));
             writeFile(images.last());
             const struct timespec times[2] = {{kModified, 0}, {kModified, 0}};
-            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(images.last()).constData(), times,
-                                 0),
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(images.last()).constData(), times, 0),
                      0);
         }
         images.append(images.at(3));
@@ -1047,7 +1047,8 @@ private slots:
     {
         // A 3 MB description, with no memory cache at all.
         QTemporaryDir dir;
-        const QString image = copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/big.jpg");
+        const QString image =
+            copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/big.jpg");
         writeFile(dir.path() + "/value.txt", "needle " + QByteArray(3 << 20, 'y'));
         QProcess exiftool;
         exiftool.start("exiftool", {"-q", "-overwrite_original",
@@ -1219,7 +1220,6 @@ private slots:
         QVERIFY(processes.sessionStarts >= 5);
         QCOMPARE(processes.oneShotStarts, 2);
     }
-
 };
 
 int main(int argc, char** argv)

@@ -2,9 +2,9 @@
 
 #include "core/Failure.h"
 #include "core/Platform.h"
-#include "platform/QtServices.h"
-#include "core/WindowPointer.h"
 #include "core/SearchView.h"
+#include "core/WindowPointer.h"
+#include "platform/QtServices.h"
 
 #include <QList>
 #include <QQueue>

@@ -93,8 +93,8 @@ private:
             if (!m_owner.sessionsIgnoreLeave)
                 endSoon();
         } else if (line.startsWith("-execute")) {
-            m_asked.push_back({std::exchange(m_module, false) ? QByteArray() : m_path,
-                               line.mid(8)});
+            m_asked.push_back(
+                {std::exchange(m_module, false) ? QByteArray() : m_path, line.mid(8)});
             if (!m_working)
                 answerNext();
         } else if (line == "-use") {
@@ -177,11 +177,9 @@ QString ScriptedProcesses::findExecutable(const QString&) const
     return QStringLiteral("/scripted/exiftool");
 }
 
-std::unique_ptr<ProcessHandle> ScriptedProcesses::start(const QString&,
-                                                        const QStringList& arguments,
-                                                        const QByteArray& input,
-                                                        const QString& outputFile,
-                                                        const QString& workingDirectory)
+std::unique_ptr<ProcessHandle>
+ScriptedProcesses::start(const QString&, const QStringList& arguments, const QByteArray& input,
+                         const QString& outputFile, const QString& workingDirectory)
 {
     ++oneShotStarts;
     workingDirectories.append(workingDirectory);

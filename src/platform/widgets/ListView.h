@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ListModel.h"
 #include "core/WindowPointer.h"
+#include "platform/ListModel.h"
 
 #include <QCursor>
 #include <QPersistentModelIndex>

@@ -37,8 +37,8 @@ std::unique_ptr<SpreadsheetService> loadSpreadsheetService(const QStringList& fo
 std::unique_ptr<SpreadsheetService> makeSpreadsheetService()
 {
     const QString beside = QCoreApplication::applicationDirPath();
-    return loadSpreadsheetService(
-        {beside, beside + QStringLiteral("/../" TAGSIFTER_MODULE_DIR), beside + QStringLiteral("/../lib/tagsifter")});
+    return loadSpreadsheetService({beside, beside + QStringLiteral("/../" TAGSIFTER_MODULE_DIR),
+                                   beside + QStringLiteral("/../lib/tagsifter")});
 }
 
 } // namespace tagsifter

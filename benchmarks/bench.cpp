@@ -4,6 +4,7 @@
 // times and the ratio to a reference run in the same process (find, or one exiftool over all
 // files).
 #include "app/Form1.h"
+#include "app/SearchRun.h"
 #include "core/ClipboardTable.h"
 #include "core/DumpParser.h"
 #include "core/FolderScan.h"
@@ -18,7 +19,6 @@
 #include "results/ResultsList.h"
 #include "results/TextExport.h"
 #include "search/MetadataReader.h"
-#include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>

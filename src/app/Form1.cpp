@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "app/SearchRun.h"
 #include "core/AppTitle.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
@@ -13,7 +14,6 @@
 #include "results/ResultsList.h"
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
-#include "search/SearchRun.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -90,10 +90,16 @@ QByteArray problemLine(const SearchProblem& problem)
 class TerminalSink : public HitSink
 {
 public:
-    TerminalSink(const FindOptions& options, Output& output, std::FILE* err)
-        : m_options(options), m_output(output), m_err(err),
+    TerminalSink(const FindOptions& options, Output& output, std::FILE* err,
+                 EventLoopService& events)
+        : m_options(options), m_output(output), m_err(err), m_events(events),
           m_progressShown(::isatty(fileno(err)) == 1)
     {
+    }
+    void imageStarting(int, int, const QString&) override
+    {
+        // A signal is seen through the event loop.
+        m_events.yieldSometimes();
     }
     void found(const QString& path, const QList<TagValue>& hits) override
     {
@@ -143,6 +149,7 @@ private:
     const FindOptions& m_options;
     Output& m_output;
     std::FILE* m_err;
+    EventLoopService& m_events;
     bool m_progressShown;
     bool m_progressWritten = false;
     bool m_failed = false;
@@ -176,7 +183,7 @@ bool readPathList(const QString& name, QStringList& paths, std::FILE* err)
 int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err, bool outClosed)
 {
     SearchRequest request;
-    request.text = options.text;
+    request.query = SearchQuery::containing(options.text);
     request.extensions = options.extensions;
     request.paths = options.paths;
     bool failed = false;
@@ -195,7 +202,7 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     // A reader that has gone is told by EPIPE, not by a signal that would end the program.
     std::signal(SIGPIPE, SIG_IGN);
     Output output(out, err, outClosed);
-    TerminalSink sink(options, output, err);
+    TerminalSink sink(options, output, err, *services.platform().events);
     const auto stop = request.stopRequested;
     request.stopRequested = [&] { return stop() || output.ended(); };
 

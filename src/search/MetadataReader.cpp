@@ -1,7 +1,6 @@
 #include "MetadataReader.h"
 
 #include "core/DumpParser.h"
-#include "core/TextPrefilter.h"
 #include "exiftool/ToolIdentity.h"
 #include "platform/FileNames.h"
 
@@ -287,7 +286,7 @@ void MetadataReader::dispatch(const QString& program)
 }
 
 std::vector<std::optional<QByteArray>>
-MetadataReader::sweep(const QString& program, const QStringList& paths, const QString& text)
+MetadataReader::sweep(const QString& program, const QStringList& paths, const SearchQuery& query)
 {
     std::vector<std::optional<QByteArray>> results(static_cast<size_t>(paths.size()));
     if (program != m_program)
@@ -314,8 +313,7 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
         if (!paths.at(i).isEmpty() && stamp.kind == FileStamp::Kind::Regular)
             wanted.insert(encodeFileName(paths.at(i)), {i, stamp});
     }
-    const TextPrefilter filter(text);
-    const bool timesFirst = filter.mayMatchTimes();
+    const bool timesFirst = query.mayMatchTimes();
     struct Found
     {
         int index;
@@ -334,8 +332,8 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const QS
         if (timesFirst)
             bytes = withFileTimes(*bytes, stamps[static_cast<size_t>(found.index)]);
         QList<TagValue> hits;
-        if (filter.mayContain(*bytes))
-            hits = filter.matchingEntries(*bytes);
+        if (query.mayMatch(*bytes))
+            hits = query.matchingRows(*bytes);
         // Packed: a library's hits are held until they become rows.
         results[static_cast<size_t>(found.index)] = packEntries(hits);
     };

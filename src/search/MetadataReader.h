@@ -6,6 +6,7 @@
 #include "dumpcache/DumpStore.h"
 #include "exiftool/ExifSession.h"
 #include "exiftool/ExifTool.h"
+#include "query/SearchQuery.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -38,12 +39,12 @@ public:
     /// looked at: then the sessions end and the memory is forgotten, and the cache file
     /// serves the new one. A search does this as it starts.
     void checkTool(const QString& program);
-    /// What the cache file already holds for `paths` (as they are now), searched for `text` in
+    /// What the cache file already holds for `paths` (as they are now), searched for `query` in
     /// one pass over the file, on every core: for each path known there, its hits (maybe
     /// none) as packEntries holds them; nothing for the others, which are read as ever. Done
     /// only when the paths are enough of the file for one pass to beat a query each.
     std::vector<std::optional<QByteArray>> sweep(const QString& program, const QStringList& paths,
-                                                 const QString& text);
+                                                 const SearchQuery& query);
     /// Reads `paths` (the file list, in its order) through the sessions while the user is still
     /// typing: what they answer is kept in memory and in the cache file, so that the search
     /// finds it there. Images known already are left out. It ends with the read-ahead.

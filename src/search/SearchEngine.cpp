@@ -6,6 +6,7 @@
 #include "platform/FileNames.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -60,6 +61,7 @@ SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
 
 void SearchEngine::setStopRequest(std::function<bool()> stopRequested)
 {
+    m_stopRequested = stopRequested;
     m_exifTool.setStopRequest(stopRequested);
     m_reader.setStopRequest(std::move(stopRequested));
 }
@@ -123,29 +125,69 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
     return images;
 }
 
-SearchEngine::Dump SearchEngine::readImage(const QString& program, int i, int count,
-                                           const std::function<QString(int)>& pathAt,
-                                           DumpProgress progress, ErrorReport* report)
+/// One search in progress.
+struct SearchEngine::Run
 {
-    const QString path = pathAt(i);
+    Run(const SearchQuery& query, const ImageSource& source, HitSink& sink)
+        : query(query), source(source), sink(sink)
+    {
+    }
+    const SearchQuery& query;
+    const ImageSource& source;
+    HitSink& sink;
+    /// The images there were as the search began.
+    int count = 0;
+    QString program;
+    /// The hits of the images that the cache file's pass found, by absolute path, until their
+    /// turn (the pass's copy goes then: a path listed again is found in the cache file).
+    QHash<QString, QByteArray> swept;
+    SearchOutcome outcome;
+    bool stopped = false;
+
+    void tell(SearchProblem problem)
+    {
+        outcome.problems.push_back(std::move(problem));
+        sink.problem(outcome.problems.back());
+    }
+    /// Image `i` searched, with `hits` of them.
+    void searched(int i, qint64 hits)
+    {
+        ++outcome.imagesSearched;
+        sink.progress(i, count);
+        if (hits > 0) {
+            ++outcome.imagesWithHits;
+            outcome.hits += hits;
+        }
+    }
+};
+
+QString SearchEngine::absolute(const QString& path) const
+{
+    return path.isEmpty() || path.startsWith(QLatin1Char('/')) ? path
+                                                               : m_here + QLatin1Char('/') + path;
+}
+
+SearchEngine::Dump SearchEngine::readImage(Run& run, int i)
+{
+    const QString path = absolute(run.source.pathAt(i));
     Dump dump;
     // A device, FIFO or socket (or a link to one) gives no rows: exiftool could wait on it
     // for ever.
     if (m_platform.files->stamp(path).isSpecial())
         return dump;
     if (m_oneShot) {
-        dump.text = m_exifTool.DumpMetadata(path, std::move(progress), report);
+        dump.text = m_exifTool.DumpMetadata(path, run.sink.readProgress(), run.sink.readReport());
         dump.stopped = m_exifTool.wasStopped();
         dump.toolMissing = m_exifTool.startFailed();
         return dump;
     }
     // The next images are read ahead while this one is searched; this one is asked first, so
     // that it never waits behind them.
-    const int ahead = std::min(count, i + m_reader.readAhead());
+    const int ahead = std::min(run.source.count(), i + m_reader.readAhead());
     for (int j = i; j <= ahead; ++j)
-        m_reader.prefetch(program, pathAt(j));
+        m_reader.prefetch(run.program, absolute(run.source.pathAt(j)));
     m_exifTool.resetStartFailed();
-    dump.text = m_reader.read(program, path, std::move(progress), report);
+    dump.text = m_reader.read(run.program, path, run.sink.readProgress(), run.sink.readReport());
     dump.stopped = m_reader.wasStopped();
     dump.toolMissing = m_exifTool.startFailed();
     return dump;
@@ -153,107 +195,138 @@ SearchEngine::Dump SearchEngine::readImage(const QString& program, int i, int co
 
 SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
 {
-    SearchOutcome outcome;
     setStopRequest(request.stopRequested);
-    const QStringList images = collectImages(request, outcome.problems);
-    for (const SearchProblem& problem : outcome.problems)
+    std::vector<SearchProblem> problems;
+    const ImageList images(collectImages(request, problems));
+    for (const SearchProblem& problem : problems)
         sink.problem(problem);
-    const auto tell = [&](SearchProblem problem) {
-        outcome.problems.push_back(std::move(problem));
-        sink.problem(outcome.problems.back());
-    };
-    const auto stopped = [&] { return request.stopRequested && request.stopRequested(); };
-    const QString program = images.isEmpty() ? QString() : m_exifTool.EnsureExifTool();
-    if (!images.isEmpty() && program.isEmpty()) {
-        tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
-        outcome.status = SearchOutcome::Status::Failed;
-        return outcome;
+    SearchOutcome outcome = run(request.query, images, sink);
+    outcome.problems.insert(outcome.problems.begin(), problems.begin(), problems.end());
+    return outcome;
+}
+
+SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& source, HitSink& sink)
+{
+    Run run(query, source, sink);
+    run.count = source.count();
+    if (run.count > 0)
+        sink.step(SearchStep::FindTool, [&] { run.program = m_exifTool.EnsureExifTool(); });
+    if (run.count > 0 && run.program.isEmpty()) {
+        run.tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
+        run.outcome.status = SearchOutcome::Status::Failed;
+        return run.outcome;
     }
+    m_here = currentFolder();
     // Sessions start at the first image that needs exiftool: a search that the cache answers
-    // starts none. An exiftool or configuration changed since the last search is seen here.
-    if (!m_oneShot && !program.isEmpty())
-        m_reader.checkTool(program);
-    const int count = static_cast<int>(images.size());
-    // exiftool is given absolute paths only (it runs in a folder of its own); the hits name
-    // each image as it was given.
-    const QString here = currentFolder();
-    QStringList absolutes;
-    absolutes.reserve(count);
-    for (const QString& path : images)
-        absolutes.append(path.isEmpty() || path.startsWith(QLatin1Char('/'))
-                             ? path
-                             : here + QLatin1Char('/') + path);
-    const auto pathAt = [&absolutes](int i) { return absolutes.value(i - 1); };
-    // Images already in the cache file are searched in one pass over it.
-    std::vector<std::optional<QByteArray>> swept;
-    if (!m_oneShot)
-        swept = m_reader.sweep(program, absolutes, request.text);
-    bool wasStopped = false;
-    for (int i = 1; i <= count; ++i) {
-        m_platform.events->yieldSometimes();
-        if (stopped()) {
-            wasStopped = true;
+    // starts none. An exiftool or configuration changed since the last search is seen here,
+    // and what the background has not read yet is asked for in the search's own order.
+    if (!m_oneShot && run.count > 0) {
+        m_reader.dropQueue();
+        m_reader.checkTool(run.program);
+        sweep(run);
+    }
+    if (run.count > 0 && !sink.readyToRead()) {
+        run.outcome.status = SearchOutcome::Status::Failed;
+        finish();
+        return run.outcome;
+    }
+    for (int i = 1; i <= run.count; ++i) {
+        if (!searchImage(run, i))
             break;
-        }
-        const QString& path = images.at(i - 1);
-        std::optional<QList<TagValue>> hits;
-        if (static_cast<size_t>(i - 1) < swept.size() && swept[static_cast<size_t>(i - 1)]) {
-            hits = unpackEntries(*swept[static_cast<size_t>(i - 1)]);
-            swept[static_cast<size_t>(i - 1)].reset();
-        }
-        if (!hits) {
-            Dump dump;
-            try {
-                dump = readImage(program, i, count, pathAt, DumpProgress());
-            } catch (const Failure& failure) {
-                // Only the one-shot way writes files (the temp folder): what keeps it from
-                // working keeps this image from being read, not the others.
-                tell({SearchProblem::Kind::ImageUnreadable, path, failure.description()});
-                m_exifTool.removeTempFiles();
-                continue;
-            }
-            m_exifTool.removeTempFiles();
-            if (dump.toolMissing) {
-                tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
-                outcome.status = SearchOutcome::Status::Failed;
-                finish();
-                return outcome;
-            }
-            if (dump.stopped) {
-                wasStopped = true;
-                break;
-            }
-            if (dump.text.isEmpty()) {
-                ++outcome.imagesSearched;
-                sink.progress(i, count);
-                tell({SearchProblem::Kind::ImageUnreadable, path, whyUnreadable(pathAt(i))});
-                continue;
-            }
-            // exiftool names what kept it from reading a file ("File is empty", "File format
-            // error") on a line of its output; the other lines are searched all the same.
-            if (const QString error = errorOf(dump.text); !error.isEmpty())
-                tell({SearchProblem::Kind::ImageUnreadable, path, error});
-            hits = matchingEntries(dump.text, request.text);
-        }
-        ++outcome.imagesSearched;
-        sink.progress(i, count);
-        if (hits->isEmpty())
-            continue;
-        ++outcome.imagesWithHits;
-        outcome.hits += hits->size();
-        sink.found(path, *hits);
-        if (stopped()) {
-            wasStopped = true;
-            break;
-        }
     }
     finish();
-    if (wasStopped)
-        outcome.status = SearchOutcome::Status::Stopped;
+    if (run.outcome.status != SearchOutcome::Status::Failed)
+        run.outcome.status = run.stopped            ? SearchOutcome::Status::Stopped
+                             : run.outcome.hits > 0 ? SearchOutcome::Status::Found
+                                                    : SearchOutcome::Status::NothingFound;
+    return run.outcome;
+}
+
+void SearchEngine::sweep(Run& run)
+{
+    QStringList paths;
+    paths.reserve(run.count);
+    for (int i = 1; i <= run.count; ++i)
+        paths.append(absolute(run.source.pathAt(i)));
+    std::vector<std::optional<QByteArray>> found = m_reader.sweep(run.program, paths, run.query);
+    run.swept.reserve(static_cast<qsizetype>(found.size()));
+    for (size_t k = 0; k < found.size(); ++k) {
+        if (found[k])
+            run.swept.insert(paths.at(static_cast<qsizetype>(k)), std::move(*found[k]));
+    }
+}
+
+bool SearchEngine::searchImage(Run& run, int i)
+{
+    const QString path = run.source.pathAt(i);
+    run.sink.imageStarting(i, run.count, path);
+    if (!goesOn(run))
+        return false;
+    // A row removed during the search reads as no path, never as the previous image's.
+    if (path.isEmpty())
+        return true;
+    const QString full = absolute(path);
+    if (const auto swept = run.swept.find(full); swept != run.swept.end()) {
+        const QByteArray packed = std::move(swept.value());
+        run.swept.erase(swept);
+        run.searched(i, packed.count('\n'));
+        if (!packed.isEmpty())
+            run.sink.foundPacked(path, packed);
+        return goesOn(run);
+    }
+    Dump dump;
+    try {
+        run.sink.step(SearchStep::Read, [&] { dump = readImage(run, i); });
+    } catch (const Failure& failure) {
+        // Only the one-shot way writes files (the temp folder): what keeps it from working
+        // keeps this image from being read, not the others.
+        run.tell({SearchProblem::Kind::ImageUnreadable, path, failure.description()});
+        removeTempFiles(run);
+        return true;
+    }
+    if (dump.toolMissing) {
+        removeTempFiles(run);
+        run.tell({SearchProblem::Kind::ToolMissing, QString(), QString()});
+        run.outcome.status = SearchOutcome::Status::Failed;
+        return false;
+    }
+    // An image cut short by Stop is not searched: its output is incomplete.
+    if (dump.stopped)
+        run.stopped = true;
     else
-        outcome.status =
-            outcome.hits > 0 ? SearchOutcome::Status::Found : SearchOutcome::Status::NothingFound;
-    return outcome;
+        searchDump(run, i, path, dump);
+    removeTempFiles(run);
+    return goesOn(run);
+}
+
+void SearchEngine::searchDump(Run& run, int i, const QString& path, const Dump& dump)
+{
+    if (dump.text.isEmpty()) {
+        run.searched(i, 0);
+        run.tell({SearchProblem::Kind::ImageUnreadable, path, whyUnreadable(absolute(path))});
+        return;
+    }
+    // exiftool names what kept it from reading a file ("File is empty", "File format error")
+    // on a line of its output; the other lines are searched all the same.
+    if (const QString error = errorOf(dump.text); !error.isEmpty())
+        run.tell({SearchProblem::Kind::ImageUnreadable, path, error});
+    QList<TagValue> hits;
+    run.sink.step(SearchStep::Match, [&] { hits = run.query.matchingRows(dump.text); });
+    run.searched(i, hits.size());
+    if (!hits.isEmpty())
+        run.sink.found(path, hits);
+}
+
+void SearchEngine::removeTempFiles(Run& run)
+{
+    run.sink.step(SearchStep::RemoveTempFiles, [this] { m_exifTool.removeTempFiles(); });
+}
+
+bool SearchEngine::goesOn(Run& run) const
+{
+    if (m_stopRequested && m_stopRequested())
+        run.stopped = true;
+    return !run.stopped;
 }
 
 } // namespace tagsifter

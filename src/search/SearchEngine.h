@@ -4,6 +4,7 @@
 #include "core/DumpParser.h"
 #include "core/Platform.h"
 #include "exiftool/ExifTool.h"
+#include "query/SearchQuery.h"
 
 #include <QList>
 #include <QString>
@@ -16,18 +17,55 @@ namespace tagsifter {
 
 class ErrorReport;
 
-/// What to search: images and folders (a folder gives its tree's files with one of
-/// `extensions`, walked as "Add All JPEG File(s) In Folder" walks it), the text to find, and a
-/// stop token asked before each image and during every wait.
+/// What the terminal searches: images and folders (a folder gives its tree's files with one of
+/// `extensions`, walked as "Add All JPEG File(s) In Folder" walks it), the query, and a stop
+/// token asked before each image and during every wait.
 struct SearchRequest
 {
     QStringList paths;
     QStringList extensions{QStringLiteral("jpg")};
-    QString text;
+    SearchQuery query;
     std::function<bool()> stopRequested;
 };
 
-/// Where hits go as they are found.
+/// Where a search's images come from, read as they stand at each step: the window's file list
+/// may gain or lose rows while the search runs.
+class ImageSource
+{
+public:
+    virtual ~ImageSource() = default;
+    /// How many images there are now.
+    virtual int count() const = 0;
+    /// The path of image `i` (1-based) as it is now; empty when there is none.
+    virtual QString pathAt(int i) const = 0;
+};
+
+/// A list of images that does not change.
+class ImageList : public ImageSource
+{
+public:
+    explicit ImageList(QStringList paths) : m_paths(std::move(paths)) {}
+    int count() const override { return static_cast<int>(m_paths.size()); }
+    QString pathAt(int i) const override { return m_paths.value(i - 1); }
+
+private:
+    QStringList m_paths;
+};
+
+/// The steps of a search that a door may watch over: a door that reports each step's failure
+/// at a place of its own runs the step itself.
+enum class SearchStep {
+    /// Finding the exiftool to run.
+    FindTool,
+    /// Reading one image's dump.
+    Read,
+    /// Finding the hits among an image's rows.
+    Match,
+    /// Removing what a one-shot read left in the temp folder.
+    RemoveTempFiles,
+};
+
+/// Where hits go as they are found, and what a door hears of the search's progress.
 class HitSink
 {
 public:
@@ -35,6 +73,11 @@ public:
     /// The hits of the image at `path`, in exiftool's order; called only for images with hits,
     /// in the order the images were named.
     virtual void found(const QString& path, const QList<TagValue>& hits) = 0;
+    /// The same hits as packEntries holds them (the cache file's pass keeps them so).
+    virtual void foundPacked(const QString& path, const QByteArray& packedHits)
+    {
+        found(path, unpackEntries(packedHits));
+    }
     /// Something that could not be done, as soon as it is known (the outcome lists it too).
     virtual void problem(const struct SearchProblem& problem) { Q_UNUSED(problem); }
     /// `done` of `total` images searched.
@@ -42,6 +85,28 @@ public:
     {
         Q_UNUSED(done);
         Q_UNUSED(total);
+    }
+    /// Before image `i` of the `count` the search began with, at `path` as the source gives it
+    /// now, and before the stop request is asked: where a door shows progress and yields.
+    virtual void imageStarting(int i, int count, const QString& path)
+    {
+        Q_UNUSED(i);
+        Q_UNUSED(count);
+        Q_UNUSED(path);
+    }
+    /// Once exiftool is found, before the first image: false ends the search (the door has
+    /// said why).
+    virtual bool readyToRead() { return true; }
+    /// How a read that has to wait shows itself.
+    virtual DumpProgress readProgress() { return DumpProgress(); }
+    /// Where a one-shot read reports each of its steps' failures; none lets them end the read.
+    virtual ErrorReport* readReport() { return nullptr; }
+    /// Runs `work`, one step of the search. A failure it throws ends the step; by default it
+    /// goes on to the search, which tells of it as a problem of the image.
+    virtual void step(SearchStep step, const std::function<void()>& work)
+    {
+        Q_UNUSED(step);
+        work();
     }
 };
 
@@ -75,9 +140,9 @@ struct SearchOutcome
     std::vector<SearchProblem> problems;
 };
 
-/// The search itself, shared by the window's run and the terminal: the images' dumps read
+/// The search itself, the one loop of the window's run and the terminal: the images' dumps read
 /// through exiftool's sessions, the cache and the one-shot way, split into tag and value, and
-/// every value that contains the text, ignoring case, handed on.
+/// the rows the query matches handed on.
 class SearchEngine
 {
 public:
@@ -87,6 +152,8 @@ public:
 
     /// The whole search of `request`: its images in order, hits to `sink` as they are found.
     SearchOutcome run(const SearchRequest& request, HitSink& sink);
+    /// The search of the images `source` gives for `query`, asking the stop request set last.
+    SearchOutcome run(const SearchQuery& query, const ImageSource& source, HitSink& sink);
 
     /// The images `request` names, its folders walked; what could not be walked goes to
     /// `problems`.
@@ -102,11 +169,6 @@ public:
         /// exiftool could not be started at all.
         bool toolMissing = false;
     };
-    /// The dump of image `i` (1-based) of the `count` images that `pathAt` gives, the next
-    /// ones read ahead meanwhile. With `report`, each step's failure is reported at its own line.
-    Dump readImage(const QString& program, int i, int count,
-                   const std::function<QString(int)>& pathAt, DumpProgress progress,
-                   ErrorReport* report = nullptr);
 
     /// Asked before each image and during every wait; a true answer ends the search.
     void setStopRequest(std::function<bool()> stopRequested);
@@ -122,6 +184,21 @@ public:
     MetadataReader& reader() { return m_reader; }
 
 private:
+    struct Run;
+    /// The dump of image `i` of the run's source, the next ones read ahead meanwhile.
+    Dump readImage(Run& run, int i);
+    /// Image `i` searched: its hits handed on, what went wrong told. False when the search
+    /// ends here.
+    bool searchImage(Run& run, int i);
+    /// The hits of the dump just read for image `i`, after telling what exiftool said of it.
+    void searchDump(Run& run, int i, const QString& path, const Dump& dump);
+    /// What the cache file holds for the run's images, searched in one pass over it.
+    void sweep(Run& run);
+    void removeTempFiles(Run& run);
+    /// False, and the run stopped, once a stop is requested.
+    bool goesOn(Run& run) const;
+    /// exiftool's absolute name of `path`: it runs in a folder of its own.
+    QString absolute(const QString& path) const;
     /// Why the image at `path` gave no metadata, as the system or this program says it.
     QString whyUnreadable(const QString& path) const;
 
@@ -129,6 +206,8 @@ private:
     ExifTool m_exifTool;
     MetadataReader m_reader;
     bool m_oneShot = false;
+    std::function<bool()> m_stopRequested;
+    QString m_here;
 };
 
 } // namespace tagsifter

@@ -1,10 +1,10 @@
 #include "app/Form1.h"
+#include "app/SearchRun.h"
 #include "core/AppTitle.h"
 #include "filelist/FileDrop.h"
 #include "filelist/Samples.h"
 #include "platform/FileNames.h"
 #include "platform/widgets/ListView.h"
-#include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedProcesses.h"
 

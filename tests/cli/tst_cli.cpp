@@ -1,3 +1,4 @@
+#include "app/SearchRun.h"
 #include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
 #include "core/ClipboardTable.h"
@@ -5,7 +6,6 @@
 #include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 #include "platform/ListModel.h"
-#include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 
 #include <QDir>

@@ -19,13 +19,14 @@ declare -A allowed=(
     [platform]="core"
     [platform/widgets]="core platform"
     [platform/calc]="core"
+    [query]="core"
     [exiftool]="core platform"
     [dumpcache]="core platform"
-    [search]="core platform exiftool dumpcache"
+    [search]="core platform query exiftool dumpcache"
     [filelist]="core platform platform/widgets"
     [results]="core platform platform/widgets"
-    [cli]="core platform exiftool dumpcache search"
-    [app]="core platform platform/widgets exiftool dumpcache search filelist results cli"
+    [cli]="core platform query exiftool dumpcache search"
+    [app]="core platform platform/widgets query exiftool dumpcache search filelist results cli"
 )
 
 for folder in "${!allowed[@]}"; do
@@ -68,7 +69,7 @@ done
 widgets='\b(Q(Widget|PushButton|ProgressBar|LineEdit|GroupBox|TreeView|AbstractItemView|MessageBox|FileDialog|InputDialog|Application|GuiApplication|Label|Cursor|Pixmap|Clipboard)|ListView)\b|<Qt(Widgets|Gui)'
 while IFS= read -r hit; do
     [ -n "$hit" ] && breach "$hit (no widget here)"
-done < <(grep -rnE "$widgets" core platform/*.h platform/*.cpp exiftool dumpcache search cli \
+done < <(grep -rnE "$widgets" core platform/*.h platform/*.cpp query exiftool dumpcache search cli \
              --include='*.h' --include='*.cpp' || true)
 
 # Qt Sql and zstd stay inside the dump cache: no public header shows them, no other folder

@@ -90,7 +90,7 @@ private slots:
         SearchRequest request;
         request.paths = QStringList{dir.path() + "/sub", single, dir.path()};
         request.extensions = QStringList{"jpeg", "jpg"};
-        request.text = "kodak";
+        request.query = SearchQuery::containing("kodak");
         const SearchOutcome outcome = engine.run(request, sink);
         QCOMPARE(sink.rows,
                  (QList<QStringList>{
@@ -126,7 +126,7 @@ private slots:
         SearchRequest request;
         request.paths = {dir.path() + "/missing", dir.path() + "/gone", empty,
                          dir.path() + "/good"};
-        request.text = "kodak";
+        request.query = SearchQuery::containing("kodak");
         const SearchOutcome outcome = engine.run(request, sink);
         QCOMPARE(sink.rows, (QList<QStringList>{{good, "Make", "KODAK"}}));
         QCOMPARE(outcome.problems.size(), size_t(3));
@@ -147,7 +147,7 @@ private slots:
         FakePlatform fake;
         SearchEngine engine(fake.platform(), "/nonexistent/exiftool");
         RecordingSink sink;
-        SearchRequest request{{samplesFolder()}, {"jpg"}, "kodak", {}};
+        SearchRequest request{{samplesFolder()}, {"jpg"}, SearchQuery::containing("kodak"), {}};
         const SearchOutcome outcome = engine.run(request, sink);
         QCOMPARE(outcome.status, SearchOutcome::Status::Failed);
         QCOMPARE(outcome.problems.size(), size_t(1));
@@ -167,7 +167,7 @@ private slots:
         Platform platform = fake.platform();
         platform.processes = &processes;
         platform.dumpCacheFile = dir.path() + "/cache/dumps.sqlite";
-        SearchRequest request{images, {"jpg"}, "kodak", {}};
+        SearchRequest request{images, {"jpg"}, SearchQuery::containing("kodak"), {}};
         QList<QStringList> first;
         {
             SearchEngine engine(platform);
@@ -209,8 +209,8 @@ private slots:
         RecordingSink sink;
         bool stop = false;
         sink.onFound = [&] { stop = true; };
-        const SearchOutcome outcome =
-            engine.run({images, {"jpg"}, "kodak", [&] { return stop; }}, sink);
+        const SearchOutcome outcome = engine.run(
+            {images, {"jpg"}, SearchQuery::containing("kodak"), [&] { return stop; }}, sink);
         QCOMPARE(outcome.status, SearchOutcome::Status::Stopped);
         QCOMPARE(sink.rows, (QList<QStringList>{{images[0], "Make", "Kodak"}}));
         QCOMPARE(outcome.imagesSearched, 1);

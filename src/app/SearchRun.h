@@ -1,9 +1,9 @@
 #pragma once
 
-#include "SearchEngine.h"
 #include "core/Platform.h"
 #include "core/SearchView.h"
 #include "core/WindowPointer.h"
+#include "search/SearchEngine.h"
 
 #include "platform/ListModel.h"
 
@@ -30,9 +30,11 @@ struct SearchControls
     WindowPointer* pointer = nullptr;
 };
 
-/// "Start Finding": walks the file list, has exiftool print each image's metadata and lists
-/// every value that contains the search text. While it runs the view shows it as running.
-class SearchRun
+/// "Start Finding": the engine's search of the file list as it stands at each step, for the
+/// text of the search box, its rows into the results list. What is the window's own stays
+/// here: the Start/Stop toggle, the messages, the standard error report at its lines, the
+/// progress, the pointer and the yields. While it runs the view shows it as running.
+class SearchRun : private ImageSource, private HitSink
 {
     Q_DECLARE_TR_FUNCTIONS(SearchRun)
 public:
@@ -67,25 +69,28 @@ private:
     /// False, after saying why, when there is nothing to search or nothing to search for.
     bool canStart(ErrorReport& report, const QString& searchText);
     void start(ErrorReport& report);
-    /// The steps for image `i` of the list: progress, a yield, the stop check, the read and
-    /// the rows. False when the run ends here.
-    bool searchImage(ErrorReport& report, int i, const QString& program, const QString& searchText,
-                     bool& exiftoolMissing);
     void finish(ErrorReport& report, bool showDone);
     /// The file list's paths, top to bottom.
     QStringList listedPaths() const;
-    /// Searches the images of the list that the cache file holds in one pass over it.
-    void sweepCache(const QString& program, const QString& searchText);
     /// Adds the rows of the images finished since the last yield, in one step.
     void addFoundRows();
-    /// Holds a row for each of `entries` of the image at `path` until addFoundRows.
-    void holdRows(const QString& path, const QList<TagValue>& entries);
-    /// The same for entries packed by packEntries.
-    void holdRows(const QString& path, const QByteArray& packedEntries);
     /// The run's text of the tag named `utf8`.
     const QString& tagName(const QByteArray& utf8);
     /// The sessions start as soon as the file list gets rows: the user is about to search.
     void warmUp();
+
+    // The file list, read row by row as it stands.
+    int count() const override;
+    QString pathAt(int i) const override;
+    // The engine's steps, shown and reported as the window does.
+    void found(const QString& path, const QList<TagValue>& hits) override;
+    void foundPacked(const QString& path, const QByteArray& packedHits) override;
+    void problem(const SearchProblem& problem) override;
+    void imageStarting(int i, int count, const QString& path) override;
+    bool readyToRead() override;
+    DumpProgress readProgress() override;
+    ErrorReport* readReport() override { return m_report; }
+    void step(SearchStep step, const std::function<void()>& work) override;
 
     Platform m_platform;
     SearchControls m_controls;
@@ -97,8 +102,9 @@ private:
     int m_showIntervalMs = kShowIntervalMs;
     QElapsedTimer m_sinceShown;
     std::vector<ListModel::Row> m_foundRows;
-    /// The hits of the images the cache file's pass found, by path, for the run in progress.
-    QHash<QString, QByteArray> m_swept;
+    /// The report of the click whose run is in progress.
+    ErrorReport* m_report = nullptr;
+    bool m_exiftoolMissing = false;
     /// The tag names of the run's rows by their UTF-8, each held once however many rows show
     /// it.
     QHash<QByteArray, QString> m_tagNames;

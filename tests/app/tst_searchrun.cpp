@@ -1,3 +1,4 @@
+#include "app/SearchRun.h"
 #include "core/FolderScan.h"
 #include "dumpcache/DumpCache.h"
 #include "exiftool/ExifTool.h"
@@ -5,7 +6,6 @@
 #include "platform/Termination.h"
 #include "search/MetadataReader.h"
 #include "search/SearchEngine.h"
-#include "search/SearchRun.h"
 #include "support/FakePlatform.h"
 #include "support/FeedChannel.h"
 #include "support/ScriptedProcesses.h"
@@ -985,7 +985,7 @@ private slots:
         QCOMPARE(results(window.results), expected);
         SearchEngine engine(window.platform);
         RecordingRows sink;
-        engine.run({images, {"jpg"}, text, {}}, sink);
+        engine.run({images, {"jpg"}, SearchQuery::containing(text), {}}, sink);
         QCOMPARE(sink.rows, expected);
         QCOMPARE(asked, 0);
     }

@@ -1,5 +1,5 @@
 #include "core/DumpParser.h"
-#include "core/TextPrefilter.h"
+#include "query/TextPrefilter.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "core/TextPrefilter.h"
+#include "query/TextPrefilter.h"
 
 #include <QChar>
 

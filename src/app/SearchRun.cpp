@@ -50,17 +50,27 @@ void SearchRun::addFoundRows()
     m_controls.results->addItems(std::exchange(m_foundRows, {}));
 }
 
-void SearchRun::holdRows(const QString& path, const QList<TagValue>& entries)
+void SearchRun::found(const QString& path, const QList<TagValue>& hits)
 {
-    for (const TagValue& entry : entries)
-        m_foundRows.push_back({path, {tagName(entry.tag.toUtf8()), entry.value}});
+    for (const TagValue& hit : hits)
+        m_foundRows.push_back({path, {tagName(hit.tag.toUtf8()), hit.value}});
+    // Removing the one-shot way's output file yields: its rows are in the list by then.
+    if (m_engine.oneShot())
+        addFoundRows();
 }
 
-void SearchRun::holdRows(const QString& path, const QByteArray& packedEntries)
+void SearchRun::foundPacked(const QString& path, const QByteArray& packedHits)
 {
-    forEachPackedEntry(packedEntries, [&](const QByteArray& tag, QString value) {
+    forEachPackedEntry(packedHits, [&](const QByteArray& tag, QString value) {
         m_foundRows.push_back({path, {tagName(tag), std::move(value)}});
     });
+}
+
+void SearchRun::problem(const SearchProblem& problem)
+{
+    // An image without metadata gives no rows; only a missing exiftool is said, as the run ends.
+    if (problem.kind == SearchProblem::Kind::ToolMissing)
+        m_exiftoolMissing = true;
 }
 
 const QString& SearchRun::tagName(const QByteArray& utf8)
@@ -102,36 +112,100 @@ void SearchRun::PushButton1_Click()
     if (!canStart(report, searchText))
         return;
     start(report);
+    m_report = &report;
+    m_exiftoolMissing = false;
+    m_sinceShown.invalidate();
+    const SearchOutcome outcome = m_engine.run(SearchQuery::containing(searchText), *this, *this);
+    m_report = nullptr;
+    addFoundRows();
+    finish(report, outcome.status != SearchOutcome::Status::Failed);
+    if (m_exiftoolMissing)
+        m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
+}
 
-    QString program;
-    report.line(118, [&] { program = exifTool().EnsureExifTool(); });
-    bool exiftoolMissing = program.isEmpty();
-    // An exiftool or configuration changed since the last run never gives old rows.
-    if (!exiftoolMissing && !m_engine.oneShot()) {
-        // What the background has not read yet, the run asks for in its own order.
-        reader().dropQueue();
-        reader().checkTool(program);
-        sweepCache(program, searchText);
-    }
-    // Every image's read needs the temp folder: one that cannot be made is reported once, at
-    // its first use, and ends the run instead of failing image after image.
-    if (!exiftoolMissing && !report.value(
-                                132, [&] { return !exifTool().tempFolder().isEmpty(); }, false)) {
-        finish(report, false);
+int SearchRun::count() const
+{
+    return m_controls.fileList->count();
+}
+
+QString SearchRun::pathAt(int i) const
+{
+    QString path;
+    m_report->line(122, [&] { path = m_controls.fileList->text(i); });
+    return path;
+}
+
+void SearchRun::step(SearchStep step, const std::function<void()>& work)
+{
+    switch (step) {
+    case SearchStep::FindTool:
+        m_report->line(118, work);
+        return;
+    case SearchStep::Read:
+        // The sessions' wait is the one-shot way's line 146; a one-shot read reports its own
+        // steps.
+        if (m_engine.oneShot())
+            work();
+        else
+            m_report->line(146, work);
+        return;
+    case SearchStep::Match:
+        m_report->line(154, work);
+        return;
+    case SearchStep::RemoveTempFiles:
+        m_report->line(192, work);
         return;
     }
-    const int n = exiftoolMissing ? 0
-                                  : report.value(
-                                        120, [&] { return m_controls.fileList->count(); }, 0);
-    m_sinceShown.invalidate();
-    for (int i = 1; i <= n; ++i) {
-        if (!searchImage(report, i, program, searchText, exiftoolMissing))
-            break;
+}
+
+bool SearchRun::readyToRead()
+{
+    // Every image's read needs the temp folder: one that cannot be made is reported once, at
+    // its first use, and ends the run instead of failing image after image.
+    return m_report->value(
+        132, [&] { return !exifTool().tempFolder().isEmpty(); }, false);
+}
+
+void SearchRun::imageStarting(int i, int count, const QString& path)
+{
+    Q_UNUSED(count);
+    ListModel& files = *m_controls.fileList;
+    // Painting the window once per image took most of a repeated search: the progress shows,
+    // and the window is yielded to, once the interval is over.
+    const bool show = m_showIntervalMs <= 0 || !m_sinceShown.isValid() ||
+                      m_sinceShown.hasExpired(m_showIntervalMs);
+    m_report->line(124, [&] {
+        const int listed = files.count();
+        if (listed == 0)
+            throw Failure(QStringLiteral("Division by zero"), 11);
+        // Halves go to the even neighbour: 12.5 gives 12.
+        m_progressValue = static_cast<int>(std::nearbyint(double(i) / listed * 100.0));
+        if (show)
+            m_controls.view->showProgress(m_progressValue, m_progressText);
+    });
+    m_report->line(126, [&] {
+        m_progressText = tr("Processing: ") + ExifTool::FileNameOf(path);
+        if (show) {
+            m_controls.view->showProgress(m_progressValue, m_progressText);
+            m_controls.view->showCount(i, files.count());
+        }
+    });
+    if (show) {
+        // The rows found so far are in the list before anything else can happen.
+        addFoundRows();
+        m_report->line(128, [&] { m_platform.events->yield(); });
+        m_sinceShown.start();
     }
-    addFoundRows();
-    finish(report, !exiftoolMissing);
-    if (exiftoolMissing)
-        m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
+}
+
+DumpProgress SearchRun::readProgress()
+{
+    DumpProgress progress(m_controls.view, m_progressText, m_progressValue,
+                          m_controls.fileList->count());
+    // Every button acts on the list as it stands: the rows found so far are in it before
+    // anything can run.
+    progress.setBeforeWait([this] { addFoundRows(); });
+    return progress;
 }
 
 void SearchRun::requestStop(ErrorReport& report)
@@ -165,86 +239,6 @@ void SearchRun::start(ErrorReport& report)
     report.line(114, [&] { m_stop = false; });
 }
 
-bool SearchRun::searchImage(ErrorReport& report, int i, const QString& program,
-                            const QString& searchText, bool& exiftoolMissing)
-{
-    ListModel& files = *m_controls.fileList;
-    // A row removed during the run reads as no path, never as the previous image's.
-    QString path;
-    report.line(122, [&] { path = files.text(i); });
-    // Painting the window once per image took most of a repeated search: the progress shows,
-    // and the window is yielded to, once the interval is over.
-    const bool show = m_showIntervalMs <= 0 || !m_sinceShown.isValid() ||
-                      m_sinceShown.hasExpired(m_showIntervalMs);
-    report.line(124, [&] {
-        const int count = files.count();
-        if (count == 0)
-            throw Failure(QStringLiteral("Division by zero"), 11);
-        // Halves go to the even neighbour: 12.5 gives 12.
-        m_progressValue = static_cast<int>(std::nearbyint(double(i) / count * 100.0));
-        if (show)
-            m_controls.view->showProgress(m_progressValue, m_progressText);
-    });
-    report.line(126, [&] {
-        m_progressText = tr("Processing: ") + ExifTool::FileNameOf(path);
-        if (show) {
-            m_controls.view->showProgress(m_progressValue, m_progressText);
-            m_controls.view->showCount(i, files.count());
-        }
-    });
-    if (show) {
-        // The rows found so far are in the list before anything else can happen.
-        addFoundRows();
-        report.line(128, [&] { m_platform.events->yield(); });
-        m_sinceShown.start();
-    }
-    if (report.condition(130, [&] { return m_stop; }))
-        return false;
-    if (path.isEmpty())
-        return true;
-    // An image found in the cache file's pass gives its rows at once (and the pass's copy
-    // goes: a path listed again is found in the cache file).
-    if (const auto swept = m_swept.find(path); swept != m_swept.end()) {
-        holdRows(path, swept.value());
-        m_swept.erase(swept);
-        return true;
-    }
-    DumpProgress progress(m_controls.view, m_progressText, m_progressValue, files.count());
-    // Every button acts on the list as it stands: the rows found so far are in it before
-    // anything can run.
-    progress.setBeforeWait([this] { addFoundRows(); });
-    SearchEngine::Dump read;
-    const auto pathAt = [&files](int j) { return files.text(j); };
-    // The sessions' wait is the one-shot way's line 146; a read that falls back to the
-    // one-shot way reports its own steps.
-    if (m_engine.oneShot()) {
-        read = m_engine.readImage(program, i, files.count(), pathAt, std::move(progress), &report);
-    } else {
-        report.line(146, [&] {
-            read =
-                m_engine.readImage(program, i, files.count(), pathAt, std::move(progress), &report);
-        });
-    }
-    const bool stopped = read.stopped;
-    const QString& dump = read.text;
-    if (read.toolMissing) {
-        exiftoolMissing = true;
-        report.line(192, [&] { exifTool().removeTempFiles(); });
-        return false;
-    }
-    // An image cut short by Stop is not searched: its output is incomplete.
-    if (!stopped && report.condition(152, [&] { return !dump.isEmpty(); })) {
-        const QList<TagValue> entries = report.value(
-            154, [&] { return matchingEntries(dump, searchText); }, QList<TagValue>());
-        holdRows(path, entries);
-    }
-    // Removing the one-shot way's output file yields.
-    if (m_engine.oneShot())
-        addFoundRows();
-    report.line(192, [&] { exifTool().removeTempFiles(); });
-    return true;
-}
-
 QStringList SearchRun::listedPaths() const
 {
     const ListModel& files = *m_controls.fileList;
@@ -255,21 +249,9 @@ QStringList SearchRun::listedPaths() const
     return paths;
 }
 
-void SearchRun::sweepCache(const QString& program, const QString& searchText)
-{
-    m_swept.clear();
-    const QStringList paths = listedPaths();
-    std::vector<std::optional<QByteArray>> found = reader().sweep(program, paths, searchText);
-    for (size_t i = 0; i < found.size(); ++i) {
-        if (found[i])
-            m_swept.insert(paths.at(static_cast<int>(i)), std::move(*found[i]));
-    }
-}
-
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
     m_inProgress = false;
-    m_swept.clear();
     m_tagNames.clear();
     m_engine.finish();
     report.line(202, [&] { m_controls.view->setRunning(false); });

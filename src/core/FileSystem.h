@@ -45,6 +45,11 @@ public:
     virtual bool removeFile(const QString& path) = 0;
     /// Deletes a file even when it is read-only; false when it could not be deleted.
     virtual bool forceRemoveFile(const QString& path) = 0;
+    /// The working folder of the process; the empty text when it cannot be read.
+    virtual QString currentFolder() const = 0;
+    /// The template (for QTemporaryDir) of a new private folder of this process in the temp
+    /// folder, once the private folders of this user's programs that died are gone.
+    virtual QString privateTempTemplate() = 0;
 };
 
 } // namespace tagsifter

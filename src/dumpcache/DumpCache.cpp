@@ -1,6 +1,6 @@
 #include "DumpCache.h"
 
-#include "platform/LocalTime.h"
+#include "core/LocalTime.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "DumpStore.h"
 
-#include "platform/FileNames.h"
+#include "core/FileNameBytes.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

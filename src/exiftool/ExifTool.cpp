@@ -3,8 +3,7 @@
 #include "core/DumpParser.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
-#include "platform/FileNames.h"
-#include "platform/TempFolders.h"
+#include "core/FileNameBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,9 +32,7 @@ ExifTool::ExifTool(const Platform& platform, QString program)
 
 std::unique_ptr<QTemporaryDir> ExifTool::makeTempFolder()
 {
-    // The folders of programs that died before they could remove theirs go first.
-    TempFolders::removeStale(QDir::tempPath());
-    return std::make_unique<QTemporaryDir>(TempFolders::templateFor(QDir::tempPath()));
+    return std::make_unique<QTemporaryDir>(m_platform.files->privateTempTemplate());
 }
 
 ExifTool::~ExifTool() = default;

@@ -94,7 +94,7 @@ public:
     static int waitValue(int polls, int progressValue, int total);
 
 private:
-    static std::unique_ptr<QTemporaryDir> makeTempFolder();
+    std::unique_ptr<QTemporaryDir> makeTempFolder();
 
     Platform m_platform;
     QString m_program;

@@ -1,6 +1,6 @@
 #include "ToolIdentity.h"
 
-#include "platform/FileNames.h"
+#include "core/FileNameBytes.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,9 @@
 #include "core/Failure.h"
 
 #include "FileNames.h"
+#include "TempFolders.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -252,6 +254,17 @@ bool LocalFileSystem::forceRemoveFile(const QString& path)
     // A read-only file: make it writable for its owner, then delete it.
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
     return ::unlink(native(path).constData()) == 0;
+}
+
+QString LocalFileSystem::currentFolder() const
+{
+    return tagsifter::currentFolder();
+}
+
+QString LocalFileSystem::privateTempTemplate()
+{
+    TempFolders::removeStale(QDir::tempPath());
+    return TempFolders::templateFor(QDir::tempPath());
 }
 
 } // namespace tagsifter

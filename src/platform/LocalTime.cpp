@@ -1,4 +1,4 @@
-#include "LocalTime.h"
+#include "core/LocalTime.h"
 
 #ifdef Q_OS_WIN
 #include <QDateTime>

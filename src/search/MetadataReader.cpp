@@ -1,8 +1,8 @@
 #include "MetadataReader.h"
 
 #include "core/DumpParser.h"
+#include "core/FileNameBytes.h"
 #include "exiftool/ToolIdentity.h"
-#include "platform/FileNames.h"
 
 #include <QtConcurrent/QtConcurrentMap>
 

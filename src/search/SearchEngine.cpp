@@ -3,7 +3,6 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FolderScan.h"
-#include "platform/FileNames.h"
 
 #include <QFile>
 #include <QHash>
@@ -216,7 +215,7 @@ SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& sou
         run.outcome.status = SearchOutcome::Status::Failed;
         return run.outcome;
     }
-    m_here = currentFolder();
+    m_here = m_platform.files->currentFolder();
     // Sessions start at the first image that needs exiftool: a search that the cache answers
     // starts none. An exiftool or configuration changed since the last search is seen here,
     // and what the background has not read yet is asked for in the search's own order.

@@ -18,7 +18,8 @@ struct ClockTime
 };
 
 /// The moment `secondsSinceEpoch` in the time zone this process started in; from any thread,
-/// without the locale machinery of a full date and time.
+/// without the locale machinery of a full date and time. Each platform defines it in its own
+/// part (platform/LocalTime.cpp).
 ClockTime localClockTime(qint64 secondsSinceEpoch);
 
 } // namespace tagsifter

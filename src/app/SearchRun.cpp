@@ -200,8 +200,10 @@ void SearchRun::imageStarting(int i, int count, const QString& path)
 
 DumpProgress SearchRun::readProgress()
 {
-    DumpProgress progress(m_controls.view, m_progressText, m_progressValue,
-                          m_controls.fileList->count());
+    SearchView* view = m_controls.view;
+    DumpProgress progress(
+        [view](int value, const QString& text) { view->showProgress(value, text); }, m_progressText,
+        m_progressValue, m_controls.fileList->count());
     // Every button acts on the list as it stands: the rows found so far are in it before
     // anything can run.
     progress.setBeforeWait([this] { addFoundRows(); });

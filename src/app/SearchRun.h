@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ErrorReport.h"
 #include "core/Platform.h"
 #include "core/SearchView.h"
 #include "core/WindowPointer.h"
@@ -89,7 +90,7 @@ private:
     void imageStarting(int i, int count, const QString& path) override;
     bool readyToRead() override;
     DumpProgress readProgress() override;
-    ErrorReport* readReport() override { return m_report; }
+    StepReport* readReport() override { return m_report; }
     void step(SearchStep step, const std::function<void()>& work) override;
 
     Platform m_platform;

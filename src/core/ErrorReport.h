@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Dialogs.h"
+#include "core/StepReport.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -17,7 +18,7 @@ namespace tagsifter {
 ///     ErrorReport report(messages, ErrorReport::formLocation("PushButton7_Click"));
 ///     report.line(100, [&] { ... });
 ///     if (report.condition(102, [&] { return ...; })) { ... }   // a failing test enters
-class ErrorReport
+class ErrorReport : public StepReport
 {
     Q_DECLARE_TR_FUNCTIONS(ErrorReport)
 
@@ -68,6 +69,14 @@ public:
         }
     }
 
+    void runStep(int number, const std::function<void()>& statement) override
+    {
+        line(number, statement);
+    }
+    bool testStep(int number, const std::function<bool()>& test) override
+    {
+        return condition(number, test);
+    }
     /// Shows the report for a failure caught elsewhere.
     void report(int number, std::exception_ptr failure);
     int reportCount() const { return m_reports; }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/SearchView.h"
-
 #include <QString>
 
 #include <functional>
@@ -10,12 +8,14 @@ namespace tagsifter {
 
 /// The progress shown while one image is read: what the run showed when the read began (its
 /// value out of 100 and its text, for the `total` images of the list), and the
-/// "Please wait.." text and value that a long read adds to it. Without a view nothing shows.
+/// "Please wait.." text and value that a long read adds to it. Without `show` nothing shows.
 class DumpProgress
 {
 public:
+    /// Shows a value out of 100 and a text.
+    using Show = std::function<void(int value, const QString& text)>;
     DumpProgress() = default;
-    DumpProgress(SearchView* view, QString text, int value, int total);
+    DumpProgress(Show show, QString text, int value, int total);
 
     /// Shows the wait after `polls` polls of 100 ms: nothing before the 50th, about five
     /// seconds.
@@ -34,7 +34,7 @@ public:
     }
 
 private:
-    SearchView* m_view = nullptr;
+    Show m_show;
     QString m_text;
     int m_value = 0;
     int m_total = 1;

@@ -1,9 +1,9 @@
 #include "ExifTool.h"
 
 #include "core/DumpParser.h"
-#include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FileNameBytes.h"
+#include "core/StepReport.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,17 +109,17 @@ int ExifTool::waitValue(int polls, int progressValue, int total)
     return v >= limit ? limit : roundHalfToEven(v);
 }
 
-QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, ErrorReport* report)
+QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, StepReport* report)
 {
     // Each step under its own line of the caller's report; without one, a failure propagates.
     const auto line = [report](int number, const auto& statement) {
         if (report)
-            report->line(number, statement);
+            report->runStep(number, statement);
         else
             statement();
     };
     const auto test = [report](int number, const auto& condition) {
-        return report ? report->condition(number, condition) : condition();
+        return report ? report->testStep(number, condition) : condition();
     };
     m_startFailed = false;
     // Removing the old files and waiting for exiftool both let the event loop run.

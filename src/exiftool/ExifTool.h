@@ -11,7 +11,7 @@
 
 namespace tagsifter {
 
-class ErrorReport;
+class StepReport;
 
 /// Runs exiftool for one image at a time and reads its text output. Its files live in a
 /// private temp folder of this process, removed when the program ends.
@@ -41,7 +41,7 @@ public:
     /// The dump text of the image at `path`, or the empty text when there is none.
     /// Afterwards startFailed() tells whether exiftool could not be started at all.
     /// With `report`, each step's failure is reported at its own line and the next step runs.
-    QString DumpMetadata(const QString& path, DumpProgress progress, ErrorReport* report = nullptr);
+    QString DumpMetadata(const QString& path, DumpProgress progress, StepReport* report = nullptr);
     /// Removes the temp files of the image just read.
     void removeTempFiles();
     bool startFailed() const { return m_startFailed; }

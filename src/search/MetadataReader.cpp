@@ -436,7 +436,7 @@ bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
 }
 
 QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
-                                    DumpProgress progress, ErrorReport* report)
+                                    DumpProgress progress, StepReport* report)
 {
     if (m_queued.remove(path))
         m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
@@ -471,7 +471,7 @@ void MetadataReader::endHungSessions()
 }
 
 QString MetadataReader::read(const QString& program, const QString& path, DumpProgress progress,
-                             ErrorReport* report)
+                             StepReport* report)
 {
     m_stopped = false;
     m_background = false;

@@ -60,7 +60,7 @@ public:
     /// The dump of `path`, waiting for it while the window stays alive; the empty text when
     /// there is none. A stop request ends the wait and the sessions' work.
     QString read(const QString& program, const QString& path, DumpProgress progress,
-                 ErrorReport* report = nullptr);
+                 StepReport* report = nullptr);
     bool wasStopped() const { return m_stopped; }
     /// Ends every session (they start again when needed).
     void closeSessions();
@@ -119,7 +119,7 @@ private:
     /// runs or can be started for it.
     bool sessionsGaveUp(const QString& program, const QString& path);
     QString readOneShot(const QString& path, const FileStamp& stamp, DumpProgress progress,
-                        ErrorReport* report);
+                        StepReport* report);
     /// Keeps the event loop running until a session answers or dies, or `ms` have passed.
     void waitForSessions(int ms);
     /// Ends the sessions that have not answered within the hang limit.

@@ -1,6 +1,5 @@
 #include "SearchEngine.h"
 
-#include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FolderScan.h"
 

@@ -15,7 +15,7 @@
 
 namespace tagsifter {
 
-class ErrorReport;
+class StepReport;
 
 /// What the terminal searches: images and folders (a folder gives its tree's files with one of
 /// `extensions`, walked as "Add All JPEG File(s) In Folder" walks it), the query, and a stop
@@ -100,7 +100,7 @@ public:
     /// How a read that has to wait shows itself.
     virtual DumpProgress readProgress() { return DumpProgress(); }
     /// Where a one-shot read reports each of its steps' failures; none lets them end the read.
-    virtual ErrorReport* readReport() { return nullptr; }
+    virtual StepReport* readReport() { return nullptr; }
     /// Runs `work`, one step of the search. A failure it throws ends the step; by default it
     /// goes on to the search, which tells of it as a problem of the image.
     virtual void step(SearchStep step, const std::function<void()>& work)

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <utility>
+
 namespace tagsifter {
 
 namespace {
@@ -31,6 +33,29 @@ CommandLine failed(const QString& text)
     CommandLine line;
     line.action = CommandLine::Action::Error;
     line.error = text;
+    return line;
+}
+
+/// `line` with its TEXT and PATHs from `positional`, its defaults, and the checks of what the
+/// options say together.
+CommandLine withOperands(CommandLine line, QStringList positional)
+{
+    FindOptions& find = line.find;
+    if (find.extensions.isEmpty())
+        find.extensions.append(QStringLiteral("jpg"));
+    const int outputs =
+        int(find.table) + int(find.filesWithMatches) + int(find.count) + int(find.json);
+    if (outputs > 1)
+        return failed(QStringLiteral("--table, --files-with-matches, --count and --json "
+                                     "cannot be combined"));
+    if (find.null && !find.filesWithMatches)
+        return failed(QStringLiteral("--null goes with --files-with-matches"));
+    if (positional.isEmpty())
+        return failed(QStringLiteral("a search text is needed"));
+    find.text = positional.takeFirst();
+    find.paths = positional;
+    if (find.paths.isEmpty() && find.filesFrom.isEmpty())
+        return failed(QStringLiteral("at least one path is needed (or --files-from)"));
     return line;
 }
 
@@ -99,22 +124,7 @@ CommandLine parseFind(const QStringList& words)
             find.null |= word.contains(QLatin1Char('0'));
         }
     }
-    if (find.extensions.isEmpty())
-        find.extensions.append(QStringLiteral("jpg"));
-    const int outputs =
-        int(find.table) + int(find.filesWithMatches) + int(find.count) + int(find.json);
-    if (outputs > 1)
-        return failed(QStringLiteral("--table, --files-with-matches, --count and --json "
-                                     "cannot be combined"));
-    if (find.null && !find.filesWithMatches)
-        return failed(QStringLiteral("--null goes with --files-with-matches"));
-    if (positional.isEmpty())
-        return failed(QStringLiteral("a search text is needed"));
-    find.text = positional.takeFirst();
-    find.paths = positional;
-    if (find.paths.isEmpty() && find.filesFrom.isEmpty())
-        return failed(QStringLiteral("at least one path is needed (or --files-from)"));
-    return line;
+    return withOperands(std::move(line), std::move(positional));
 }
 
 } // namespace

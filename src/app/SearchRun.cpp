@@ -104,10 +104,21 @@ void SearchRun::PushButton1_Click()
         requestStop(report);
         return;
     }
-    // A click while a stopped run is still ending (a double-click on "Stop") starts nothing:
-    // runs never overlap, and each shows one "Done.".
-    if (m_inProgress)
+    // A click on "Start Finding" while a stopped run is still ending (waiting for the image in
+    // progress, or a double-click on "Stop") starts a new run as soon as that one has ended:
+    // runs never overlap, and the run that was stopped and replaced shows no "Done.".
+    if (m_inProgress) {
+        m_startPending = true;
         return;
+    }
+    do {
+        m_startPending = false;
+        runOnce(report);
+    } while (m_startPending);
+}
+
+void SearchRun::runOnce(ErrorReport& report)
+{
     const QString searchText = m_controls.searchText();
     if (!canStart(report, searchText))
         return;
@@ -118,7 +129,7 @@ void SearchRun::PushButton1_Click()
     const SearchOutcome outcome = m_engine.run(SearchQuery::containing(searchText), *this, *this);
     m_report = nullptr;
     addFoundRows();
-    finish(report, outcome.status != SearchOutcome::Status::Failed);
+    finish(report, outcome.status != SearchOutcome::Status::Failed && !m_startPending);
     if (m_exiftoolMissing)
         m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
 }
@@ -253,7 +264,6 @@ QStringList SearchRun::listedPaths() const
 
 void SearchRun::finish(ErrorReport& report, bool showDone)
 {
-    m_inProgress = false;
     m_tagNames.clear();
     m_engine.finish();
     report.line(202, [&] { m_controls.view->setRunning(false); });
@@ -267,6 +277,8 @@ void SearchRun::finish(ErrorReport& report, bool showDone)
     });
     if (showDone)
         report.line(214, [&] { m_platform.messages->show(doneMessage(), MessageFlags::Ok); });
+    // Until "Done." is gone a click on "Start Finding" waits for this run's end.
+    m_inProgress = false;
 }
 
 } // namespace tagsifter

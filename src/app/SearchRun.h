@@ -69,6 +69,8 @@ private:
     void requestStop(ErrorReport& report);
     /// False, after saying why, when there is nothing to search or nothing to search for.
     bool canStart(ErrorReport& report, const QString& searchText);
+    /// One run, from the checks of what there is to search to "Done.".
+    void runOnce(ErrorReport& report);
     void start(ErrorReport& report);
     void finish(ErrorReport& report, bool showDone);
     /// The file list's paths, top to bottom.
@@ -99,6 +101,8 @@ private:
     bool m_stop = false;
     /// True from the start of a run to its end, also while a stopped run is still ending.
     bool m_inProgress = false;
+    /// "Start Finding" was clicked while a stopped run was still ending.
+    bool m_startPending = false;
     int m_progressValue = 0;
     int m_showIntervalMs = kShowIntervalMs;
     QElapsedTimer m_sinceShown;

@@ -709,25 +709,45 @@ private slots:
         }
     }
 
-    void stopAndStartInTheSameTurnRunOnce()
+    void startWhileAStoppedRunEndsStartsTheNewRunAfterIt_data()
     {
+        QTest::addColumn<bool>("doubleClick");
+        // A double-click on "Stop": the stop request, then at once a click on "Start Finding".
+        QTest::newRow("double-click on Stop") << true;
+        // Stop while the image is read, then a new text and "Start Finding" before it is done.
+        QTest::newRow("Stop, new text, Start") << false;
+    }
+    void startWhileAStoppedRunEndsStartsTheNewRunAfterIt()
+    {
+        QFETCH(bool, doubleClick);
         ScriptedProcesses processes;
-        processes.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 5}; };
+        processes.oneShot = [](const QString& path) {
+            return ScriptedAnswer{path == "/1.jpg" ? "Make : Kodak\nModel : Old\n"
+                                                   : "Make : Kodak\nModel : New\n",
+                                  5};
+        };
         Window w(QString(), &processes);
         w.run.setOneShot(true);
+        bool clicked = false;
         processes.onStart = [&](const QString& path) {
-            if (path == "/1.jpg") {
-                // A double-click on "Stop": the stop request, then a click on "Start Finding".
-                QTimer::singleShot(0, [&] {
-                    w.run.PushButton1_Click();
-                    w.run.PushButton1_Click();
-                });
-            }
+            if (path != "/1.jpg" || std::exchange(clicked, true))
+                return;
+            QTimer::singleShot(0, [&] {
+                w.run.PushButton1_Click();
+                QVERIFY(!w.view.running);
+                if (!doubleClick)
+                    w.searchText = "new";
+                w.run.PushButton1_Click();
+            });
         };
-        w.search({"/1.jpg", "/2.jpg"}, "kodak");
-        QCOMPARE(results(w.results), (QList<Row>{{"/1.jpg", "Make", "Kodak"}}));
+        w.search({"/1.jpg", "/2.jpg"}, "old");
+        // The stopped run ends with the image it was reading; then the new run searches every
+        // image for the text of the moment, into an emptied list, and only it says "Done.".
+        const QList<Row> expected = doubleClick ? QList<Row>{{"/1.jpg", "Model", "Old"}}
+                                                : QList<Row>{{"/2.jpg", "Model", "New"}};
+        QCOMPARE(results(w.results), expected);
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
-        QCOMPARE(processes.oneShotStarts, 1);
+        QCOMPARE(processes.oneShotStarts, 3);
         QVERIFY(!w.view.running);
     }
 

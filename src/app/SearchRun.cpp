@@ -68,9 +68,23 @@ void SearchRun::foundPacked(const QString& path, const QByteArray& packedHits)
 
 void SearchRun::problem(const SearchProblem& problem)
 {
-    // An image without metadata gives no rows; only a missing exiftool is said, as the run ends.
-    if (problem.kind == SearchProblem::Kind::ToolMissing)
+    // An image without metadata gives no rows; what is wrong with exiftool itself is said as
+    // the run ends.
+    switch (problem.kind) {
+    case SearchProblem::Kind::ToolMissing:
         m_exiftoolMissing = true;
+        break;
+    case SearchProblem::Kind::ToolFails:
+        m_toolProblem = exiftoolFailsMessage(problem.reason);
+        break;
+    case SearchProblem::Kind::ToolUnanswered:
+        m_toolProblem = exiftoolSilentMessage();
+        break;
+    case SearchProblem::Kind::PathMissing:
+    case SearchProblem::Kind::FolderUnreadable:
+    case SearchProblem::Kind::ImageUnreadable:
+        break;
+    }
 }
 
 const QString& SearchRun::tagName(const QByteArray& utf8)
@@ -87,6 +101,21 @@ QString SearchRun::exiftoolMissingMessage()
     return tr("exiftool could not be found or started, so no image can be searched."
               "\r\rPlease install exiftool (on Debian: sudo apt-get install "
               "libimage-exiftool-perl) and try again.");
+}
+
+QString SearchRun::exiftoolFailsMessage(const QString& said)
+{
+    return tr("exiftool fails, so the images cannot be searched. It says:\r\r%1\r\rPlease "
+              "repair or reinstall exiftool (on Debian: sudo apt-get install --reinstall "
+              "libimage-exiftool-perl) and try again.")
+        .arg(said);
+}
+
+QString SearchRun::exiftoolSilentMessage()
+{
+    return tr("exiftool does not answer, so the search was stopped.\r\rThe rows found so far "
+              "are listed. Please try again; if exiftool still does not answer, repair or "
+              "reinstall it.");
 }
 
 void SearchRun::abort()
@@ -125,6 +154,7 @@ void SearchRun::runOnce(ErrorReport& report)
     start(report);
     m_report = &report;
     m_exiftoolMissing = false;
+    m_toolProblem.clear();
     m_sinceShown.invalidate();
     const SearchOutcome outcome = m_engine.run(SearchQuery::containing(searchText), *this, *this);
     m_report = nullptr;
@@ -132,6 +162,8 @@ void SearchRun::runOnce(ErrorReport& report)
     finish(report, outcome.status != SearchOutcome::Status::Failed && !m_startPending);
     if (m_exiftoolMissing)
         m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
+    else if (!m_toolProblem.isEmpty())
+        m_platform.messages->show(m_toolProblem, MessageFlags::Exclamation);
 }
 
 int SearchRun::count() const

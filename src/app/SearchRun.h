@@ -50,6 +50,10 @@ public:
     static QString noSearchTextMessage() { return tr("Please enter search text."); }
     static QString doneMessage() { return tr("Done."); }
     static QString exiftoolMissingMessage();
+    /// exiftool starts but cannot work; `said` is the first line it wrote.
+    static QString exiftoolFailsMessage(const QString& said);
+    /// exiftool gave no answer for image after image.
+    static QString exiftoolSilentMessage();
 
     SearchEngine& engine() { return m_engine; }
     ExifTool& exifTool() { return m_engine.exifTool(); }
@@ -110,6 +114,8 @@ private:
     /// The report of the click whose run is in progress.
     ErrorReport* m_report = nullptr;
     bool m_exiftoolMissing = false;
+    /// What is said of exiftool as the run ends, when it fails or does not answer.
+    QString m_toolProblem;
     /// The tag names of the run's rows by their UTF-8, each held once however many rows show
     /// it.
     QHash<QByteArray, QString> m_tagNames;

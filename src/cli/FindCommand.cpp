@@ -78,6 +78,10 @@ QByteArray problemLine(const SearchProblem& problem)
                "libimage-exiftool-perl)\n";
     case SearchProblem::Kind::ImageUnreadable:
         return "tagsifter: " + path + ": cannot be read: " + reason + '\n';
+    case SearchProblem::Kind::ToolFails:
+        return "tagsifter: exiftool fails: " + reason + '\n';
+    case SearchProblem::Kind::ToolUnanswered:
+        return "tagsifter: exiftool does not answer; the search ends\n";
     case SearchProblem::Kind::FolderUnreadable:
     case SearchProblem::Kind::PathMissing:
         break;

@@ -21,6 +21,9 @@ public:
     virtual int exitCode() const = 0;
     /// True when it ended by itself, not by a signal.
     virtual bool exitedNormally() const = 0;
+    /// The first line it wrote on its standard error (what a program that cannot work says
+    /// first); empty when it wrote none.
+    virtual QString errorLine() const { return QString(); }
 };
 
 /// A long-lived process talked to over its standard input and output.

@@ -184,4 +184,13 @@ void ExifSession::close()
     });
 }
 
+QString ExifSession::reading() const
+{
+    for (const Asked& asked : m_asked) {
+        if (!asked.preload)
+            return asked.path;
+    }
+    return QString();
+}
+
 } // namespace tagsifter

@@ -32,6 +32,8 @@ public:
     int load() const { return static_cast<int>(m_asked.size()) - m_preloads; }
     bool isAlive() const;
     bool isAsked(const QString& path) const;
+    /// The image being read now: the first asked and not answered; empty when there is none.
+    QString reading() const;
     /// Has exiftool load `modules` before the first request, each on its own (a module this
     /// exiftool does not have is left out; exiftool skips what follows a failed one in the same
     /// command). exiftool orders an image's Composite tags by the modules loaded so far, so a

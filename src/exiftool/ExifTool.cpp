@@ -121,7 +121,7 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, StepR
     const auto test = [report](int number, const auto& condition) {
         return report ? report->testStep(number, condition) : condition();
     };
-    m_startFailed = false;
+    resetStartFailed();
     // Removing the old files and waiting for exiftool both let the event loop run.
     progress.beforeWait();
     if (test(132, [&] { return m_platform.files->pathExists(scriptFile()); }))
@@ -166,6 +166,11 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, StepR
     // whole; a dump cut short (killed, silent, a full disk) gives no rows and is not kept.
     const QString endLine = QLatin1String(kEndMarker) + QLatin1Char('\n');
     m_complete = m_exitedNormally && dump.endsWith(endLine);
+    // exiftool writes its end line after any file, even one it cannot read: an exiftool that
+    // ends by itself with a failure status and without it could not work at all.
+    if (m_exitedNormally && exitCode != 0 && !m_complete && !m_stopped)
+        m_toolError =
+            m_errorLine.isEmpty() ? QStringLiteral("exit status %1").arg(exitCode) : m_errorLine;
     if (!m_complete)
         return QString();
     dump.chop(endLine.size());
@@ -188,6 +193,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
         return kStartFailed;
     m_stopped = false;
     m_exitedNormally = false;
+    m_unanswered = false;
     int polls = 0;
     int pollsAfterStop = 0;
     int silentPolls = 0;
@@ -211,6 +217,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
         written = size;
         if (silentPolls >= kSilencePolls) {
             process->kill();
+            m_unanswered = true;
             break;
         }
         // After a stop request the image in progress may still finish within the grace time;
@@ -222,6 +229,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
         }
     }
     progress.endWait();
+    m_errorLine = process->errorLine();
     return process->exitCode();
 }
 

@@ -45,7 +45,19 @@ public:
     /// Removes the temp files of the image just read.
     void removeTempFiles();
     bool startFailed() const { return m_startFailed; }
-    void resetStartFailed() { m_startFailed = false; }
+    /// What exiftool said when the last one-shot run ended by itself without finishing its
+    /// output (an exiftool that cannot work: "Can't locate Image/ExifTool.pm in @INC"); empty
+    /// after any other run.
+    const QString& toolError() const { return m_toolError; }
+    /// True when the last one-shot run was ended because exiftool stayed silent.
+    bool wasUnanswered() const { return m_unanswered; }
+    /// Forgets what the last run said of exiftool itself.
+    void resetStartFailed()
+    {
+        m_startFailed = false;
+        m_toolError.clear();
+        m_unanswered = false;
+    }
     /// True when the last image was ended by a stop request before exiftool finished.
     bool wasStopped() const { return m_stopped; }
     /// True when exiftool wrote the last image's dump whole: it exited by itself and its end
@@ -104,6 +116,10 @@ private:
     bool m_stopped = false;
     bool m_exitedNormally = false;
     bool m_complete = false;
+    bool m_unanswered = false;
+    QString m_toolError;
+    /// The first line of standard error of the last run.
+    QString m_errorLine;
 };
 
 } // namespace tagsifter

@@ -24,6 +24,13 @@ public:
         : m_process(std::move(process)), m_pid(m_process->processId())
     {
         ProcessGroups::watch(static_cast<pid_t>(m_pid));
+        // Only the first line of standard error is kept, however much a process writes there.
+        QObject::connect(m_process.get(), &QProcess::readyReadStandardError, m_process.get(),
+                         [this] {
+                             const QByteArray more = m_process->readAllStandardError();
+                             if (!m_errorLine.contains('\n') && m_errorLine.size() < kErrorLineMax)
+                                 m_errorLine += more.left(kErrorLineMax - m_errorLine.size());
+                         });
     }
     ~QtProcessHandle() override
     {
@@ -56,10 +63,17 @@ public:
         return hasEnded() && m_process->exitStatus() == QProcess::NormalExit &&
                m_process->error() != QProcess::FailedToStart;
     }
+    QString errorLine() const override
+    {
+        const QByteArray error = m_errorLine + m_process->readAllStandardError();
+        return QString::fromLocal8Bit(error.left(error.indexOf('\n'))).trimmed();
+    }
 
 private:
+    static constexpr qsizetype kErrorLineMax = 1024;
     std::unique_ptr<QProcess> m_process;
     qint64 m_pid;
+    QByteArray m_errorLine;
 };
 
 class QtSessionChannel : public SessionChannel
@@ -101,17 +115,19 @@ private:
     qint64 m_pid;
 };
 
-// Every child is started the same way: arguments as they are, standard error discarded, and
-// never outliving the program.
+// Every child is started the same way: arguments as they are, standard error discarded unless
+// `keepErrors`, and never outliving the program.
 std::unique_ptr<QProcess>
 childProcess(const QString& program, const QStringList& arguments, const QString& workingDirectory,
-             ProcessService::Priority priority = ProcessService::Priority::Normal)
+             ProcessService::Priority priority = ProcessService::Priority::Normal,
+             bool keepErrors = false)
 {
     auto process = std::make_unique<QProcess>();
     process->setProgram(program);
     process->setArguments(arguments);
     process->setWorkingDirectory(workingDirectory);
-    process->setStandardErrorFile(QProcess::nullDevice());
+    if (!keepErrors)
+        process->setStandardErrorFile(QProcess::nullDevice());
     process->setChildProcessModifier([priority] {
         ProcessGroups::enterOwnGroup();
         if (priority == ProcessService::Priority::Background)
@@ -161,7 +177,9 @@ std::unique_ptr<ProcessHandle> QtProcessService::start(const QString& program,
                                                        const QString& outputFile,
                                                        const QString& workingDirectory)
 {
-    std::unique_ptr<QProcess> process = childProcess(program, arguments, workingDirectory);
+    // What a program that cannot work says is kept to be told.
+    std::unique_ptr<QProcess> process =
+        childProcess(program, arguments, workingDirectory, ProcessService::Priority::Normal, true);
     process->setStandardOutputFile(outputFile);
     if (input.isEmpty())
         process->setStandardInputFile(QProcess::nullDevice());

@@ -205,6 +205,7 @@ void MetadataReader::dropEndedSessions()
 
 void MetadataReader::closeSessions()
 {
+    m_hungImages.clear();
     endReadAhead();
     for (auto& session : m_sessions)
         session->close();
@@ -255,6 +256,7 @@ ExifSession* MetadataReader::startSession(const QString& program)
                 // since then is read again.
                 keep(path, stamp, dump, configStamp);
                 m_failures.remove(path);
+                m_hungImages.clear();
                 ++m_reads;
                 dispatch(program);
             });
@@ -465,8 +467,10 @@ void MetadataReader::endHungSessions()
 {
     // A hung session is ended; its image goes round again like one whose session died.
     for (auto& session : m_sessions) {
-        if (session->silentMs() > m_hangMs)
+        if (session->silentMs() > m_hangMs) {
+            m_hungImages.insert(session->reading());
             session->abort();
+        }
     }
 }
 
@@ -474,6 +478,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
                              StepReport* report)
 {
     m_stopped = false;
+    m_gaveUp = false;
     m_background = false;
     if (program != m_program)
         checkTool(program);
@@ -536,6 +541,13 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
         waitForSessions(sinceAsked >= kShowWaitMs ? ExifTool::kPollMs
                                                   : static_cast<int>(kShowWaitMs - sinceAsked));
         endHungSessions();
+        if (m_hungImages.size() >= kHangsToGiveUp) {
+            // Waiting again for the same silence would cost the hang limit an image.
+            closeSessions();
+            m_gaveUp = true;
+            progress.endWait();
+            return QString();
+        }
         // The same "Please wait.." text as a one-shot wait, counted in polls.
         const int polls = static_cast<int>(waited.elapsed() / ExifTool::kPollMs);
         for (int poll = shownPolls + 1; poll <= polls; ++poll)

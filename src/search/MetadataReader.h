@@ -62,6 +62,10 @@ public:
     QString read(const QString& program, const QString& path, DumpProgress progress,
                  StepReport* report = nullptr);
     bool wasStopped() const { return m_stopped; }
+    /// True when the last read ended because exiftool's sessions hung on kHangsToGiveUp images
+    /// without an answer between: exiftool does not answer.
+    bool gaveUp() const { return m_gaveUp; }
+    static constexpr int kHangsToGiveUp = 2;
     /// Ends every session (they start again when needed).
     void closeSessions();
     /// Forgets the images asked ahead and ends the sessions still reading them: nothing more
@@ -165,6 +169,9 @@ private:
     QHash<QString, int> m_failures;
     std::function<bool()> m_stopRequested;
     bool m_stopped = false;
+    bool m_gaveUp = false;
+    /// The images sessions hung on since a session last answered.
+    QSet<QString> m_hungImages;
     int m_reads = 0;
     int m_hangMs = 30000;
     int m_stopGraceMs = ExifTool::kStopGracePolls * ExifTool::kPollMs;

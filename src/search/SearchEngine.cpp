@@ -141,6 +141,10 @@ struct SearchEngine::Run
     QHash<QString, QByteArray> swept;
     SearchOutcome outcome;
     bool stopped = false;
+    /// Images in a row that exiftool did not answer, or failed on as a tool that cannot work.
+    int unansweredInARow = 0;
+    int failingInARow = 0;
+    QString lastToolError;
 
     void tell(SearchProblem problem)
     {
@@ -173,22 +177,46 @@ SearchEngine::Dump SearchEngine::readImage(Run& run, int i)
     // for ever.
     if (m_platform.files->stamp(path).isSpecial())
         return dump;
+    m_exifTool.resetStartFailed();
     if (m_oneShot) {
         dump.text = m_exifTool.DumpMetadata(path, run.sink.readProgress(), run.sink.readReport());
         dump.stopped = m_exifTool.wasStopped();
-        dump.toolMissing = m_exifTool.startFailed();
-        return dump;
+    } else {
+        // The next images are read ahead while this one is searched; this one is asked first,
+        // so that it never waits behind them.
+        const int ahead = std::min(run.source.count(), i + m_reader.readAhead());
+        for (int j = i; j <= ahead; ++j)
+            m_reader.prefetch(run.program, absolute(run.source.pathAt(j)));
+        dump.text =
+            m_reader.read(run.program, path, run.sink.readProgress(), run.sink.readReport());
+        dump.stopped = m_reader.wasStopped();
+        dump.gaveUp = m_reader.gaveUp();
     }
-    // The next images are read ahead while this one is searched; this one is asked first, so
-    // that it never waits behind them.
-    const int ahead = std::min(run.source.count(), i + m_reader.readAhead());
-    for (int j = i; j <= ahead; ++j)
-        m_reader.prefetch(run.program, absolute(run.source.pathAt(j)));
-    m_exifTool.resetStartFailed();
-    dump.text = m_reader.read(run.program, path, run.sink.readProgress(), run.sink.readReport());
-    dump.stopped = m_reader.wasStopped();
     dump.toolMissing = m_exifTool.startFailed();
+    dump.toolError = m_exifTool.toolError();
+    dump.unanswered = m_exifTool.wasUnanswered();
     return dump;
+}
+
+bool SearchEngine::toolWorks(Run& run, const QString& path, const Dump& dump)
+{
+    // Two images in a row that exiftool did not answer: a third would cost the same wait.
+    run.unansweredInARow = dump.unanswered ? run.unansweredInARow + 1 : 0;
+    if (dump.gaveUp || run.unansweredInARow >= kUnansweredToGiveUp) {
+        run.tell({SearchProblem::Kind::ToolUnanswered, QString(), QString()});
+        return false;
+    }
+    // An exiftool that cannot work fails on every image; one image it fails on may be its
+    // own fault, so the search goes on to the next.
+    if (dump.toolError.isEmpty() || !dump.text.isEmpty()) {
+        run.failingInARow = 0;
+        return true;
+    }
+    run.lastToolError = dump.toolError;
+    if (++run.failingInARow < kFailuresToGiveUp)
+        return true;
+    run.tell({SearchProblem::Kind::ToolFails, path, dump.toolError});
+    return false;
 }
 
 SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
@@ -233,6 +261,12 @@ SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& sou
             break;
     }
     finish();
+    // Every image searched failed as exiftool itself fails: that is what the search came to.
+    if (run.outcome.status != SearchOutcome::Status::Failed && run.failingInARow > 0 &&
+        run.failingInARow == run.outcome.imagesSearched) {
+        run.tell({SearchProblem::Kind::ToolFails, QString(), run.lastToolError});
+        run.outcome.status = SearchOutcome::Status::Failed;
+    }
     if (run.outcome.status != SearchOutcome::Status::Failed)
         run.outcome.status = run.stopped            ? SearchOutcome::Status::Stopped
                              : run.outcome.hits > 0 ? SearchOutcome::Status::Found
@@ -288,6 +322,11 @@ bool SearchEngine::searchImage(Run& run, int i)
         run.outcome.status = SearchOutcome::Status::Failed;
         return false;
     }
+    if (!toolWorks(run, path, dump)) {
+        removeTempFiles(run);
+        run.outcome.status = SearchOutcome::Status::Failed;
+        return false;
+    }
     // An image cut short by Stop is not searched: its output is incomplete.
     if (dump.stopped)
         run.stopped = true;
@@ -301,7 +340,8 @@ void SearchEngine::searchDump(Run& run, int i, const QString& path, const Dump& 
 {
     if (dump.text.isEmpty()) {
         run.searched(i, 0);
-        run.tell({SearchProblem::Kind::ImageUnreadable, path, whyUnreadable(absolute(path))});
+        run.tell({SearchProblem::Kind::ImageUnreadable, path,
+                  dump.toolError.isEmpty() ? whyUnreadable(absolute(path)) : dump.toolError});
         return;
     }
     // exiftool names what kept it from reading a file ("File is empty", "File format error")

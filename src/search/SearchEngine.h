@@ -122,6 +122,10 @@ struct SearchProblem
         ImageUnreadable,
         /// No exiftool can be found or started: nothing can be searched.
         ToolMissing,
+        /// exiftool starts but cannot work (the reason is what it says); the search ends.
+        ToolFails,
+        /// exiftool gave no answer for two images in a row; the search ends.
+        ToolUnanswered,
     };
     Kind kind;
     QString path;
@@ -168,6 +172,12 @@ public:
         bool stopped = false;
         /// exiftool could not be started at all.
         bool toolMissing = false;
+        /// What exiftool said when it ended without finishing its output.
+        QString toolError;
+        /// exiftool stayed silent until it was ended.
+        bool unanswered = false;
+        /// The sessions hung image after image: exiftool does not answer.
+        bool gaveUp = false;
     };
 
     /// Asked before each image and during every wait; a true answer ends the search.
@@ -195,6 +205,10 @@ private:
     /// What the cache file holds for the run's images, searched in one pass over it.
     void sweep(Run& run);
     void removeTempFiles(Run& run);
+    /// False, after telling why, when exiftool itself fails or does not answer.
+    bool toolWorks(Run& run, const QString& path, const Dump& dump);
+    static constexpr int kUnansweredToGiveUp = 2;
+    static constexpr int kFailuresToGiveUp = 2;
     /// False, and the run stopped, once a stop is requested.
     bool goesOn(Run& run) const;
     /// exiftool's absolute name of `path`: it runs in a folder of its own.

@@ -270,6 +270,63 @@ private slots:
         QCOMPARE(w.fake.messages.texts(), QStringList({SearchRun::exiftoolMissingMessage()}));
     }
 
+    void anExiftoolThatCannotWorkIsSaid_data()
+    {
+        QTest::addColumn<bool>("oneShot");
+        QTest::addColumn<int>("images");
+        QTest::newRow("sessions, three images") << false << 3;
+        QTest::newRow("one-shot, three images") << true << 3;
+        QTest::newRow("sessions, one image") << false << 1;
+    }
+    void anExiftoolThatCannotWorkIsSaid()
+    {
+        QFETCH(bool, oneShot);
+        QFETCH(int, images);
+        // Perl without the module: exiftool starts, says why it cannot work and exits.
+        const QByteArray said = "Can't locate Image/ExifTool.pm in @INC (you may need to install "
+                                "the Image::ExifTool module)";
+        QTemporaryDir dir;
+        const QString broken =
+            standIn(dir, QStringLiteral("exiftool"), "echo \"" + said + "\" >&2\nexit 2\n");
+        Window w(broken);
+        w.run.setOneShot(oneShot);
+        QStringList paths;
+        for (const char* name : {"Garden_party.jpg", "Harbour_at_dawn.jpg", "Old_bridge.jpg"})
+            paths.append(samplesFolder() + "/" + name);
+        w.search(paths.mid(0, images), "kodak");
+        QCOMPARE(w.fake.messages.texts(),
+                 QStringList({SearchRun::exiftoolFailsMessage(QString::fromLatin1(said))}));
+        QCOMPARE(w.results.count(), 0);
+        QVERIFY(!w.view.running);
+    }
+
+    void anExiftoolThatNeverAnswersIsGivenUp_data()
+    {
+        QTest::addColumn<bool>("oneShot");
+        QTest::newRow("sessions") << false;
+        QTest::newRow("one-shot") << true;
+    }
+    void anExiftoolThatNeverAnswersIsGivenUp()
+    {
+        QFETCH(bool, oneShot);
+        ScriptedProcesses processes;
+        processes.session = [](const QString&) { return ScriptedAnswer{"", 0, true}; };
+        processes.oneShot = [](const QString&) { return ScriptedAnswer{"", 0, true}; };
+        Window w(QString(), &processes);
+        w.run.setOneShot(oneShot);
+        w.run.reader().setHangTimeout(50);
+        QStringList paths;
+        for (int i = 1; i <= 10; ++i)
+            paths.append(QString("/photos/%1.jpg").arg(i));
+        w.search(paths, "kodak");
+        // Two images without an answer, and the run ends: no image waits the limit again.
+        QCOMPARE(w.fake.messages.texts(), QStringList({SearchRun::exiftoolSilentMessage()}));
+        QVERIFY(!w.view.running);
+        QCOMPARE(processes.oneShotStarts, oneShot ? 2 : 0);
+        QVERIFY2(processes.sessionStarts <= 4,
+                 qPrintable(QString::number(processes.sessionStarts)));
+    }
+
     void stopEndsAHungImage()
     {
         ScriptedProcesses processes;
@@ -533,7 +590,8 @@ private slots:
         QCOMPARE(processes.sessionsKilled, 0);
         QCOMPARE(processes.oneShotStarts, 0);
 
-        // A one-shot exiftool that writes nothing is ended after its 300 silent polls.
+        // A one-shot exiftool that writes nothing is ended after its 300 silent polls; after
+        // two such images the run ends, saying why.
         ScriptedProcesses silent;
         silent.oneShot = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n", 0, true}; };
         Window s(QString(), &silent);
@@ -541,7 +599,7 @@ private slots:
         s.search({"/1.jpg", "/2.jpg"}, "kodak");
         QCOMPARE(silent.killed, 2);
         QCOMPARE(s.results.count(), 0);
-        QCOMPARE(s.fake.messages.texts(), QStringList({"Done."}));
+        QCOMPARE(s.fake.messages.texts(), QStringList({SearchRun::exiftoolSilentMessage()}));
     }
 
     void answersAskedAheadComeInTheOrderAsked()

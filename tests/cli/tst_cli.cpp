@@ -303,6 +303,30 @@ private slots:
         QTest::newRow("SIGHUP") << SIGHUP;
     }
 
+    void anExiftoolThatCannotWorkEndsTheSearch()
+    {
+        // Perl without the module: each image would fail alike, so the search ends on the
+        // second with one line that says what exiftool says.
+        QTemporaryDir bin;
+        const QString broken = bin.path() + "/exiftool";
+        writeFile(broken, "#!/bin/sh\necho \"Can't locate Image/ExifTool.pm in @INC\" >&2\n"
+                          "exit 2\n");
+        QFile::setPermissions(broken, QFile::permissions(broken) | QFileDevice::ExeOwner);
+        QTemporaryDir cache;
+        QProcessEnvironment environment = terminal();
+        environment.insert("XDG_CACHE_HOME", cache.path());
+        const Run run = runTagsifter({"find", "kodak", samplesFolder()},
+                                     bin.path() + ":/usr/bin:/bin", environment);
+        const QByteArray s = QFile::encodeName(samplesFolder()) + "/";
+        QCOMPARE(run.err,
+                 "tagsifter: " + s +
+                     "Beach_walk.jpg: cannot be read: Can't locate "
+                     "Image/ExifTool.pm in @INC\n"
+                     "tagsifter: exiftool fails: Can't locate Image/ExifTool.pm in @INC\n");
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.status, 2);
+    }
+
     void signalsEndItAsTheWindow()
     {
         // exiftool that never answers, under a name of this test's own; the program waits on

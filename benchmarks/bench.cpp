@@ -164,10 +164,10 @@ int benchResults(int rows)
     QTemporaryDir dir;
     QElapsedTimer timer;
     timer.start();
-    TextExport::writeRows(*list, dir.path() + "/out.txt", &fake.events);
+    TextExport::writeRows(*list->listModel(), dir.path() + "/out.txt", &fake.events);
     const double save = seconds(timer);
     timer.restart();
-    CopyListToClipboard(fake.platform(), *list);
+    CopyListToClipboard(fake.platform(), *list->listModel());
     const double copy = seconds(timer);
     timer.restart();
     QStringList texts;
@@ -182,7 +182,7 @@ int benchResults(int rows)
     // "Remove Results Containing" the images whose number ends in 1: a tenth of the rows, in
     // runs of four.
     timer.restart();
-    RemoveRowsContaining(*list, QStringLiteral("1.JPG"));
+    RemoveRowsContaining(*list->listModel(), QStringLiteral("1.JPG"));
     std::printf("results: removing a tenth of the rows in %d runs %.3f s (%d rows left)\n",
                 rows / 40, seconds(timer), list->count());
     return 0;
@@ -264,10 +264,11 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
         const long afterSearch = currentRssMb();
         QTemporaryDir dir;
         timer.restart();
-        TextExport::writeRows(form.resultsList(), dir.path() + "/out.txt", &fake.events);
+        TextExport::writeRows(*form.resultsList().listModel(), dir.path() + "/out.txt",
+                              &fake.events);
         const double save = seconds(timer);
         timer.restart();
-        CopyListToClipboard(platform, form.resultsList());
+        CopyListToClipboard(platform, *form.resultsList().listModel());
         const double copy = seconds(timer);
         std::printf("%d %.3f %ld %.3f %.3f %ld %d %ld %ld\n", form.resultsList().count(), search,
                     searchRss, save, copy, peakRssMb(), form.searchRun().reader().exiftoolReads(),

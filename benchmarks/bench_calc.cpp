@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     const bool probed = calc.calc.probe();
     const double probe = seconds(timer);
     timer.restart();
-    SpreadsheetExport(platform, *list, pointer).PushButton14_Click();
+    SpreadsheetExport(platform, *list->listModel(), pointer).PushButton14_Click();
     const double whole = seconds(timer);
     if (!probed || !calc.sheet.is() || !fake.messages.shown.isEmpty()) {
         std::fprintf(stderr, "the export failed\n");

@@ -3,7 +3,7 @@
 #include "LineEnd.h"
 #include "core/ClipboardTable.h"
 #include "core/ErrorReport.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ListModel.h"
 
 namespace tagsifter {
 
@@ -43,7 +43,7 @@ bool SetClipboardText(ClipboardService& clipboard, const QString& text)
     return false;
 }
 
-bool CopyListToClipboard(const Platform& platform, const ListView& list)
+bool CopyListToClipboard(const Platform& platform, const ListModel& list)
 {
     if (list.count() == 0)
         return true;
@@ -55,7 +55,7 @@ bool CopyListToClipboard(const Platform& platform, const ListView& list)
     return SetClipboardText(*platform.clipboard, text);
 }
 
-void copyResultsToClipboard(const Platform& platform, const ListView& results)
+void copyResultsToClipboard(const Platform& platform, const ListModel& results)
 {
     ErrorReport report(*platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton8_Click")));

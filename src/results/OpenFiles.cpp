@@ -2,15 +2,17 @@
 
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
+#include "platform/ChosenRow.h"
 #include "platform/FileNames.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ListModel.h"
 
 #include <QUrl>
 
 namespace tagsifter {
 
-OpenFiles::OpenFiles(const Platform& platform, ListView& results, WindowPointer& pointer)
-    : m_platform(platform), m_results(results), m_pointer(pointer)
+OpenFiles::OpenFiles(const Platform& platform, ListModel& results, ChosenRow& chosen,
+                     WindowPointer& pointer)
+    : m_platform(platform), m_results(results), m_chosen(chosen), m_pointer(pointer)
 {
 }
 
@@ -24,18 +26,17 @@ void OpenFiles::PushButton15_Click()
     ErrorReport report(*m_platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton15_Click")));
     // Rows but no current row is the same missing selection as no rows at all: one message.
-    if (report.condition(
-            100, [&] { return m_results.count() == 0 || m_results.selectedIndex() == 0; })) {
+    if (report.condition(100, [&] { return m_results.count() == 0 || m_chosen.index() == 0; })) {
         m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
         return;
     }
     QString path;
-    report.line(102, [&] { path = m_results.selectedText(); });
+    report.line(102, [&] { path = m_chosen.text(); });
     if (report.condition(104, [&] { return !m_platform.files->pathExists(path); })) {
         m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
         return;
     }
-    report.line(106, [&] { open(m_results.selectedText()); });
+    report.line(106, [&] { open(m_chosen.text()); });
 }
 
 void OpenFiles::PushButton16_Click()

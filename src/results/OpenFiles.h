@@ -8,7 +8,8 @@
 
 namespace tagsifter {
 
-class ListView;
+class ChosenRow;
+class ListModel;
 
 /// "Open Selected File" and "Open All Files": the images open in the programs the desktop
 /// associates with them.
@@ -17,7 +18,8 @@ class OpenFiles
     Q_DECLARE_TR_FUNCTIONS(OpenFiles)
 
 public:
-    OpenFiles(const Platform& platform, ListView& results, WindowPointer& pointer);
+    OpenFiles(const Platform& platform, ListModel& results, ChosenRow& chosen,
+              WindowPointer& pointer);
 
     void PushButton15_Click();
     void PushButton16_Click();
@@ -30,7 +32,8 @@ private:
     void open(const QString& path);
 
     Platform m_platform;
-    ListView& m_results;
+    ListModel& m_results;
+    ChosenRow& m_chosen;
     WindowPointer& m_pointer;
 };
 

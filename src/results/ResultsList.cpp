@@ -2,34 +2,35 @@
 
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ChosenRow.h"
+#include "platform/ListModel.h"
 
 namespace tagsifter {
 
 namespace {
 
-void removeRows(ListView& list, const QString& text, bool containing)
+void removeRows(ListModel& list, const QString& text, bool containing)
 {
     list.removeRowsAt(rowsMatching(list.texts(), text, containing));
 }
 
 } // namespace
 
-void RemoveRowsContaining(ListView& list, const QString& text)
+void RemoveRowsContaining(ListModel& list, const QString& text)
 {
     removeRows(list, text, true);
 }
 
-void RemoveRowsNotContaining(ListView& list, const QString& text)
+void RemoveRowsNotContaining(ListModel& list, const QString& text)
 {
     removeRows(list, text, false);
 }
 
-ResultsList::ResultsList(const Platform& platform, ListView& results, WindowPointer& pointer,
-                         QObject* parent)
-    : QObject(parent), m_platform(platform), m_results(results), m_pointer(pointer)
+ResultsList::ResultsList(const Platform& platform, ListModel& results, ChosenRow& chosen,
+                         WindowPointer& pointer, QObject* parent)
+    : QObject(parent), m_platform(platform), m_results(results), m_chosen(chosen),
+      m_pointer(pointer)
 {
-    connect(&results, &ListView::doubleClicked, this, &ResultsList::ListView2_DblClick);
 }
 
 void ResultsList::PushButton6_Click()
@@ -64,7 +65,7 @@ void ResultsList::filter(const QString& procedure, const QString& prompt, bool c
 void ResultsList::ListView2_DblClick()
 {
     if (!m_pointer.isBusy())
-        m_results.removeSelected();
+        m_chosen.remove();
 }
 
 } // namespace tagsifter

@@ -8,20 +8,21 @@
 
 namespace tagsifter {
 
-class ListView;
+class ChosenRow;
+class ListModel;
 
 /// Removes every row whose path contains `text`, ignoring case; tags and values take no part.
-void RemoveRowsContaining(ListView& list, const QString& text);
+void RemoveRowsContaining(ListModel& list, const QString& text);
 /// Removes every row whose path does not contain `text`, ignoring case.
-void RemoveRowsNotContaining(ListView& list, const QString& text);
+void RemoveRowsNotContaining(ListModel& list, const QString& text);
 
 /// "Clear Results", the two "Remove Results ..." filters, and removing a row by double-click.
 class ResultsList : public QObject
 {
     Q_OBJECT
 public:
-    ResultsList(const Platform& platform, ListView& results, WindowPointer& pointer,
-                QObject* parent = nullptr);
+    ResultsList(const Platform& platform, ListModel& results, ChosenRow& chosen,
+                WindowPointer& pointer, QObject* parent = nullptr);
 
     void PushButton6_Click();
     void PushButton17_Click();
@@ -36,7 +37,8 @@ private:
     void filter(const QString& procedure, const QString& prompt, bool containing);
 
     Platform m_platform;
-    ListView& m_results;
+    ListModel& m_results;
+    ChosenRow& m_chosen;
     WindowPointer& m_pointer;
 };
 

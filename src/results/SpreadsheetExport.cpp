@@ -2,14 +2,14 @@
 
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ListModel.h"
 
 #include <exception>
 #include <memory>
 
 namespace tagsifter {
 
-SpreadsheetExport::SpreadsheetExport(const Platform& platform, ListView& results,
+SpreadsheetExport::SpreadsheetExport(const Platform& platform, ListModel& results,
                                      WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_pointer(pointer)
 {

@@ -4,13 +4,13 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "platform/FileNames.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ListModel.h"
 
 #include <QSaveFile>
 
 namespace tagsifter {
 
-TextExport::TextExport(const Platform& platform, ListView& results, WindowPointer& pointer)
+TextExport::TextExport(const Platform& platform, ListModel& results, WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_pointer(pointer)
 {
 }
@@ -20,7 +20,7 @@ QString TextExport::overwriteQuestion(const QString& path)
     return tr("Are you sure you wish to overwrite ") + path + tr(" ?");
 }
 
-int TextExport::writeRows(const ListView& results, const QString& path, EventLoopService* events)
+int TextExport::writeRows(const ListModel& results, const QString& path, EventLoopService* events)
 {
     QSaveFile file(path);
     // A folder that lets the file be replaced but not a new file be made beside it gets the

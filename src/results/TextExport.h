@@ -7,7 +7,7 @@
 
 namespace tagsifter {
 
-class ListView;
+class ListModel;
 
 /// "Save Results As Text File": one path per results row, in list order.
 class TextExport
@@ -15,20 +15,20 @@ class TextExport
     Q_DECLARE_TR_FUNCTIONS(TextExport)
 
 public:
-    TextExport(const Platform& platform, ListView& results, WindowPointer& pointer);
+    TextExport(const Platform& platform, ListModel& results, WindowPointer& pointer);
 
     void PushButton2_Click();
     /// Writes the row texts of `results` to `path`, replacing it only once the whole file is
     /// written; returns how many rows were removed while it yielded. Throws Failure; an
     /// existing file is then left as it was.
-    static int writeRows(const ListView& results, const QString& path, EventLoopService* events);
+    static int writeRows(const ListModel& results, const QString& path, EventLoopService* events);
 
     static QString overwriteQuestion(const QString& path);
     static QString dialogFilter() { return tr("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }
 
 private:
     Platform m_platform;
-    ListView& m_results;
+    ListModel& m_results;
     WindowPointer& m_pointer;
 };
 

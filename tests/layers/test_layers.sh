@@ -24,7 +24,7 @@ declare -A allowed=(
     [dumpcache]="core"
     [search]="core query exiftool dumpcache"
     [filelist]="core platform platform/widgets"
-    [results]="core platform platform/widgets"
+    [results]="core platform"
     [cli]="core platform query exiftool dumpcache search"
     [app]="core platform platform/widgets query exiftool dumpcache search filelist results cli"
 )

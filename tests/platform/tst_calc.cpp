@@ -111,7 +111,7 @@ struct Export
         calc.killAfterCells = killAfterCells;
         Platform platform = fake.platform();
         platform.spreadsheet = &calc;
-        SpreadsheetExport(platform, list, pointer).PushButton14_Click();
+        SpreadsheetExport(platform, *list.listModel(), pointer).PushButton14_Click();
     }
     FakePlatform fake;
     KeepingCalc calc;
@@ -217,7 +217,7 @@ private slots:
         Platform platform = fake.platform();
         platform.spreadsheet = &nowhere;
         FakePointer pointer;
-        SpreadsheetExport(platform, *list, pointer).PushButton14_Click();
+        SpreadsheetExport(platform, *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
                                                      SpreadsheetExport::notInstalledMessage()}));
     }

@@ -1,5 +1,6 @@
 #include "core/ClipboardTable.h"
 #include "core/RowSelection.h"
+#include "platform/ChosenRow.h"
 #include "platform/widgets/ListView.h"
 #include "platform/widgets/QtPlatform.h"
 #include "results/ClipboardCopy.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -52,7 +54,7 @@ QStringList saveThreeRows(const QString& target)
     FakePlatform fake;
     FakePointer pointer;
     fake.dialogs.nextSave = target;
-    TextExport(fake.platform(), *rows, pointer).PushButton2_Click();
+    TextExport(fake.platform(), *rows->listModel(), pointer).PushButton2_Click();
     QStringList told = fake.messages.texts();
     told.removeAll(TextExport::overwriteQuestion(target));
     return told;
@@ -89,7 +91,7 @@ private slots:
                                  {"/c d/5.jpg", "Make", "x"}});
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list, pointer);
+        ResultsList buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
         fake.input.answers = {answer};
         if (containing)
             buttons.PushButton17_Click();
@@ -115,9 +117,37 @@ private slots:
                              removedOrder.append(
                                  QStringLiteral("%1-%2").arg(first + 1).arg(last + 1));
                          });
-        RemoveRowsContaining(*list, QStringLiteral("x"));
+        RemoveRowsContaining(*list->listModel(), QStringLiteral("x"));
         QCOMPARE(removedOrder, QStringList({"5-5", "2-3"}));
         QCOMPARE(list->texts(), QStringList({"/1", "/4"}));
+    }
+
+    void theChosenRowNeedsNoView()
+    {
+        // The results' subsystems on a model and its selection alone, as the window hands them
+        // over: the chosen row stays chosen when the highlight goes, follows its row when rows
+        // above it go, and a row that only became current was never chosen.
+        ListModel model;
+        for (const char* header : {"Image", "Metadata Tag", "Value"})
+            model.addColumn(QString::fromLatin1(header));
+        for (const char* path : {"/1", "/2", "/3"})
+            model.addItem(QString::fromLatin1(path), {"Make", "x"});
+        QItemSelectionModel selection(&model);
+        ChosenRow chosen(model, selection);
+        selection.setCurrentIndex(model.index(0, 0), QItemSelectionModel::NoUpdate);
+        QCOMPARE(chosen.index(), 0);
+        chosen.choose(3);
+        selection.clearSelection();
+        QCOMPARE(chosen.text(), QStringLiteral("/3"));
+        FakePlatform fake;
+        FakePointer pointer;
+        ResultsList buttons(fake.platform(), model, chosen, pointer);
+        model.remove(1);
+        QCOMPARE(chosen.index(), 2);
+        buttons.ListView2_DblClick();
+        QCOMPARE(model.texts(), QStringList({"/2"}));
+        QCOMPARE(chosen.index(), 0);
+        QVERIFY_THROWS_EXCEPTION(Failure, chosen.text());
     }
 
     void cancelAndClear()
@@ -125,7 +155,7 @@ private slots:
         auto list = resultsWith({{"/1"}, {"/2"}});
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list, pointer);
+        ResultsList buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
         buttons.PushButton17_Click(); // cancel gives the empty text
         QCOMPARE(list->count(), 2);
         QVERIFY(pointer.history.isEmpty());
@@ -151,7 +181,7 @@ private slots:
         FakePointer pointer;
         auto empty = resultsWith({});
         fake.dialogs.nextSave = target;
-        TextExport(fake.platform(), *empty, pointer).PushButton2_Click();
+        TextExport(fake.platform(), *empty->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray());
         QCOMPARE(fake.dialogs.saveTitles.constLast(), QStringLiteral("Save"));
         QCOMPARE(fake.dialogs.saveFilters.constLast(),
@@ -165,19 +195,19 @@ private slots:
         auto ten = resultsWith(rows);
         // An existing file: asked first; No leaves it, Yes replaces it.
         fake.messages.answers = {MessageAnswer::No};
-        TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
+        TextExport(fake.platform(), *ten->listModel(), pointer).PushButton2_Click();
         QCOMPARE(fake.messages.texts().constLast(),
                  QStringLiteral("Are you sure you wish to overwrite ") + target +
                      QStringLiteral(" ?"));
         QCOMPARE(fake.messages.shown.constLast().flags, MessageFlags::YesNo);
         QCOMPARE(readAll(target), QByteArray());
-        TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
+        TextExport(fake.platform(), *ten->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QString::fromUtf8("/a/ü 1.jpg\n").repeated(6).toUtf8() +
                                       QByteArray("/b/2.jpg\n").repeated(4));
         QCOMPARE(fake.messages.texts().constLast(), QStringLiteral("Done."));
         fake.dialogs.nextSave.clear();
         const int shown = fake.messages.shown.size();
-        TextExport(fake.platform(), *ten, pointer).PushButton2_Click();
+        TextExport(fake.platform(), *ten->listModel(), pointer).PushButton2_Click();
         QCOMPARE(fake.messages.shown.size(), shown);
     }
 
@@ -191,7 +221,7 @@ private slots:
         auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
         // A folder in the way of the file fails for everyone, root too.
         fake.dialogs.nextSave = dir.path() + QStringLiteral("/locked");
-        TextExport(fake.platform(), *rows, pointer).PushButton2_Click();
+        TextExport(fake.platform(), *rows->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray("old content\n"));
         QCOMPARE(fake.messages.shown.size(), 2); // the question, then one report
         QCOMPARE(fake.messages.shown[1].title, QStringLiteral("Application Error"));
@@ -222,7 +252,7 @@ private slots:
 
         FakePlatform fake;
         fake.clipboard.failuresLeft = 999 + 999;
-        copyResultsToClipboard(fake.platform(), *list);
+        copyResultsToClipboard(fake.platform(), *list->listModel());
         QCOMPARE(fake.clipboard.text, clipboardTable(3, 3, cell, QStringLiteral("\n")));
         QCOMPARE(
             fake.messages.texts(),
@@ -231,14 +261,14 @@ private slots:
 
         FakePlatform failing;
         failing.clipboard.failuresLeft = 1000000;
-        copyResultsToClipboard(failing.platform(), *list);
+        copyResultsToClipboard(failing.platform(), *list->listModel());
         QCOMPARE(failing.clipboard.setCalls, 1000);
         QCOMPARE(failing.messages.texts(), QStringList({copyFailedMessage()}));
 
         // An empty list leaves the clipboard alone and still says it was copied.
         FakePlatform untouched;
         auto empty = resultsWith({});
-        copyResultsToClipboard(untouched.platform(), *empty);
+        copyResultsToClipboard(untouched.platform(), *empty->listModel());
         QCOMPARE(untouched.clipboard.text, QStringLiteral("before"));
         QCOMPARE(untouched.clipboard.clearCalls, 0);
         QCOMPARE(untouched.messages.texts(), QStringList({copiedMessage()}));
@@ -253,7 +283,7 @@ private slots:
         FakePlatform fake;
         Platform platform = fake.platform();
         platform.clipboard = &clipboard;
-        QVERIFY(CopyListToClipboard(platform, *list));
+        QVERIFY(CopyListToClipboard(platform, *list->listModel()));
         QProcess xclip;
         xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
                                               QStringLiteral("clipboard")});
@@ -276,7 +306,7 @@ private slots:
             resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
         FakePlatform fake;
         FakePointer pointer;
-        OpenFiles buttons(fake.platform(), *list, pointer);
+        OpenFiles buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
         buttons.PushButton16_Click();
         QCOMPARE(fake.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(b), QUrl::fromLocalFile(a),
                                                  QUrl::fromLocalFile(bLower)}));
@@ -299,7 +329,7 @@ private slots:
                  QStringLiteral("Can not open this file. It does not exist."));
 
         auto empty = resultsWith({});
-        OpenFiles none(fake.platform(), *empty, pointer);
+        OpenFiles none(fake.platform(), *empty->listModel(), empty->chosenRow(), pointer);
         none.PushButton15_Click();
         none.PushButton16_Click();
         QCOMPARE(fake.messages.texts().mid(fake.messages.shown.size() - 2),
@@ -312,7 +342,7 @@ private slots:
             {{"/p=1.jpg", "=Tag", ""}, {"/p.jpg", "Make", "=="}, {"/q.jpg", "", "v=1"}});
         FakePlatform fake;
         FakePointer pointer;
-        SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
+        SpreadsheetExport(fake.platform(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(
             fake.spreadsheet.log.calls,
             QStringList({"probe", "new", "cell 1,1=Image", "cell 1,2=Metadata Tag",
@@ -328,14 +358,14 @@ private slots:
         FakePlatform fake;
         FakePointer pointer;
         fake.spreadsheet.available = false;
-        SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
+        SpreadsheetExport(fake.platform(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
                                                      SpreadsheetExport::notInstalledMessage()}));
         QVERIFY(pointer.history.isEmpty());
 
         FakePlatform lost;
         lost.spreadsheet.log.failAfterCells = 4;
-        SpreadsheetExport(lost.platform(), *list, pointer).PushButton14_Click();
+        SpreadsheetExport(lost.platform(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(lost.messages.shown.size(), 1);
         QCOMPARE(lost.messages.shown[0].title, QStringLiteral("Application Error"));
         QVERIFY(!lost.spreadsheet.log.calls.contains(QStringLiteral("show")));
@@ -344,14 +374,14 @@ private slots:
         // Every cell arrived, but the connection is found lost when the columns are fitted.
         FakePlatform lostLate;
         lostLate.spreadsheet.log.failAfterCells = 9;
-        SpreadsheetExport(lostLate.platform(), *list, pointer).PushButton14_Click();
+        SpreadsheetExport(lostLate.platform(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(lostLate.spreadsheet.log.cells, 9);
         QCOMPARE(lostLate.messages.shown.size(), 1);
         QVERIFY(!lostLate.spreadsheet.log.calls.contains(QStringLiteral("show")));
 
         auto empty = resultsWith({});
         FakePlatform idle;
-        SpreadsheetExport(idle.platform(), *empty, pointer).PushButton14_Click();
+        SpreadsheetExport(idle.platform(), *empty->listModel(), pointer).PushButton14_Click();
         QVERIFY(idle.spreadsheet.log.calls.isEmpty());
     }
 
@@ -404,7 +434,7 @@ private slots:
         platform.events = &events;
         FakePointer pointer;
         fake.dialogs.nextSave = target;
-        TextExport(platform, *list, pointer).PushButton2_Click();
+        TextExport(platform, *list->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray("/a\n/b\n/e\n"));
         QCOMPARE(fake.messages.shown.size(), 2);
         QVERIFY(fake.messages.shown[0].text.contains("PushButton2_Click at line 106"));
@@ -417,7 +447,7 @@ private slots:
         FakePlatform fake;
         FakePointer pointer;
         fake.spreadsheet.log.failOnCell = 6;
-        SpreadsheetExport(fake.platform(), *list, pointer).PushButton14_Click();
+        SpreadsheetExport(fake.platform(), *list->listModel(), pointer).PushButton14_Click();
         // The header and two cells of the first row arrived, then a cell failed: the sheet is
         // still fitted and shown, and the failure reported once, after that.
         const QStringList calls = fake.spreadsheet.log.calls;

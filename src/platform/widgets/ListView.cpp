@@ -33,14 +33,7 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListModel(t
     header()->setSectionsMovable(false);
     viewport()->setMouseTracking(true);
     setMouseTracking(true);
-    // The row last selected stays the chosen one when a press below the rows clears the
-    // highlight, as the first press of a double-click there does; a row that focus alone made
-    // current was never chosen.
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected) {
-                if (!selected.isEmpty())
-                    m_chosen = QPersistentModelIndex(selected.indexes().constFirst());
-            });
+    m_chosenRow = new ChosenRow(*m_model, *selectionModel(), this);
 }
 
 void ListView::setColumnWidthTwips(int column, int twips)
@@ -51,23 +44,17 @@ void ListView::setColumnWidthTwips(int column, int twips)
 
 int ListView::selectedIndex() const
 {
-    return m_chosen.isValid() ? m_chosen.row() + 1 : 0;
+    return m_chosenRow->index();
 }
 
 QString ListView::selectedText() const
 {
-    const int row = selectedIndex();
-    if (row == 0)
-        throw Failure(QStringLiteral("Object variable or With block variable not set"),
-                      ErrorCode::ObjectVariableNotSet);
-    return m_model->text(row);
+    return m_chosenRow->text();
 }
 
 void ListView::removeSelected()
 {
-    const int row = selectedIndex();
-    if (row > 0)
-        m_model->remove(row);
+    m_chosenRow->remove();
 }
 
 void ListView::select(int row)

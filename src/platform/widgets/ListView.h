@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/WindowPointer.h"
+#include "platform/ChosenRow.h"
 #include "platform/ListModel.h"
 
 #include <QCursor>
@@ -72,6 +73,8 @@ public:
 
     void setDropHandler(DropHandler* handler);
     ListModel* listModel() const { return m_model; }
+    /// The row the user chose, beside the model: what acts on it needs no view.
+    ChosenRow& chosenRow() const { return *m_chosenRow; }
 
 signals:
     void itemClicked(int row);
@@ -95,7 +98,7 @@ private:
     void applyPointer();
 
     ListModel* m_model;
-    QPersistentModelIndex m_chosen;
+    ChosenRow* m_chosenRow = nullptr;
     DropHandler* m_dropHandler = nullptr;
     Pointer m_pointerMode = Pointer::Default;
     QCursor m_pointerPicture;

@@ -105,8 +105,9 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
 
     m_editor =
         std::make_unique<FileListEditor>(m_platform, *m_listView1, *this, m_applicationFolder);
-    m_adder = std::make_unique<FileAdder>(m_platform, *m_listView1, *this);
-    m_drop = std::make_unique<FileDrop>(m_platform, *m_listView1);
+    m_adder = std::make_unique<FileAdder>(m_platform, *m_listView1->listModel(), *this);
+    m_drop = std::make_unique<FileDrop>(m_platform, *m_listView1->listModel());
+    m_listView1->setDropHandler(m_drop.get());
     m_samples = std::make_unique<Samples>(m_platform, m_applicationFolder);
     SearchControls controls;
     controls.fileList = m_listView1->listModel();
@@ -434,7 +435,7 @@ void Form1::PushButton13_Click()
 {
     ErrorReport report(*m_platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton13_Click")));
-    report.line(100, [&] { m_samples->LoadSampleFiles(*m_listView1); });
+    report.line(100, [&] { m_samples->LoadSampleFiles(*m_listView1->listModel()); });
     report.line(102, [&] { m_text1->setText(Samples::searchText()); });
 }
 

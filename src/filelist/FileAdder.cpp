@@ -3,13 +3,13 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/PathRules.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ListModel.h"
 
 namespace tagsifter {
 
-FileAdder::FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer)
+FileAdder::FileAdder(const Platform& platform, ListModel& fileList, WindowPointer& pointer)
     : m_platform(platform), m_fileList(fileList), m_pointer(pointer),
-      m_scan(platform, appendTo(*fileList.listModel()))
+      m_scan(platform, appendTo(fileList))
 {
 }
 

@@ -8,7 +8,7 @@
 
 namespace tagsifter {
 
-class ListView;
+class ListModel;
 
 /// "Add JPEG File(s)" and "Add All JPEG File(s) In Folder".
 class FileAdder
@@ -16,7 +16,7 @@ class FileAdder
     Q_DECLARE_TR_FUNCTIONS(FileAdder)
 
 public:
-    FileAdder(const Platform& platform, ListView& fileList, WindowPointer& pointer);
+    FileAdder(const Platform& platform, ListModel& fileList, WindowPointer& pointer);
 
     void PushButton3_Click();
     void PushButton4_Click();
@@ -35,7 +35,7 @@ public:
 
 private:
     Platform m_platform;
-    ListView& m_fileList;
+    ListModel& m_fileList;
     WindowPointer& m_pointer;
     FolderScan m_scan;
     QString m_lastFolderPath;

@@ -8,10 +8,9 @@
 
 namespace tagsifter {
 
-FileDrop::FileDrop(const Platform& platform, ListView& fileList, QObject* parent)
-    : QObject(parent), m_fileList(fileList), m_scan(platform, appendTo(*fileList.listModel()))
+FileDrop::FileDrop(const Platform& platform, ListModel& fileList, QObject* parent)
+    : QObject(parent), m_fileList(fileList), m_scan(platform, appendTo(fileList))
 {
-    fileList.setDropHandler(this);
 }
 
 QStringList FileDrop::localPaths(const QMimeData* data)

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "core/FolderScan.h"
-#include "platform/widgets/ListView.h"
+#include "platform/DropHandler.h"
+#include "platform/ListModel.h"
 
 #include <QObject>
 
@@ -13,7 +14,7 @@ class FileDrop : public QObject, public DropHandler
 {
     Q_OBJECT
 public:
-    FileDrop(const Platform& platform, ListView& fileList, QObject* parent = nullptr);
+    FileDrop(const Platform& platform, ListModel& fileList, QObject* parent = nullptr);
 
     bool canAccept(const QMimeData* data) const override;
     void drop(const QMimeData* data) override;
@@ -23,7 +24,7 @@ public:
     static QStringList localPaths(const QMimeData* data);
 
 private:
-    ListView& m_fileList;
+    ListModel& m_fileList;
     FolderScan m_scan;
 };
 

@@ -1,7 +1,7 @@
 #include "Samples.h"
 
 #include "platform/FileNames.h"
-#include "platform/widgets/ListView.h"
+#include "platform/ListModel.h"
 
 #include <QUrl>
 
@@ -52,7 +52,7 @@ QString UnscrambleText(const QString& text, const QString& key, EventLoopService
     return QString::fromUtf8(bytes);
 }
 
-bool ListContains(const ListView& list, const QString& text)
+bool ListContains(const ListModel& list, const QString& text)
 {
     const int count = list.count();
     for (int i = 1; i <= count; ++i) {
@@ -101,7 +101,7 @@ void Samples::checkSnapshot()
         TakeSampleSnapshot();
 }
 
-void Samples::LoadSampleFiles(ListView& list)
+void Samples::LoadSampleFiles(ListModel& list)
 {
     const QString stored = m_platform.settings->read(Setting::Snapshot);
     const QString text = UnscrambleText(stored, scramblingKey(), m_platform.events);

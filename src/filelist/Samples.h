@@ -8,7 +8,7 @@
 
 namespace tagsifter {
 
-class ListView;
+class ListModel;
 
 /// The bundled sample images: the snapshot of their paths taken at first start, and
 /// "Load Sample/Example Files".
@@ -25,7 +25,7 @@ public:
     void checkSnapshot();
     /// Lists the recorded sample files that still exist and are not yet listed, then offers
     /// to open the Samples folder.
-    void LoadSampleFiles(ListView& list);
+    void LoadSampleFiles(ListModel& list);
 
     QString samplesFolder() const;
     static QString searchText() { return tr("Kodak"); }
@@ -38,7 +38,7 @@ private:
 };
 
 /// True when a row's text equals `text` exactly.
-bool ListContains(const ListView& list, const QString& text);
+bool ListContains(const ListModel& list, const QString& text);
 
 /// Scrambling of the stored snapshot, over the bytes of the UTF-8 form (codes 1 to 255): each
 /// code plus the key letter's code, less 255 above 255. The result holds one character per

@@ -703,7 +703,7 @@ private slots:
         form.addPaths(paths);
         ListView dropped;
         dropped.addColumn(QStringLiteral("Image(s)"));
-        FileDrop(fake.platform(), dropped).addDropped(paths);
+        FileDrop(fake.platform(), *dropped.listModel()).addDropped(paths);
         QCOMPARE(form.fileList().texts(), dropped.texts());
         QCOMPARE(form.fileList().count(), 4);
     }

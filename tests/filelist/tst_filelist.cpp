@@ -31,7 +31,7 @@ private slots:
         FakePlatform fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list, pointer);
+        FileAdder adder(fake.platform(), *list->listModel(), pointer);
 
         fake.dialogs.nextOpen = {QString(), {QStringLiteral("/photos//one.jpg")}};
         adder.PushButton3_Click();
@@ -58,7 +58,7 @@ private slots:
         FakePlatform fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list, pointer);
+        FileAdder adder(fake.platform(), *list->listModel(), pointer);
         // Folder (9) + NUL, 2999 names of 9 + NUL, closing NUL: 30000 exactly still fits.
         OpenFilesAnswer fits{QStringLiteral("/photos/"), {}};
         for (int i = 0; i < 2999; ++i)
@@ -86,7 +86,7 @@ private slots:
         FakePlatform fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list, pointer);
+        FileAdder adder(fake.platform(), *list->listModel(), pointer);
 
         // First run: the prompt offers "jpg" and the browser opens without a folder.
         fake.input.answers = {QStringLiteral("*")};
@@ -138,7 +138,7 @@ private slots:
         writeFile(dir.path() + QStringLiteral("/note.txt"));
         FakePlatform fake;
         std::unique_ptr<ListView> list(newFileList());
-        FileDrop drop(fake.platform(), *list);
+        FileDrop drop(fake.platform(), *list->listModel());
 
         QMimeData text;
         text.setText(QStringLiteral("just text"));
@@ -167,7 +167,8 @@ private slots:
         writeFile(dir.path() + QStringLiteral("/a.jpg"));
         FakePlatform fake;
         std::unique_ptr<ListView> list(newFileList());
-        FileDrop drop(fake.platform(), *list);
+        FileDrop drop(fake.platform(), *list->listModel());
+        list->setDropHandler(&drop);
         list->resize(300, 200);
         list->show();
         QVERIFY(QTest::qWaitForWindowExposed(list.get()));

@@ -33,7 +33,7 @@ private slots:
         // Changes after the snapshot: a deleted sample is skipped, a new one is not seen.
         QFile::remove(s + QStringLiteral("b.jpg"));
         writeFile(s + QStringLiteral("d.jpg"));
-        ListView list;
+        ListModel list;
         list.addColumn(QStringLiteral("Image(s)"));
         fake.messages.answers = {MessageAnswer::No, MessageAnswer::Yes};
         samples.LoadSampleFiles(list);
@@ -57,7 +57,7 @@ private slots:
         writeFile(app.path() + QStringLiteral("/Samples/a.jpg"));
         FakePlatform fake;
         Samples samples(fake.platform(), app.path());
-        ListView list;
+        ListModel list;
         list.addColumn(QStringLiteral("Image(s)"));
         samples.LoadSampleFiles(list);
         QCOMPARE(list.count(), 0);

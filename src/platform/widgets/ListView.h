@@ -2,6 +2,7 @@
 
 #include "core/WindowPointer.h"
 #include "platform/ChosenRow.h"
+#include "platform/DropHandler.h"
 #include "platform/ListModel.h"
 
 #include <QCursor>
@@ -9,18 +10,7 @@
 #include <QStringList>
 #include <QTreeView>
 
-class QMimeData;
-
 namespace tagsifter {
-
-/// What a list does with things dragged onto it from outside.
-class DropHandler
-{
-public:
-    virtual ~DropHandler() = default;
-    virtual bool canAccept(const QMimeData* data) const = 0;
-    virtual void drop(const QMimeData* data) = 0;
-};
 
 /// A list in report view: rows with columns under a header, addressed by 1-based position.
 /// Both lists of the window are one of these. Reading the current row when there is none

@@ -1,10 +1,7 @@
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
-#include "exiftool/ExifTool.h"
 #include "platform/LocalFileSystem.h"
-#include "search/MetadataReader.h"
 #include "support/FakePlatform.h"
-#include "support/ScriptedProcesses.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,16 +35,10 @@ QByteArray noise(int bytes)
     return data;
 }
 
-/// This test program in one of its child modes; what it makes in the temp folder goes to
-/// `tempFolder` when one is given (a killed child cannot remove it).
-QProcess* child(const QStringList& arguments, const QString& tempFolder = QString())
+/// This test program in one of its child modes.
+QProcess* child(const QStringList& arguments)
 {
     auto* process = new QProcess;
-    if (!tempFolder.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
-        process->setProcessEnvironment(environment);
-    }
     process->start(QCoreApplication::applicationFilePath(), arguments);
     return process;
 }
@@ -247,80 +238,6 @@ private slots:
         QCOMPARE(store.find("/one/999.jpg", FileStamp()), std::optional<QByteArray>("dump 999"));
     }
 
-    void aKilledProgramKeepsWhatItRead()
-    {
-        QTemporaryDir dir;
-        const QString db = dir.path() + "/dumps.sqlite";
-        QStringList images;
-        for (int i = 0; i < 600; ++i) {
-            images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i, 3, 10, QChar('0')));
-            QVERIFY(QFile::copy(samplesFolder() + "/Garden_party.jpg", images.last()));
-        }
-        std::unique_ptr<QProcess> reader(child({"-read", db, dir.path()}, dir.path()));
-        // Killed as soon as a batch is in the file.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(db) && DumpStore(db, "").storedCount() > 0, 60000);
-        ::kill(static_cast<pid_t>(reader->processId()), SIGKILL);
-        QVERIFY(reader->waitForFinished(10000));
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.dumpCacheFile = db;
-        ExifTool oneShot(platform);
-        MetadataReader again(platform, oneShot);
-        const QString program = oneShot.EnsureExifTool();
-        QVERIFY(
-            again.read(program, images.first(), {}).contains("Garden party in the old orchard"));
-        QCOMPARE(again.exiftoolReads(), 0);
-    }
-
-    void theExiftoolVersionComesFromItsAnswers()
-    {
-        // No exiftool is started to ask its version: the first answer tells it. A restart
-        // takes the dump from the file; a new exiftool misses and files under its own version.
-        QTemporaryDir dir;
-        const auto write = [](const QString& path, const QByteArray& bytes) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(bytes);
-        };
-        const QString program = dir.path() + "/exiftool";
-        const QString image = dir.path() + "/a.jpg";
-        const QString unversioned = dir.path() + "/b.jpg";
-        write(program, "one");
-        write(image, "jpeg");
-        write(unversioned, "jpeg");
-        QByteArray version = "12.57";
-        ScriptedProcesses processes;
-        processes.session = [&](const QString& path) {
-            const QByteArray first = path == unversioned
-                                         ? QByteArray()
-                                         : "ExifTool Version Number         : " + version + "\n";
-            return ScriptedAnswer{first + "Make                            : Kodak " + version +
-                                  "\n"};
-        };
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.processes = &processes;
-        platform.dumpCacheFile = dir.path() + "/dumps.sqlite";
-        // One program run: the dump it gives and how many images exiftool read for it.
-        const auto run = [&](const QString& path) {
-            ExifTool oneShot(platform);
-            MetadataReader reader(platform, oneShot);
-            const QString dump = reader.read(program, path, {});
-            return std::pair(dump.section(" Kodak ", 1).trimmed(), reader.exiftoolReads());
-        };
-        using Read = std::pair<QString, int>;
-        QCOMPARE(run(image), Read("12.57", 1));
-        QCOMPARE(run(image), Read("12.57", 0));
-        QCOMPARE(processes.oneShotStarts, 0);
-        write(program, "two, a newer exiftool");
-        version = "12.58";
-        QCOMPARE(run(image), Read("12.58", 1));
-        QCOMPARE(run(image), Read("12.58", 0));
-        // A dump that does not say its version is never filed.
-        QCOMPARE(run(unversioned), Read("12.58", 1));
-        QCOMPARE(run(unversioned), Read("12.58", 1));
-    }
-
     void theAccessTimeReadsAsExiftoolWritesIt_data()
     {
         // Whole hours, half an hour (Kolkata), three quarters (Chatham), daylight saving time.
@@ -379,28 +296,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    // Child modes: fill a cache file with 1000 dumps; read every image of a folder into one;
-    // print a time as exiftool does in this process's time zone.
+    // Child modes: fill a cache file with 1000 dumps; print a time as exiftool does in this
+    // process's time zone.
     if (mode == "-fill" && argc == 4) {
         DumpStore store(QString::fromLocal8Bit(argv[2]), "tool");
         for (int i = 0; i < 1000; ++i)
             store.insert(QStringLiteral("/%1/%2.jpg").arg(QString::fromLocal8Bit(argv[3])).arg(i),
                          FileStamp(), "dump " + QByteArray::number(i));
         return store.isUsable() && store.storedCount() >= 1000 ? 0 : 1;
-    }
-    if (mode == "-read" && argc == 4) {
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.dumpCacheFile = QString::fromLocal8Bit(argv[2]);
-        ExifTool oneShot(platform);
-        MetadataReader reader(platform, oneShot);
-        const QString program = oneShot.EnsureExifTool();
-        const QDir folder(QString::fromLocal8Bit(argv[3]));
-        for (const QString& name : folder.entryList({"*.jpg"}, QDir::Files, QDir::Name)) {
-            reader.prefetch(program, folder.filePath(name));
-            reader.read(program, folder.filePath(name), {});
-        }
-        return 0;
     }
     if (mode == "-fresh" && argc == 3) {
         const QByteArray kept = "File Name : a.jpg\n"

@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
+#include "core/PathRules.h"
 #include "platform/FileNames.h"
 #include "platform/Termination.h"
 #include "platform/widgets/QtPlatform.h"
@@ -53,9 +54,7 @@ QStringList absolutePaths(const QStringList& paths)
     for (QString path : paths) {
         if (!path.startsWith(QLatin1Char('/')))
             path = here + QLatin1Char('/') + path;
-        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        absolute.append(path);
+        absolute.append(tagsifter::withoutTrailingSlashes(path));
     }
     return absolute;
 }

@@ -40,4 +40,11 @@ bool HasOddCharacters(const QString& name)
     return false;
 }
 
+QString withoutTrailingSlashes(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
 } // namespace tagsifter

@@ -9,6 +9,10 @@ namespace tagsifter {
 /// separator.
 QString CollapseBackslashes(const QString& path);
 
+/// `path` without the slashes that end it, "/" itself kept: a folder named "photos/" or
+/// "photos//" is the folder "photos".
+QString withoutTrailingSlashes(QString path);
+
 /// True when a folder name holds a control character (below 32, or 127 to 159).
 bool HasOddCharacters(const QString& name);
 

@@ -1,5 +1,6 @@
 #include "FileDrop.h"
 
+#include "core/PathRules.h"
 #include "platform/FileNames.h"
 
 #include <QMimeData>
@@ -22,10 +23,7 @@ QStringList FileDrop::localPaths(const QMimeData* data)
     for (const QUrl& url : urls) {
         if (!url.isLocalFile())
             continue;
-        QString path = localPath(url);
-        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        paths.append(path);
+        paths.append(withoutTrailingSlashes(localPath(url)));
     }
     return paths;
 }

@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 #include "core/FolderScan.h"
+#include "core/PathRules.h"
 
 #include <QFile>
 #include <QHash>
@@ -90,9 +91,7 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
             images.append(path);
             continue;
         }
-        QString folder = path;
-        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-            folder.chop(1);
+        const QString folder = withoutTrailingSlashes(path);
         // A folder that cannot be walked is told of and the rest of the tree still walked.
         scan.reportFailuresTo([&problems, &folder](int, const QString& description, int) {
             problems.push_back({SearchProblem::Kind::FolderUnreadable, folder, description});

@@ -38,6 +38,32 @@ private slots:
         QCOMPARE(CollapseBackslashes(path), cleaned);
     }
 
+    void trailingSlashes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("root twice") << "//"
+                                    << "/";
+        QTest::newRow("one") << "/photos/"
+                             << "/photos";
+        QTest::newRow("several") << "/photos///"
+                                 << "/photos";
+        QTest::newRow("inside kept") << "/a//b"
+                                     << "/a//b";
+        QTest::newRow("relative") << "photos/"
+                                  << "photos";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void trailingSlashes()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QCOMPARE(withoutTrailingSlashes(path), folder);
+    }
+
     void oddCharacters_data()
     {
         QTest::addColumn<QString>("name");

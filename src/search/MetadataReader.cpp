@@ -25,8 +25,12 @@ constexpr int kSessionAttempts = 2;
 MetadataReader::MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions,
                                QObject* parent)
     : QObject(parent), m_platform(platform), m_oneShot(oneShot),
-      m_sessionCount(sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount()))
+      m_sessions(
+          platform, [&oneShot] { return oneShot.workingFolder(); },
+          sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount()))
 {
+    connect(&m_sessions, &SessionPool::answered, this, &MetadataReader::takeAnswer);
+    connect(&m_sessions, &SessionPool::died, this, &MetadataReader::retry);
     if (m_platform.settings)
         m_memory.setLimit(m_platform.settings->read(Setting::MemoryCacheMB).toLongLong() << 20);
 }
@@ -179,8 +183,7 @@ bool MetadataReader::isPending(const QString& path) const
 {
     if (m_queued.contains(path))
         return true;
-    return std::any_of(m_sessions.begin(), m_sessions.end(),
-                       [&](const auto& session) { return session->isAsked(path); });
+    return m_sessions.isAsked(path);
 }
 
 void MetadataReader::endReadAhead()
@@ -189,95 +192,47 @@ void MetadataReader::endReadAhead()
     m_queue.clear();
     m_queued.clear();
     m_lookedAhead.clear();
-    for (auto& session : m_sessions) {
-        if (session->isBusy())
-            session->close();
-    }
-    dropEndedSessions();
-}
-
-void MetadataReader::dropEndedSessions()
-{
-    m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
-                                    [](const auto& s) { return !s->isAlive(); }),
-                     m_sessions.end());
+    m_sessions.closeBusy();
 }
 
 void MetadataReader::closeSessions()
 {
     m_hungImages.clear();
     endReadAhead();
-    for (auto& session : m_sessions)
-        session->close();
-    m_sessions.clear();
+    m_sessions.closeAll();
 }
 
-ExifSession* MetadataReader::freeSession(const QString& program)
+void MetadataReader::takeAnswer(const QString& program, const QString& configStamp,
+                                const QString& path, const FileStamp& stamp, const QString& dump)
 {
-    dropEndedSessions();
-    for (auto& session : m_sessions) {
-        if (!session->isBusy())
-            return session.get();
-    }
-    if (ExifSession* started = startSession(program))
-        return started;
-    const auto least =
-        std::min_element(m_sessions.begin(), m_sessions.end(),
-                         [](const auto& a, const auto& b) { return a->load() < b->load(); });
-    return least != m_sessions.end() && (*least)->load() < kDepth ? least->get() : nullptr;
+    // A read that waits for this answer takes it here, whatever the memory keeps.
+    if (m_lookedAhead.contains(path) || path == m_reading)
+        m_ready.insert(path, {stamp, dump});
+    // Filed under the stamp the file had when it was asked for: a file rewritten since then
+    // is read again.
+    keep(path, stamp, dump, configStamp);
+    m_failures.remove(path);
+    m_hungImages.clear();
+    ++m_reads;
+    dispatch(program);
 }
 
-ExifSession* MetadataReader::startSession(const QString& program)
+void MetadataReader::retry(const QString& program, const QString& path,
+                           const QStringList& unanswered)
 {
-    if (static_cast<int>(m_sessions.size()) >= m_sessionCount)
-        return nullptr;
-    // What the session prints depends on the configuration it loads as it starts: its answers
-    // are filed under that one, whatever changes later.
-    const QString folder = m_oneShot.workingFolder();
-    const QString configStamp = ToolIdentity::configStamp(*m_platform.files, program, folder);
-    std::unique_ptr<SessionChannel> channel = m_platform.processes->startSession(
-        program,
-        {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
-         QStringLiteral("-")},
-        folder,
-        m_background ? ProcessService::Priority::Background : ProcessService::Priority::Normal);
-    if (!channel)
-        return nullptr;
-    auto session = std::make_unique<ExifSession>(std::move(channel));
-    // Each image's Composite tags in one order, whichever session reads it after whatever.
-    session->preload(ExifSession::compositeModules());
-    connect(session.get(), &ExifSession::finished, this,
-            [this, program, configStamp](const QString& path, const FileStamp& stamp,
-                                         const QString& dump) {
-                // A read that waits for this answer takes it here, whatever the memory keeps.
-                if (m_lookedAhead.contains(path) || path == m_reading)
-                    m_ready.insert(path, {stamp, dump});
-                // Filed under the stamp the file had when it was asked for: a file rewritten
-                // since then is read again.
-                keep(path, stamp, dump, configStamp);
-                m_failures.remove(path);
-                m_hungImages.clear();
-                ++m_reads;
-                dispatch(program);
-            });
-    connect(session.get(), &ExifSession::died, this,
-            [this, program](const QString& path, const QStringList& unanswered) {
-                // The images asked after it go round again as they were, first.
-                for (auto it = unanswered.rbegin(); it != unanswered.rend(); ++it)
-                    enqueue(*it, true);
-                // Restarted, and the image retried once; then it is read the one-shot way.
-                if (++m_failures[path] < kSessionAttempts)
-                    enqueue(path, true);
-                QTimer::singleShot(0, this, [this, program] { dispatch(program); });
-            });
-    m_sessions.push_back(std::move(session));
-    return m_sessions.back().get();
+    // The images asked after it go round again as they were, first.
+    for (auto it = unanswered.rbegin(); it != unanswered.rend(); ++it)
+        enqueue(*it, true);
+    // Restarted, and the image retried once; then it is read the one-shot way.
+    if (++m_failures[path] < kSessionAttempts)
+        enqueue(path, true);
+    QTimer::singleShot(0, this, [this, program] { dispatch(program); });
 }
 
 void MetadataReader::dispatch(const QString& program)
 {
     while (!m_queue.empty()) {
-        ExifSession* session = freeSession(program);
+        ExifSession* session = m_sessions.free(program, m_background);
         if (!session)
             return;
         const QString path = m_queue.front();
@@ -404,9 +359,9 @@ void MetadataReader::warmUp(const QString& program, int images)
 {
     m_background = true;
     checkTool(program);
-    const int wanted = std::min(images, m_sessionCount);
-    while (static_cast<int>(m_sessions.size()) < wanted) {
-        if (!startSession(program))
+    const int wanted = std::min(images, m_sessions.limit());
+    while (m_sessions.count() < wanted) {
+        if (!m_sessions.start(program, m_background))
             return;
     }
 }
@@ -433,8 +388,8 @@ bool MetadataReader::sessionsGaveUp(const QString& program, const QString& path)
 {
     // A name that an argument file cannot carry is read the one-shot way, as an argument.
     return !ExifTool::fitsArgumentFile(path) || m_failures.value(path) >= kSessionAttempts ||
-           (m_sessions.empty() && !isPending(path)) ||
-           (m_sessions.empty() && !freeSession(program));
+           (m_sessions.isEmpty() && !isPending(path)) ||
+           (m_sessions.isEmpty() && !m_sessions.free(program, m_background));
 }
 
 QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
@@ -452,26 +407,10 @@ QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
     return dump;
 }
 
-void MetadataReader::waitForSessions(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    for (auto& session : m_sessions) {
-        connect(session.get(), &ExifSession::finished, &loop, &QEventLoop::quit);
-        connect(session.get(), &ExifSession::died, &loop, &QEventLoop::quit);
-    }
-    loop.exec();
-}
-
 void MetadataReader::endHungSessions()
 {
     // A hung session is ended; its image goes round again like one whose session died.
-    for (auto& session : m_sessions) {
-        if (session->silentMs() > m_hangMs) {
-            m_hungImages.insert(session->reading());
-            session->abort();
-        }
-    }
+    m_sessions.endHung(m_hangMs, [this](const QString& path) { m_hungImages.insert(path); });
 }
 
 QString MetadataReader::read(const QString& program, const QString& path, DumpProgress progress,
@@ -538,8 +477,9 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
         if (sinceAsked >= kShowWaitMs)
             progress.showStart();
         progress.beforeWait();
-        waitForSessions(sinceAsked >= kShowWaitMs ? ExifTool::kPollMs
-                                                  : static_cast<int>(kShowWaitMs - sinceAsked));
+        m_sessions.waitForAny(sinceAsked >= kShowWaitMs
+                                  ? ExifTool::kPollMs
+                                  : static_cast<int>(kShowWaitMs - sinceAsked));
         endHungSessions();
         if (m_hungImages.size() >= kHangsToGiveUp) {
             // Waiting again for the same silence would cost the hang limit an image.

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "SessionPool.h"
 #include "core/DumpParser.h"
 #include "core/Platform.h"
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
-#include "exiftool/ExifSession.h"
 #include "exiftool/ExifTool.h"
 #include "query/SearchQuery.h"
 
@@ -73,18 +73,18 @@ public:
     void endReadAhead();
     /// How many images to ask for ahead of the one searched: enough that the other sessions
     /// go on while one reads a slow image, few enough that their dumps stay in memory.
-    int readAhead() const { return 8 * kDepth * m_sessionCount; }
+    int readAhead() const { return 8 * kDepth * m_sessions.limit(); }
     /// A sweep needs this many images, and at least one image in this many rows of the file.
     static constexpr int kSweepMinimum = 64;
     static constexpr int kSweepShare = 20;
     /// Dumps searched together on the cores.
     static constexpr int kSweepBatch = 512;
     /// Requests written to a session before its first is answered.
-    static constexpr int kDepth = 2;
+    static constexpr int kDepth = SessionPool::kDepth;
     /// A read that waits this long shows its image's name (as often as a run shows its
     /// progress).
     static constexpr int kShowWaitMs = 50;
-    int sessionCount() const { return m_sessionCount; }
+    int sessionCount() const { return m_sessions.limit(); }
     /// Asked during every wait; a true answer ends the wait and the sessions' work.
     void setStopRequest(std::function<bool()> stopRequested)
     {
@@ -124,26 +124,22 @@ private:
     bool sessionsGaveUp(const QString& program, const QString& path);
     QString readOneShot(const QString& path, const FileStamp& stamp, DumpProgress progress,
                         StepReport* report);
-    /// Keeps the event loop running until a session answers or dies, or `ms` have passed.
-    void waitForSessions(int ms);
     /// Ends the sessions that have not answered within the hang limit.
     void endHungSessions();
+    /// A session's answer for `path`, filed and handed to a read that waits for it.
+    void takeAnswer(const QString& program, const QString& configStamp, const QString& path,
+                    const FileStamp& stamp, const QString& dump);
+    /// A session died reading `path`: it and `unanswered` go round again.
+    void retry(const QString& program, const QString& path, const QStringList& unanswered);
     bool isPending(const QString& path) const;
     void dispatch(const QString& program);
-    /// An idle session, else a new one when the limit allows, else the least busy one that
-    /// can take another request; null when none can.
-    ExifSession* freeSession(const QString& program);
-    ExifSession* startSession(const QString& program);
-    /// Forgets the sessions that have ended or were closed.
-    void dropEndedSessions();
 
     Platform m_platform;
     ExifTool& m_oneShot;
-    int m_sessionCount;
     /// True while only reading ahead of a search not yet asked for: sessions started then run
     /// below the programs the user works with (and keep that priority for their life).
     bool m_background = false;
-    std::vector<std::unique_ptr<ExifSession>> m_sessions;
+    SessionPool m_sessions;
     std::deque<QString> m_queue;
     QSet<QString> m_queued;
     /// The images read ahead since the read-ahead last ended.

@@ -4,6 +4,7 @@
 #include "core/PathRules.h"
 #include "platform/FileNames.h"
 #include "platform/Termination.h"
+#include "platform/widgets/Display.h"
 #include "platform/widgets/QtPlatform.h"
 
 #include <QApplication>
@@ -120,5 +121,13 @@ int main(int argc, char* argv[])
     case CommandLine::Action::Window:
         break;
     }
+    // Without a display the window cannot be made (Qt would abort): say so, as a terminal
+    // program does.
+    if (!tagsifter::displayAvailable())
+        return print(stderr,
+                     QStringLiteral("tagsifter: no display to show the window on; to search "
+                                    "in a terminal: tagsifter find TEXT PATH... (tagsifter "
+                                    "--help)\n"),
+                     2);
     return runWindow(argc, argv, line.paths);
 }

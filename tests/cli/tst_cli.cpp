@@ -308,6 +308,17 @@ private slots:
         QTest::newRow("SIGHUP") << SIGHUP;
     }
 
+    void withoutADisplayTheWindowIsRefusedNotAborted()
+    {
+        // A word a user tries in a terminal, taken as a file for the window.
+        for (const QStringList& arguments : {QStringList{"tags"}, QStringList{}}) {
+            const Run run = runTagsifter(arguments);
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.startsWith("tagsifter: no display to show the window on"), run.err);
+            QCOMPARE(run.out, QByteArray());
+        }
+    }
+
     void anExiftoolThatCannotWorkEndsTheSearch()
     {
         // Perl without the module: each image would fail alike, so the search ends on the

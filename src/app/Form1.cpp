@@ -27,8 +27,10 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QUrl>
+
 #include <algorithm>
 
 #include <utility>
@@ -75,6 +77,38 @@ QRect twipsRect(int left, int top, int width, int height)
                  twipsToPixels(height));
 }
 
+// Where a control of the designed layout goes in a window `extra` larger than designed. The
+// lists take the extra height, the file list a quarter and the results list the rest, and
+// what lies below each list moves down with it; whatever spans the width widens, and the
+// buttons of a pair share the extra width, so that they keep their order and grouping.
+QRect grownGeometry(const QRect& designed, QSize extra)
+{
+    const int fileListBottom = twipsToPixels(630 + 1815);
+    const int resultsTop = twipsToPixels(4935);
+    const int resultsBottom = twipsToPixels(4935 + 1815);
+    const int fileListGrowth = extra.height() / 4;
+    const int resultsGrowth = extra.height() - fileListGrowth;
+    QRect grown = designed;
+    if (designed.top() >= resultsBottom)
+        grown.translate(0, fileListGrowth + resultsGrowth);
+    else if (designed.top() >= fileListBottom)
+        grown.translate(0, fileListGrowth);
+    if (designed.bottom() == fileListBottom - 1)
+        grown.setHeight(designed.height() + fileListGrowth);
+    else if (designed.top() == resultsTop)
+        grown.setHeight(designed.height() + resultsGrowth);
+    const int fullWidth = twipsToPixels(7800);
+    if (designed.width() >= fullWidth) {
+        grown.setWidth(designed.width() + extra.width());
+    } else if (designed.left() < twipsToPixels(4080)) {
+        grown.setWidth(designed.width() + extra.width() / 2);
+    } else {
+        grown.translate(extra.width() / 2, 0);
+        grown.setWidth(designed.width() + extra.width() - extra.width() / 2);
+    }
+    return grown;
+}
+
 // A progress bar that shows its text as it stands: QProgressBar would read "%p", "%v" and "%m"
 // in a file name as its own placeholders.
 class PlainProgressBar : public QProgressBar
@@ -97,7 +131,7 @@ QFont arial(double points)
 Form1::Form1(const Platform& platform, QString applicationFolder, QString exiftool, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_platform(platform), m_applicationFolder(std::move(applicationFolder))
 {
     initResources();
@@ -134,7 +168,9 @@ Form1::~Form1() = default;
 
 void Form1::createControls()
 {
-    setFixedSize(twipsToPixels(8040), twipsToPixels(9420));
+    // The designed size is where the window opens and the least it can be.
+    setMinimumSize(twipsToPixels(8040), twipsToPixels(9420));
+    resize(minimumSize());
     setFont(arial(9));
     setAutoFillBackground(true);
     // The designed white background with the designed dark text, whatever the desktop's theme:
@@ -150,7 +186,33 @@ void Form1::createControls()
     createSearchBox();
     createProgressBar();
     setTabOrder();
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_listView1), static_cast<QWidget*>(m_listView2),
+          static_cast<QWidget*>(m_frame2), static_cast<QWidget*>(m_progressBar1)})
+        m_designed.insert(control, control->geometry());
+    for (QPushButton* button : m_pushButton) {
+        if (button)
+            m_designed.insert(button, button->geometry());
+    }
     m_listView1->setFocus();
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const QSize extra = size() - minimumSize();
+    for (auto it = m_designed.cbegin(); it != m_designed.cend(); ++it)
+        it.key()->setGeometry(grownGeometry(it.value(), extra));
+    m_text1->resize(twipsToPixels(7320) + extra.width(), m_text1->height());
+    // The last column of each list takes the width the list gained or lost.
+    for (ListView* list : {m_listView1, m_listView2}) {
+        const int columns = list->columnCount();
+        const int gained = list->width() - m_listWidths.value(list, -1);
+        if (columns > 0 && m_listWidths.contains(list))
+            list->setColumnWidth(columns - 1,
+                                 std::max(list->columnWidth(columns - 1) + gained, 40));
+        m_listWidths.insert(list, list->width());
+    }
 }
 
 void Form1::createButtons()

@@ -5,6 +5,8 @@
 #include "core/WindowPointer.h"
 
 #include <QCursor>
+#include <QHash>
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -82,6 +84,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createControls();
@@ -109,6 +112,10 @@ private:
     QLineEdit* m_text1 = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     QString m_savedCaption;
+    /// The controls' places in the designed layout, from which a larger window lays them out.
+    QHash<QWidget*, QRect> m_designed;
+    /// The lists' widths as last laid out.
+    QHash<QWidget*, int> m_listWidths;
 
     std::unique_ptr<FileListEditor> m_editor;
     std::unique_ptr<FileAdder> m_adder;

@@ -122,16 +122,16 @@ private slots:
             QCOMPARE(bar->text(), caption);
     }
 
-    void windowIsFixedAndListsAreLaidOut()
+    void windowOpensAsDesignedAndListsAreLaidOut()
     {
         FakePlatform fake;
         AppFolder folder(false, false);
         Form1 form(fake.platform(), folder.path());
         form.Form_Load();
         QCOMPARE(form.windowTitle(), QStringLiteral("Tagsifter"));
+        QCOMPARE(form.size(), QSize(536, 628));
         QCOMPARE(form.minimumSize(), QSize(536, 628));
-        QCOMPARE(form.maximumSize(), QSize(536, 628));
-        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);
         QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!form.windowIcon().isNull());
         QCOMPARE(applicationTitle(), QStringLiteral("Tagsifter"));
@@ -158,6 +158,43 @@ private slots:
         QCOMPARE(files.count(), 0);
         QCOMPARE(results.count(), 0);
         QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void aLargerWindowGivesTheListsTheRoom()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        Form1 form(fake.platform(), folder.path());
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto place = [&form](const char* name) { return form.control(name)->geometry(); };
+        const QRect files = place("ListView1"), results = place("ListView2");
+        const QRect start = place("PushButton1"), open = place("PushButton15");
+        const QRect openAll = place("PushButton16"), progress = place("ProgressBar1");
+        const int valueColumn = form.resultsList().columnWidth(2);
+        form.resize(536 + 400, 628 + 300);
+        QTRY_COMPARE(place("ListView2").width(), results.width() + 400);
+        // The results list takes most of the extra height, the file list the rest; what lies
+        // below each moves down with it, and the bar keeps its place at the bottom.
+        QCOMPARE(place("ListView1").height(), files.height() + 75);
+        QCOMPARE(place("ListView2").height(), results.height() + 225);
+        QCOMPARE(place("PushButton1").top(), start.top() + 75);
+        QCOMPARE(place("PushButton1").width(), start.width() + 400);
+        QCOMPARE(form.height() - place("ProgressBar1").bottom(), 628 - progress.bottom());
+        // A pair of buttons shares the width, in its order, side by side as designed.
+        QCOMPARE(place("PushButton15").left(), open.left());
+        QCOMPARE(place("PushButton16").left(), openAll.left() + 200);
+        QCOMPARE(place("PushButton15").width() + place("PushButton16").width(),
+                 open.width() + openAll.width() + 400);
+        // The value column takes the width the list gained; back at the least size, all is as
+        // designed.
+        QCOMPARE(form.resultsList().columnWidth(2), valueColumn + 400);
+        form.resize(200, 200);
+        QTRY_COMPARE(form.size(), QSize(536, 628));
+        QCOMPARE(place("ListView2"), results);
+        QCOMPARE(place("PushButton16"), openAll);
+        QCOMPARE(form.resultsList().columnWidth(2), valueColumn);
     }
 
     void theIconIsTheProgramsOwn()

@@ -438,6 +438,13 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
         enqueue(path, true);
     }
     dispatch(program);
+    return waitForAnswer(program, path, std::move(progress), report);
+}
+
+QString MetadataReader::waitForAnswer(const QString& program, const QString& path,
+                                      DumpProgress progress, StepReport* report)
+{
+    FileStamp stamp;
     QElapsedTimer waited;
     waited.start();
     QElapsedTimer sinceStop;

@@ -124,6 +124,10 @@ private:
     bool sessionsGaveUp(const QString& program, const QString& path);
     QString readOneShot(const QString& path, const FileStamp& stamp, DumpProgress progress,
                         StepReport* report);
+    /// The wait of read() for the sessions' answer for `path` (asked for already), with the
+    /// one-shot way when they give up, a stop request and the hang limit seen to.
+    QString waitForAnswer(const QString& program, const QString& path, DumpProgress progress,
+                          StepReport* report);
     /// Ends the sessions that have not answered within the hang limit.
     void endHungSessions();
     /// A session's answer for `path`, filed and handed to a read that waits for it.

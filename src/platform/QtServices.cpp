@@ -1,17 +1,23 @@
 #include "QtServices.h"
 
 #include "FileNames.h"
+#include "PrivateFolder.h"
 #include "ProcessGroups.h"
 #include "core/Failure.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <pwd.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tagsifter {
 
@@ -101,6 +107,22 @@ private:
     qint64 m_pid;
 };
 
+// The home folder of the account the program runs as; empty when it has none.
+QString accountHome()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<size_t>(size > 0 ? size : 16384));
+    struct passwd entry
+    {
+    };
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return QString();
+    const QString home = decodeFileName(found->pw_dir);
+    return QDir::isAbsolutePath(home) ? home : QString();
+}
+
 // Every child is started the same way: arguments as they are, standard error discarded, and
 // never outliving the program.
 std::unique_ptr<QProcess>
@@ -145,6 +167,8 @@ QString QtSettingsStore::read(const QString& key, const QString& defaultValue) c
 void QtSettingsStore::write(const QString& key, const QString& value)
 {
     m_settings->setValue(QStringLiteral("Tagsifter/") + key, value);
+    // The settings' folder is the program's own: made for the user alone, whatever the umask.
+    makePrivateFolder(QFileInfo(m_settings->fileName()).absolutePath());
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
         throw Failure(QStringLiteral("The setting \"%1\" could not be stored.").arg(key));
@@ -242,8 +266,24 @@ Platform CoreServices::platform()
 
 QString dumpCacheFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-           QStringLiteral("/dumps.sqlite");
+    // The cache base of the XDG rules: $XDG_CACHE_HOME when it is absolute, else ~/.cache. With
+    // no HOME the account's home is taken; never "/.cache", a folder of the system's.
+    QString base = decodeFileName(qgetenv("XDG_CACHE_HOME"));
+    if (!QDir::isAbsolutePath(base)) {
+        QString home = decodeFileName(qgetenv("HOME"));
+        if (!QDir::isAbsolutePath(home))
+            home = accountHome();
+        if (home.isEmpty() || QDir::cleanPath(home) == QLatin1String("/"))
+            return QString();
+        base = home + QStringLiteral("/.cache");
+    }
+    QString folder = QDir::cleanPath(base);
+    for (const QString& name :
+         {QCoreApplication::organizationName(), QCoreApplication::applicationName()}) {
+        if (!name.isEmpty())
+            folder += QLatin1Char('/') + name;
+    }
+    return folder + QStringLiteral("/dumps.sqlite");
 }
 
 } // namespace tagsifter

@@ -123,6 +123,32 @@ QString accountHome()
     return QDir::isAbsolutePath(home) ? home : QString();
 }
 
+/// A command line as the bytes the child is to get.
+struct RawCommand
+{
+    QList<QByteArray> words;
+    std::vector<char*> argv;
+};
+
+/// The command line with every held byte of a name (FileNames.h) written back as that byte, or
+/// null when it holds none. QProcess would write such a byte as a replacement mark, and the
+/// child would be given a name that does not exist.
+std::shared_ptr<RawCommand> rawCommand(const QString& program, const QStringList& arguments)
+{
+    bool held = false;
+    auto raw = std::make_shared<RawCommand>();
+    for (const QString& word : QStringList{program} + arguments) {
+        raw->words.append(encodeFileName(word));
+        held = held || raw->words.constLast() != word.toUtf8();
+    }
+    if (!held || !program.startsWith(QLatin1Char('/')))
+        return nullptr;
+    for (QByteArray& word : raw->words)
+        raw->argv.push_back(word.data());
+    raw->argv.push_back(nullptr);
+    return raw;
+}
+
 // Every child is started the same way: arguments as they are, standard error discarded, and
 // never outliving the program.
 std::unique_ptr<QProcess>
@@ -134,10 +160,14 @@ childProcess(const QString& program, const QStringList& arguments, const QString
     process->setArguments(arguments);
     process->setWorkingDirectory(workingDirectory);
     process->setStandardErrorFile(QProcess::nullDevice());
-    process->setChildProcessModifier([priority] {
+    process->setChildProcessModifier([priority, raw = rawCommand(program, arguments)] {
         ProcessGroups::enterOwnGroup();
         if (priority == ProcessService::Priority::Background)
             ProcessGroups::lowerPriority();
+        // Its streams and folder are set up by now: the child is started with its arguments'
+        // own bytes. Should that fail, QProcess starts it as ever.
+        if (raw)
+            ::execv(raw->argv.front(), raw->argv.data());
     });
     return process;
 }

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -169,6 +170,46 @@ private slots:
             QVERIFY(shell.readAllStandardOutput().split('\n').contains(latin + "\tMake\tKODAK"));
         }
         QCOMPARE(OutputFormat::escapeField("a\tb\rc\nd\\e"), QByteArray("a\\tb\\rc\\nd\\\\e"));
+    }
+
+    void namesWithLineBreaksAndStrayBytesAreRead()
+    {
+        // Each name as the printf format that makes it (through a shell, as QProcess would
+        // recode the bytes), and its bytes.
+        const QList<std::pair<QByteArray, QByteArray>> names{{"caf\\351\\n.jpg", "caf\xe9\n.jpg"},
+                                                             {"caf\\351\\r.jpg", "caf\xe9\r.jpg"},
+                                                             {"\\377\\n.jpg", "\xff\n.jpg"},
+                                                             {"a\\n\\377.jpg", "a\n\xff.jpg"}};
+        QTemporaryDir dir;
+        const QString image = copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/in/a.jpg");
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/in/";
+        QList<QByteArray> expected;
+        QString named;
+        for (const auto& [format, bytes] : names) {
+            QCOMPARE(::link(QFile::encodeName(image).constData(), (folder + bytes).constData()), 0);
+            expected.append(folder + bytes);
+            named += QStringLiteral(" \"$1\"/\"$(printf '%1')\"").arg(QString::fromLatin1(format));
+        }
+        // QTemporaryDir cannot remove a name that is not UTF-8: its bytes go first.
+        const auto removeNames = qScopeGuard([&expected] {
+            for (const QByteArray& path : expected)
+                ::unlink(path.constData());
+        });
+        for (const QString& paths : {QStringLiteral(" \"$1\""), named}) {
+            QProcess shell;
+            shell.setProcessEnvironment(terminal());
+            shell.start("sh", {"-c", "\"$0\" find -l0 KODAK" + paths,
+                               TAGSIFTER_BINARY_DIR "/src/tagsifter", dir.path() + "/in"});
+            QVERIFY(shell.waitForFinished(120000));
+            QCOMPARE(shell.readAllStandardError(), QByteArray());
+            QCOMPARE(shell.exitCode(), 0);
+            QList<QByteArray> found = shell.readAllStandardOutput().split('\0');
+            found.removeAll(QByteArray());
+            found.removeAll(QFile::encodeName(image));
+            std::sort(found.begin(), found.end());
+            std::sort(expected.begin(), expected.end());
+            QCOMPARE(found, expected);
+        }
     }
 
     void theTableIsTheClipboardsTable()

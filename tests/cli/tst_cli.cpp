@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tagsifter;
@@ -209,6 +210,47 @@ private slots:
             std::sort(found.begin(), found.end());
             std::sort(expected.begin(), expected.end());
             QCOMPARE(found, expected);
+        }
+    }
+
+    void aFolderThatCannotBeOpenedIsAnError()
+    {
+        // Root opens every folder: the search runs as another user.
+        const bool asNobody = ::geteuid() == 0;
+        if (asNobody && QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv is not available");
+        QTemporaryDir dir(QStringLiteral("/tmp/tagsifter-locked-XXXXXX"));
+        const QString open = copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/locked/b.jpg");
+        QVERIFY(QDir().mkpath(dir.path() + "/home"));
+        for (const QString& path : {dir.path(), open, dir.path() + "/home"})
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+        if (asNobody)
+            QCOMPARE(::chown(QFile::encodeName(dir.path() + "/home").constData(), 65534, 65534), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir.path() + "/locked").constData(), 0), 0);
+        const auto unlock = qScopeGuard(
+            [&] { ::chmod(QFile::encodeName(dir.path() + "/locked").constData(), 0755); });
+        QProcessEnvironment environment = terminal();
+        environment.insert("HOME", dir.path() + "/home");
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/home/cache");
+        environment.insert("XDG_CONFIG_HOME", dir.path() + "/home/config");
+        for (const QString& top : {dir.path(), dir.path() + "/locked"}) {
+            QStringList arguments{TAGSIFTER_BINARY_DIR "/src/tagsifter", "find", "-l", "e", top};
+            if (asNobody)
+                arguments =
+                    QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + arguments;
+            QProcess program;
+            program.setProcessEnvironment(environment);
+            program.start(asNobody ? QStringLiteral("setpriv") : arguments.takeFirst(), arguments);
+            QVERIFY(program.waitForFinished(120000));
+            QCOMPARE(program.exitCode(), 2);
+            const QByteArray err = program.readAllStandardError();
+            QCOMPARE(err.count('\n'), 1);
+            QVERIFY2(err.startsWith("tagsifter: ") && err.contains("/locked") &&
+                         err.contains("Permission denied"),
+                     err.constData());
+            QCOMPARE(program.readAllStandardOutput(),
+                     top == dir.path() ? QFile::encodeName(open) + "\n" : QByteArray());
         }
     }
 

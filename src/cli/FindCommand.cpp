@@ -1,6 +1,7 @@
 #include "FindCommand.h"
 
-#include "core/ClipboardTable.h"
+#include "TableSpool.h"
+
 #include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 #include "platform/QtServices.h"
@@ -113,8 +114,7 @@ public:
         if (m_options.filesWithMatches) {
             m_output.write(bytes + (m_options.null ? '\0' : '\n'));
         } else if (m_options.table) {
-            for (const TagValue& hit : hits)
-                m_rows.append({path, hit.tag, hit.value});
+            m_table.add(path, hits);
             return;
         } else {
             QByteArray lines;
@@ -147,7 +147,7 @@ public:
         if (std::exchange(m_progressWritten, false))
             std::fputs("\r\033[K", m_err);
     }
-    const QList<QStringList>& rows() const { return m_rows; }
+    TableSpool& table() { return m_table; }
 
 private:
     const FindOptions& m_options;
@@ -157,7 +157,7 @@ private:
     bool m_progressShown;
     bool m_progressWritten = false;
     bool m_failed = false;
-    QList<QStringList> m_rows;
+    TableSpool m_table;
 };
 
 /// The paths a file names, one a line; false, after saying why, when it cannot be read.
@@ -217,12 +217,10 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     if (options.count && !output.ended())
         output.write(
             OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits, outcome.hits));
-    if (options.table && !sink.rows().isEmpty() && !output.ended()) {
-        const QList<QStringList>& rows = sink.rows();
-        output.write(encodeFileName(clipboardTable(
-            static_cast<int>(rows.size()), 3,
-            [&](int row, int column) { return rows.at(row - 1).at(column - 1); },
-            QStringLiteral("\n"))));
+    if (options.table && !sink.table().isEmpty() && !output.ended() &&
+        !sink.table().write([&output](const QByteArray& block) { return output.write(block); })) {
+        std::fputs("tagsifter: the table's rows could not be kept in the temporary folder\n", err);
+        failed = true;
     }
     output.flush();
     if (signalled != 0)

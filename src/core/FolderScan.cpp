@@ -126,9 +126,12 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
                     found.append(d + name + QLatin1Char('/'));
             }
         } catch (const Failure& failure) {
-            // A folder that may not be read or has vanished leaves the scan, files and all.
+            // A folder that may not be read or has vanished leaves the scan, files and all:
+            // silently in the window, told to a search that reports what it could not walk.
             if (failure.code() == ErrorCode::PermissionDenied ||
                 failure.code() == ErrorCode::PathNotFound) {
+                if (m_failures)
+                    m_failures(0, failure.description(), failure.code());
                 const int at = folders.indexOf(d);
                 if (at >= 0) {
                     folders.removeAt(at);

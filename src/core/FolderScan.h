@@ -18,7 +18,8 @@ public:
     FolderScan(const Platform& platform, FileSink addFile);
 
     /// From now on a folder that cannot be walked is told to `handler` and the walk goes on
-    /// with the rest, instead of showing the standard error report or failing the whole tree.
+    /// with the rest, instead of showing the standard error report or failing the whole tree;
+    /// a folder dropped because it may not be read, or has vanished, is told too.
     void reportFailuresTo(ErrorReport::Handler handler) { m_failures = std::move(handler); }
 
     /// Appends to the file list every file below `topFolder` whose name matches `pattern`.

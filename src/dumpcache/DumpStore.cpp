@@ -1,13 +1,16 @@
 #include "DumpStore.h"
 
 #include "core/FileNameBytes.h"
+#include "core/PrivateFolder.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -117,6 +120,19 @@ bool keptUnder(const QSqlQuery& query, int first, const FileStamp& stamp)
            query.value(first + 4).toULongLong() == stamp.device;
 }
 
+/// Says once in the life of the program why `problem`'s cache file is not used.
+void warnOnce(const QString& problem)
+{
+    static QMutex mutex;
+    static QSet<QString> said;
+    const QMutexLocker lock(&mutex);
+    if (!said.contains(problem)) {
+        said.insert(problem);
+        qWarning().noquote()
+            << QStringLiteral("tagsifter: %1; the disk cache is not used").arg(problem);
+    }
+}
+
 bool isBusy(const QSqlQuery& query)
 {
     // SQLITE_BUSY and SQLITE_LOCKED
@@ -164,14 +180,34 @@ bool DumpStore::open()
     // the file are the user's alone, whatever the umask. SQLite gives its -wal and -shm files
     // the file's permissions.
     const QString folder = QFileInfo(m_file).absolutePath();
-    QDir().mkpath(folder);
-    ::chmod(encodeFileName(folder).constData(), S_IRWXU);
-    const int fd =
-        ::open(encodeFileName(m_file).constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0) {
-        ::fchmod(fd, S_IRUSR | S_IWUSR);
-        ::close(fd);
+    if (!makePrivateFolder(folder))
+        return false;
+    // A folder that someone else can change, or a link or another user's file where the file
+    // goes, could put the user's metadata where others read it or make the program write
+    // elsewhere: it is passed by, and nothing in it is touched.
+    QString problem = privateFolderProblem(folder);
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (problem.isEmpty())
+            problem = privateFileProblem(m_file + suffix);
     }
+    if (!problem.isEmpty()) {
+        warnOnce(problem);
+        return false;
+    }
+    ::chmod(encodeFileName(folder).constData(), S_IRWXU);
+    const int fd = ::open(encodeFileName(m_file).constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    const bool own = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+    if (own)
+        ::fchmod(fd, S_IRUSR | S_IWUSR);
+    ::close(fd);
+    if (!own)
+        return false;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_file);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));

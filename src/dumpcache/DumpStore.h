@@ -23,7 +23,9 @@ namespace tagsifter {
 /// are compressed, written a batch at a time as the search goes (a program that is killed keeps
 /// what it wrote), and the least recently used go once the file is over its limit. A file that
 /// is damaged is moved aside and made anew; one that cannot be used at all is passed by: the
-/// search then reads through exiftool as ever, and nothing is said.
+/// search then reads through exiftool as ever, and nothing is said. A folder that others may
+/// change, or a link or another user's file where the file goes, is passed by too, untouched,
+/// with one warning.
 class DumpStore
 {
 public:

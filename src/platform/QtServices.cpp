@@ -3,15 +3,21 @@
 #include "FileNames.h"
 #include "ProcessGroups.h"
 #include "core/Failure.h"
+#include "core/PrivateFolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <pwd.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tagsifter {
 
@@ -115,6 +121,48 @@ private:
     qint64 m_pid;
 };
 
+// The home folder of the account the program runs as; empty when it has none.
+QString accountHome()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<size_t>(size > 0 ? size : 16384));
+    struct passwd entry
+    {
+    };
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return QString();
+    const QString home = decodeFileName(found->pw_dir);
+    return QDir::isAbsolutePath(home) ? home : QString();
+}
+
+/// A command line as the bytes the child is to get.
+struct RawCommand
+{
+    QList<QByteArray> words;
+    std::vector<char*> argv;
+};
+
+/// The command line with every held byte of a name (FileNames.h) written back as that byte, or
+/// null when it holds none. QProcess would write such a byte as a replacement mark, and the
+/// child would be given a name that does not exist.
+std::shared_ptr<RawCommand> rawCommand(const QString& program, const QStringList& arguments)
+{
+    bool held = false;
+    auto raw = std::make_shared<RawCommand>();
+    for (const QString& word : QStringList{program} + arguments) {
+        raw->words.append(encodeFileName(word));
+        held = held || raw->words.constLast() != word.toUtf8();
+    }
+    if (!held || !program.startsWith(QLatin1Char('/')))
+        return nullptr;
+    for (QByteArray& word : raw->words)
+        raw->argv.push_back(word.data());
+    raw->argv.push_back(nullptr);
+    return raw;
+}
+
 // Every child is started the same way: arguments as they are, standard error discarded unless
 // `keepErrors`, and never outliving the program.
 std::unique_ptr<QProcess>
@@ -128,10 +176,14 @@ childProcess(const QString& program, const QStringList& arguments, const QString
     process->setWorkingDirectory(workingDirectory);
     if (!keepErrors)
         process->setStandardErrorFile(QProcess::nullDevice());
-    process->setChildProcessModifier([priority] {
+    process->setChildProcessModifier([priority, raw = rawCommand(program, arguments)] {
         ProcessGroups::enterOwnGroup();
         if (priority == ProcessService::Priority::Background)
             ProcessGroups::lowerPriority();
+        // Its streams and folder are set up by now: the child is started with its arguments'
+        // own bytes. Should that fail, QProcess starts it as ever.
+        if (raw)
+            ::execv(raw->argv.front(), raw->argv.data());
     });
     return process;
 }
@@ -161,6 +213,8 @@ QString QtSettingsStore::read(const QString& key, const QString& defaultValue) c
 void QtSettingsStore::write(const QString& key, const QString& value)
 {
     m_settings->setValue(QStringLiteral("Tagsifter/") + key, value);
+    // The settings' folder is the program's own: made for the user alone, whatever the umask.
+    makePrivateFolder(QFileInfo(m_settings->fileName()).absolutePath());
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
         throw Failure(QStringLiteral("The setting \"%1\" could not be stored.").arg(key));
@@ -260,8 +314,24 @@ Platform CoreServices::platform()
 
 QString dumpCacheFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-           QStringLiteral("/dumps.sqlite");
+    // The cache base of the XDG rules: $XDG_CACHE_HOME when it is absolute, else ~/.cache. With
+    // no HOME the account's home is taken; never "/.cache", a folder of the system's.
+    QString base = decodeFileName(qgetenv("XDG_CACHE_HOME"));
+    if (!QDir::isAbsolutePath(base)) {
+        QString home = decodeFileName(qgetenv("HOME"));
+        if (!QDir::isAbsolutePath(home))
+            home = accountHome();
+        if (home.isEmpty() || QDir::cleanPath(home) == QLatin1String("/"))
+            return QString();
+        base = home + QStringLiteral("/.cache");
+    }
+    QString folder = QDir::cleanPath(base);
+    for (const QString& name :
+         {QCoreApplication::organizationName(), QCoreApplication::applicationName()}) {
+        if (!name.isEmpty())
+            folder += QLatin1Char('/') + name;
+    }
+    return folder + QStringLiteral("/dumps.sqlite");
 }
 
 } // namespace tagsifter

@@ -1,6 +1,8 @@
 #include "app/SearchRun.h"
 #include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
+#include "cli/TableSpool.h"
+#include "core/ClipboardTable.h"
 #include "core/FolderScan.h"
 #include "platform/FileNames.h"
 #include "platform/ListModel.h"
@@ -16,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tagsifter;
@@ -166,6 +170,156 @@ private slots:
             QVERIFY(shell.waitForFinished(120000));
             QVERIFY(shell.readAllStandardOutput().split('\n').contains(latin + "\tMake\tKODAK"));
         }
+    }
+
+    void namesWithLineBreaksAndStrayBytesAreRead()
+    {
+        // Each name as the printf format that makes it (through a shell, as QProcess would
+        // recode the bytes), and its bytes.
+        const QList<std::pair<QByteArray, QByteArray>> names{{"caf\\351\\n.jpg", "caf\xe9\n.jpg"},
+                                                             {"caf\\351\\r.jpg", "caf\xe9\r.jpg"},
+                                                             {"\\377\\n.jpg", "\xff\n.jpg"},
+                                                             {"a\\n\\377.jpg", "a\n\xff.jpg"}};
+        QTemporaryDir dir;
+        const QString image = copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/in/a.jpg");
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/in/";
+        QList<QByteArray> expected;
+        QString named;
+        for (const auto& [format, bytes] : names) {
+            QCOMPARE(::link(QFile::encodeName(image).constData(), (folder + bytes).constData()), 0);
+            expected.append(folder + bytes);
+            named += QStringLiteral(" \"$1\"/\"$(printf '%1')\"").arg(QString::fromLatin1(format));
+        }
+        // QTemporaryDir cannot remove a name that is not UTF-8: its bytes go first.
+        const auto removeNames = qScopeGuard([&expected] {
+            for (const QByteArray& path : expected)
+                ::unlink(path.constData());
+        });
+        for (const QString& paths : {QStringLiteral(" \"$1\""), named}) {
+            QProcess shell;
+            shell.setProcessEnvironment(terminal());
+            shell.start("sh", {"-c", "\"$0\" find -l0 KODAK" + paths,
+                               TAGSIFTER_BINARY_DIR "/src/tagsifter", dir.path() + "/in"});
+            QVERIFY(shell.waitForFinished(120000));
+            QCOMPARE(shell.readAllStandardError(), QByteArray());
+            QCOMPARE(shell.exitCode(), 0);
+            QList<QByteArray> found = shell.readAllStandardOutput().split('\0');
+            found.removeAll(QByteArray());
+            found.removeAll(QFile::encodeName(image));
+            std::sort(found.begin(), found.end());
+            std::sort(expected.begin(), expected.end());
+            QCOMPARE(found, expected);
+        }
+    }
+
+    void aFolderThatCannotBeOpenedIsAnError()
+    {
+        // Root opens every folder: the search runs as another user.
+        const bool asNobody = ::geteuid() == 0;
+        if (asNobody && QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv is not available");
+        QTemporaryDir dir(QStringLiteral("/tmp/tagsifter-locked-XXXXXX"));
+        const QString open = copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/locked/b.jpg");
+        QVERIFY(QDir().mkpath(dir.path() + "/home"));
+        for (const QString& path : {dir.path(), open, dir.path() + "/home"})
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+        if (asNobody)
+            QCOMPARE(::chown(QFile::encodeName(dir.path() + "/home").constData(), 65534, 65534), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir.path() + "/locked").constData(), 0), 0);
+        const auto unlock = qScopeGuard(
+            [&] { ::chmod(QFile::encodeName(dir.path() + "/locked").constData(), 0755); });
+        QProcessEnvironment environment = terminal();
+        environment.insert("HOME", dir.path() + "/home");
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/home/cache");
+        environment.insert("XDG_CONFIG_HOME", dir.path() + "/home/config");
+        for (const QString& top : {dir.path(), dir.path() + "/locked"}) {
+            QStringList arguments{TAGSIFTER_BINARY_DIR "/src/tagsifter", "find", "-l", "e", top};
+            if (asNobody)
+                arguments =
+                    QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + arguments;
+            QProcess program;
+            program.setProcessEnvironment(environment);
+            program.start(asNobody ? QStringLiteral("setpriv") : arguments.takeFirst(), arguments);
+            QVERIFY(program.waitForFinished(120000));
+            QCOMPARE(program.exitCode(), 2);
+            const QByteArray err = program.readAllStandardError();
+            QCOMPARE(err.count('\n'), 1);
+            QVERIFY2(err.startsWith("tagsifter: ") && err.contains("/locked") &&
+                         err.contains("Permission denied"),
+                     err.constData());
+            QCOMPARE(program.readAllStandardOutput(),
+                     top == dir.path() ? QFile::encodeName(open) + "\n" : QByteArray());
+        }
+    }
+
+    void theSpooledTableIsTheClipboardsTable()
+    {
+        // Wide and held characters, a tag wider than the rest, spaces and TABs in values, an
+        // empty value, and images of one row and of several.
+        const QList<QStringList> rows{{"/a/caf\u00e9.jpg", "Make", "KODAK  "},
+                                      {"/a/caf\u00e9.jpg", "Comment", " x\ty "},
+                                      {decodeFileName("/b/\xff\xfe.jpg"), "A much longer tag", ""},
+                                      {"/c/\U0001F600 long name.jpg", "T", "\u00e9t\u00e9"},
+                                      {"/c/\U0001F600 long name.jpg", "Make", "   "}};
+        TableSpool spool;
+        QVERIFY(spool.isEmpty());
+        for (qsizetype i = 0; i < rows.size();) {
+            QList<TagValue> hits;
+            const QString path = rows.at(i).at(0);
+            for (; i < rows.size() && rows.at(i).at(0) == path; ++i)
+                hits.append({rows.at(i).at(1), rows.at(i).at(2)});
+            spool.add(path, hits);
+        }
+        QByteArray table;
+        QVERIFY(spool.write([&table](const QByteArray& block) {
+            table += block;
+            return true;
+        }));
+        QCOMPARE(table,
+                 encodeFileName(clipboardTable(
+                     static_cast<int>(rows.size()), 3,
+                     [&](int row, int column) { return rows.at(row - 1).at(column - 1); }, "\n")));
+    }
+
+    void manyTableRowsTakeLittleMemory()
+    {
+        // 600,000 rows, as a search of a large library gives them: held in memory they take
+        // over 30 megabytes even as bare bytes, hundreds as lists of texts.
+        const auto residentKb = [] {
+            QFile status("/proc/self/status");
+            if (!status.open(QIODevice::ReadOnly))
+                return qint64(-1);
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("VmRSS:"))
+                    return line.mid(6).trimmed().split(' ').first().toLongLong();
+            }
+            return qint64(-1);
+        };
+        const qint64 before = residentKb();
+        if (before < 0)
+            QSKIP("/proc/self/status cannot be read");
+        qint64 grew = 0;
+        qint64 lines = 0;
+        {
+            TableSpool spool;
+            QList<TagValue> hits;
+            for (int tag = 0; tag < 100; ++tag)
+                hits.append({QStringLiteral("Tag number %1").arg(tag),
+                             QStringLiteral("a value of some length, %1").arg(tag)});
+            for (int image = 0; image < 6000; ++image)
+                spool.add(QStringLiteral("/home/someone/Pictures/2021/holiday/IMG_%1.JPG")
+                              .arg(image, 6, 10, QLatin1Char('0')),
+                          hits);
+            grew = residentKb() - before;
+            QVERIFY(spool.write([&](const QByteArray& block) {
+                lines += block.count('\n');
+                grew = std::max(grew, residentKb() - before);
+                return true;
+            }));
+        }
+        QCOMPARE(lines, qint64(600000));
+        QVERIFY2(grew < 16 * 1024, qPrintable(QString::number(grew) + " kB"));
     }
 
     void theTableIsTheClipboardsTable()

@@ -151,6 +151,21 @@ private slots:
         FolderScan(platform, list.sink()).CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         QCOMPARE(rows(list, dir.path()), QStringList({"a/a.jpg", "c/c.jpg", "a/sub/s.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
+        // A search is told of each folder it could not walk, the top one included, and walks
+        // the rest.
+        files.deniedFolders.append(dir.path() + QStringLiteral("/a/sub"));
+        for (const QString& top : {dir.path(), dir.path() + QStringLiteral("/b")}) {
+            Collected searched;
+            QList<int> codes;
+            FolderScan scan(platform, searched.sink());
+            scan.reportFailuresTo([&codes](int, const QString&, int code) { codes.append(code); });
+            scan.CollectFolderTree(top, QStringLiteral("*.jpg"));
+            const bool whole = top == dir.path();
+            QCOMPARE(rows(searched, top),
+                     whole ? QStringList({"a/a.jpg", "c/c.jpg"}) : QStringList());
+            QCOMPARE(codes, QList<int>(whole ? 2 : 1, ErrorCode::PermissionDenied));
+        }
+        QVERIFY(fake.messages.shown.isEmpty());
     }
 
     void unreadableFolderForARealUser()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +43,31 @@ QProcess* child(const QStringList& arguments)
     auto* process = new QProcess;
     process->start(QCoreApplication::applicationFilePath(), arguments);
     return process;
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+QStringList g_warnings;
+
+/// The warnings the program gave while `work` ran.
+QStringList warningsOf(const std::function<void()>& work)
+{
+    g_warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg)
+                g_warnings.append(text);
+        });
+    work();
+    qInstallMessageHandler(previous);
+    return g_warnings;
 }
 
 } // namespace
@@ -176,30 +203,132 @@ private slots:
         // Whatever the umask: the folder 0700, the file and its companions 0600, also a file
         // and folder that an older version made readable to others.
         QTemporaryDir dir;
-        const mode_t saved = ::umask(0);
         const QString folder = dir.path() + "/cache/Tagsifter";
         const QString db = folder + "/dumps.sqlite";
         QDir().mkpath(folder);
         writeFile(db, QByteArray());
         QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
         QFile::setPermissions(db, QFileDevice::Permissions(0x6644));
+        const mode_t saved = ::umask(0);
         {
             DumpStore store(db, "tool");
             store.insert("/a.jpg", FileStamp(), "text");
             store.flush();
             QVERIFY(QFile::exists(db + "-wal"));
-            const auto mode = [](const QString& path) {
-                struct stat info
-                {
-                };
-                ::stat(QFile::encodeName(path).constData(), &info);
-                return info.st_mode & 0777;
-            };
-            QCOMPARE(mode(folder), mode_t(0700));
+            QCOMPARE(modeOf(folder), mode_t(0700));
             for (const QString& file : {db, db + "-wal", db + "-shm"})
-                QCOMPARE(mode(file), mode_t(0600));
+                QCOMPARE(modeOf(file), mode_t(0600));
         }
         ::umask(saved);
+    }
+
+    void theFoldersItMakesAreTheUsersAlone()
+    {
+        QTemporaryDir dir;
+        const mode_t saved = ::umask(0);
+        const auto restore = qScopeGuard([saved] { ::umask(saved); });
+        {
+            DumpStore store(dir.path() + "/made/Brimvale/Tagsifter/dumps.sqlite", "tool");
+            QVERIFY(store.isUsable());
+        }
+        for (const char* folder : {"/made", "/made/Brimvale", "/made/Brimvale/Tagsifter"})
+            QCOMPARE(modeOf(dir.path() + folder), mode_t(0700));
+    }
+
+    void aCacheOthersCouldChangeIsPassedBy_data()
+    {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("warnedAbout");
+        QTest::newRow("a link to another file") << "link"
+                                                << "/Brimvale/Tagsifter/dumps.sqlite";
+        QTest::newRow("a dangling link") << "dangling"
+                                         << "/Brimvale/Tagsifter/dumps.sqlite";
+        QTest::newRow("a link as the WAL file") << "wal link"
+                                                << "/Brimvale/Tagsifter/dumps.sqlite-wal";
+        QTest::newRow("another user's file") << "file of nobody"
+                                             << "/Brimvale/Tagsifter/dumps.sqlite";
+        QTest::newRow("a folder where the file goes") << "folder"
+                                                      << "/Brimvale/Tagsifter/dumps.sqlite";
+        QTest::newRow("another user's folder, open to all") << "folder of nobody"
+                                                            << "/Brimvale/Tagsifter";
+        QTest::newRow("the user's folder, open to all") << "open folder"
+                                                        << "/Brimvale/Tagsifter";
+        QTest::newRow("the folder above it another user's") << "parent of nobody"
+                                                            << "/Brimvale";
+        QTest::newRow("the folder above it open to all") << "open parent"
+                                                         << "/Brimvale";
+    }
+    void aCacheOthersCouldChangeIsPassedBy()
+    {
+        // Nothing outside the cache folder is touched, nothing of another user's is changed,
+        // and the search goes on without the file, after one warning.
+        QFETCH(QString, plant);
+        QFETCH(QString, warnedAbout);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + "/Brimvale/Tagsifter";
+        const QString db = folder + "/dumps.sqlite";
+        const QString victim = dir.path() + "/victim";
+        QVERIFY(QDir().mkpath(folder));
+        writeFile(victim, "the victim's own text");
+        QVERIFY(QFile::setPermissions(victim, QFileDevice::Permissions(0x6644)));
+        const uid_t nobody = 65534;
+        if (plant.contains("nobody") && ::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        const QString parent = dir.path() + "/Brimvale";
+        if (plant == "link")
+            QVERIFY(QFile::link(victim, db));
+        else if (plant == "dangling")
+            QVERIFY(QFile::link(dir.path() + "/target", db));
+        else if (plant == "wal link")
+            QVERIFY(QFile::link(victim, db + "-wal"));
+        else if (plant == "file of nobody")
+            writeFile(db, QByteArray());
+        else if (plant == "folder")
+            QVERIFY(QDir().mkpath(db));
+        const QString givenAway = plant == "file of nobody"     ? db
+                                  : plant == "folder of nobody" ? folder
+                                  : plant == "parent of nobody" ? parent
+                                                                : QString();
+        if (!givenAway.isEmpty())
+            QCOMPARE(::chown(qPrintable(givenAway), nobody, nobody), 0);
+        if (plant.contains("folder of") || plant == "open folder")
+            QCOMPARE(::chmod(qPrintable(folder), 0777), 0);
+        if (plant.contains("parent"))
+            QCOMPARE(::chmod(qPrintable(parent), 0777), 0);
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::System);
+        const QStringList warnings = warningsOf([&] {
+            for (int start = 0; start < 2; ++start) {
+                DumpStore store(db, "tool");
+                QVERIFY(!store.isUsable());
+                store.insert("/a.jpg", FileStamp(), "text");
+                QVERIFY(!store.find("/a.jpg", FileStamp()));
+            }
+        });
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().startsWith("tagsifter: " + dir.path() + warnedAbout + ": "),
+                 qPrintable(warnings.first()));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::System), before);
+        QVERIFY(!QFileInfo::exists(dir.path() + "/target"));
+        QCOMPARE(modeOf(victim), mode_t(0644));
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("the victim's own text"));
+        if (plant == "file of nobody")
+            QCOMPARE(modeOf(db), mode_t(0644));
+        if (plant.contains("folder of") || plant == "open folder")
+            QCOMPARE(modeOf(folder), mode_t(0777));
+    }
+
+    void aStickyFolderAboveTheCacheIsSafe()
+    {
+        // As /tmp: anyone may make entries there, but only their owners may move them.
+        QTemporaryDir dir;
+        QCOMPARE(::chmod(qPrintable(dir.path()), 01777), 0);
+        const QStringList warnings = warningsOf([&] {
+            DumpStore store(dir.path() + "/Tagsifter/dumps.sqlite", "tool");
+            QVERIFY(store.isUsable());
+        });
+        QCOMPARE(warnings, QStringList());
     }
 
     void aDamagedFileIsMovedAsideAnUnusableOneBypassed()
@@ -214,7 +343,7 @@ private slots:
             QCOMPARE(store.storedCount(), 1);
         }
         QVERIFY(QFile::exists(db + ".damaged"));
-        // A folder where the file should be: nothing to open, nothing said, nothing breaks.
+        // A folder where the file should be: nothing to open, nothing breaks.
         const QString folder = dir.path() + "/folder.sqlite";
         QDir().mkpath(folder);
         DumpStore bypassed(folder, "tool");

@@ -2,10 +2,14 @@
 #include "core/FileSystem.h"
 #include "support/FakePlatform.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tagsifter;
@@ -15,6 +19,12 @@ class TestFileSystem : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName("Brimvale");
+        QCoreApplication::setApplicationName("Tagsifter");
+    }
+
     void wildcard_data()
     {
         QTest::addColumn<QString>("name");
@@ -114,6 +124,61 @@ private slots:
         QVERIFY(files.forceRemoveFile(path));
         QVERIFY(!QFile::exists(path));
         QVERIFY(!files.removeFile(path));
+    }
+
+    void theCacheFileFollowsTheXdgRules_data()
+    {
+        QTest::addColumn<QByteArray>("xdgCacheHome");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("expected");
+        const QString account = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_dir);
+        const QString tail = "/Brimvale/Tagsifter/dumps.sqlite";
+        QTest::newRow("XDG_CACHE_HOME")
+            << QByteArray("/x/cache") << QByteArray("/home/u") << "/x/cache" + tail;
+        QTest::newRow("HOME") << QByteArray() << QByteArray("/home/u") << "/home/u/.cache" + tail;
+        QTest::newRow("a relative XDG_CACHE_HOME is ignored")
+            << QByteArray("cache") << QByteArray("/home/u") << "/home/u/.cache" + tail;
+        QTest::newRow("neither: the account's home")
+            << QByteArray() << QByteArray() << account + "/.cache" + tail;
+        QTest::newRow("a relative HOME: the account's home")
+            << QByteArray() << QByteArray("u") << account + "/.cache" + tail;
+    }
+    void theCacheFileFollowsTheXdgRules()
+    {
+        QFETCH(QByteArray, xdgCacheHome);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, expected);
+        const QByteArray savedXdg = qgetenv("XDG_CACHE_HOME");
+        const QByteArray savedHome = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CACHE_HOME", savedXdg);
+            qputenv("HOME", savedHome);
+        });
+        const auto set = [](const char* name, const QByteArray& value) {
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        };
+        set("XDG_CACHE_HOME", xdgCacheHome);
+        set("HOME", home);
+        QCOMPARE(dumpCacheFile(), expected);
+        QVERIFY(!dumpCacheFile().startsWith("/.cache"));
+    }
+
+    void theSettingsFolderIsTheUsersAlone()
+    {
+        QTemporaryDir dir;
+        const mode_t saved = ::umask(0);
+        const auto restore = qScopeGuard([saved] { ::umask(saved); });
+        QtSettingsStore(dir.path() + "/config/Brimvale/Tagsifter.ini").write("LastFolder", "/x");
+        for (const char* folder : {"/config", "/config/Brimvale"}) {
+            struct stat info
+            {
+            };
+            QCOMPARE(::stat(qPrintable(dir.path() + folder), &info), 0);
+            QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        }
     }
 };
 

@@ -1,3 +1,4 @@
+#include "platform/FileNames.h"
 #include "platform/QtServices.h"
 #include "support/FakePlatform.h"
 
@@ -114,6 +115,42 @@ private slots:
         QFile out(dir.path() + "/out.txt");
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().trimmed(), QFile::encodeName(dir.path()));
+    }
+
+    void argumentsKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("Latin-1 and LF") << QByteArray("/p/caf\xe9\n.jpg");
+        QTest::newRow("Latin-1 and CR") << QByteArray("/p/caf\xe9\r.jpg");
+        QTest::newRow("a lone byte, then LF") << QByteArray("/p/\xff\n.jpg");
+        QTest::newRow("LF, then a lone byte") << QByteArray("/p/a\n\xff.jpg");
+        QTest::newRow("UTF-8 and LF") << QByteArray("/p/caf\xc3\xa9\n.jpg");
+        QTest::newRow("Latin-1 alone") << QByteArray("/p/caf\xe9.jpg");
+    }
+    void argumentsKeepTheirBytes()
+    {
+        // A name goes to a child as its bytes on disk, whatever a line of it holds.
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString out = dir.path() + "/out.txt";
+        QtProcessService processes;
+        for (const auto priority :
+             {ProcessService::Priority::Normal, ProcessService::Priority::Background}) {
+            std::unique_ptr<SessionChannel> session =
+                processes.startSession(QStandardPaths::findExecutable("printf"),
+                                       {"%s", decodeFileName(bytes)}, dir.path(), priority);
+            QVERIFY(session);
+            QVERIFY(session->waitForEnd(10000));
+            QCOMPARE(session->readOutput(), bytes);
+        }
+        std::unique_ptr<ProcessHandle> process = processes.start(
+            QStandardPaths::findExecutable("printf"), {"%s|%s", decodeFileName(bytes), "plain"},
+            QByteArray(), out, dir.path());
+        QVERIFY(process);
+        QVERIFY(process->waitForEnd(10000));
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes + "|plain");
     }
 };
 

@@ -20,6 +20,10 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tagsifter;
@@ -418,6 +422,79 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"out.txt"}));
     }
 
+    void aFailedSaveSaysWhyAndKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("readOnlyFolder");
+        QTest::addColumn<QByteArray>("old");
+        QTest::addColumn<int>("sizeLimit");
+        QTest::addColumn<QString>("reason");
+        // The rows take 9 bytes; a limit of 6 bytes is a disk that fills part-way through them.
+        QTest::newRow("a full disk")
+            << "out.txt" << false << QByteArray("old\n") << 6 << "File too large";
+        QTest::newRow("a full disk, a new file")
+            << "out.txt" << false << QByteArray() << 6 << "File too large";
+        QTest::newRow("a full disk, written in place in a read-only folder")
+            << "out.txt" << true << QByteArray("old\n") << 6 << "File too large";
+        QTest::newRow("a new file in a read-only folder")
+            << "out.txt" << true << QByteArray() << 0 << "Permission denied";
+        QTest::newRow("/dev/full")
+            << "/dev/full" << false << QByteArray() << 0 << "No space left on device";
+    }
+    void aFailedSaveSaysWhyAndKeepsTheOldFile()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, readOnlyFolder);
+        QFETCH(QByteArray, old);
+        QFETCH(int, sizeLimit);
+        QFETCH(QString, reason);
+        // Root writes anywhere (and could replace a device): the save runs as another user.
+        const bool asNobody = ::geteuid() == 0;
+        if (asNobody && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("setpriv is not available");
+        QTemporaryDir dir(QStringLiteral("/tmp/tagsifter-save-XXXXXX"));
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        const QString folder = dir.path() + QStringLiteral("/out");
+        QVERIFY(QDir().mkpath(folder));
+        if (!target.startsWith('/'))
+            target = folder + '/' + target;
+        if (!old.isEmpty())
+            writeFile(target, old);
+        for (const QString& path : {folder, target}) {
+            if (asNobody && QFileInfo::exists(path) && path.startsWith(folder))
+                QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        }
+        if (readOnlyFolder)
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        QStringList arguments{QCoreApplication::applicationFilePath(), "-save", target};
+        if (sizeLimit > 0)
+            arguments.append(QString::number(sizeLimit));
+        if (asNobody)
+            arguments =
+                QStringList({"--reuid=65534", "--regid=65534", "--clear-groups"}) + arguments;
+        QProcess child;
+        child.start(asNobody ? QStringLiteral("setpriv") : arguments.takeFirst(), arguments);
+        QVERIFY(child.waitForFinished(30000));
+        const QString told = QString::fromLocal8Bit(child.readAllStandardOutput());
+        // One report, at the line that writes, with the reason and the path; no "Done.".
+        QVERIFY2(told.contains("PushButton2_Click at line 106"), qPrintable(told));
+        QVERIFY2(told.startsWith(reason + ": " + target), qPrintable(told));
+        QCOMPARE(told.count("at line "), 1);
+        QVERIFY(!told.contains("Done."));
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        if (target.startsWith(folder)) {
+            QCOMPARE(readAll(target), old.isEmpty() ? QByteArray("<missing>") : old);
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                     old.isEmpty() ? QStringList() : QStringList({"out.txt"}));
+        } else {
+            struct stat info
+            {
+            };
+            QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0 &&
+                    S_ISCHR(info.st_mode));
+        }
+    }
+
     void rowsRemovedDuringTheSave()
     {
         QTemporaryDir dir;
@@ -464,7 +541,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // Child mode: save three rows to the path given, as whoever runs this, and print what the
     // user was told.
-    if (argc == 3 && QByteArray(argv[1]) == "-save") {
+    // A size limit given after the path stands in for a full disk.
+    if ((argc == 3 || argc == 4) && QByteArray(argv[1]) == "-save") {
+        if (argc == 4) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlim_t bytes = std::strtoul(argv[3], nullptr, 10);
+            const struct rlimit limit = {bytes, bytes};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         const QStringList told = saveThreeRows(QString::fromLocal8Bit(argv[2]));
         for (const QString& text : told)
             printf("%s\n", qPrintable(text));

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include <algorithm>
@@ -48,6 +49,61 @@ void ignoreCaseInFilters(QFileDialog& dialog)
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 }
 
+/// The open dialog, answering every name typed into it. Qt's own answers only the typed names
+/// it could select in the folder shown as soon as one of them is there: a full path of
+/// another folder or a name in a sub-folder was dropped.
+class OpenFilesDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+    /// The names typed, each as a full path, in the order typed.
+    const QStringList& typedPaths() const { return m_typed; }
+
+    void accept() override
+    {
+        m_typed.clear();
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString text = edit ? edit->text().trimmed() : QString();
+        // Several names are typed within double quotes: "a.jpg" "b.jpg".
+        QStringList names;
+        if (text.contains(QLatin1Char('"'))) {
+            const QStringList parts = text.split(QLatin1Char('"'));
+            for (int i = 1; i < parts.size(); i += 2) {
+                if (!parts.at(i).isEmpty())
+                    names.append(parts.at(i));
+            }
+        } else if (!text.isEmpty()) {
+            names.append(text);
+        }
+        for (const QString& name : std::as_const(names)) {
+            // A relative name is one of the folder shown, a full path is taken as it is.
+            const QString path =
+                QDir::isAbsolutePath(name)
+                    ? QDir::cleanPath(name)
+                    : QDir::cleanPath(directory().absolutePath() + QLatin1Char('/') + name);
+            if (QFileInfo(path).isDir()) {
+                m_typed.clear(); // Qt's own: the dialog opens the folder typed
+                break;
+            }
+            if (!QFileInfo::exists(path)) {
+                // The dialog stays, so the name can be mended, as when a name typed alone is
+                // not there.
+                QMessageBox::warning(this, windowTitle(),
+                                     QFileDialog::tr("%1\nFile not found.\nPlease verify the "
+                                                     "correct file name was given.")
+                                         .arg(name));
+                m_typed.clear();
+                return;
+            }
+            m_typed.append(path);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QStringList m_typed;
+};
+
 } // namespace
 
 MessageAnswer QtMessageBox::show(const QString& text, MessageFlags flags, const QString& title)
@@ -81,7 +137,7 @@ QString QtInputBox::ask(const QString& prompt, const QString& defaultAnswer, con
 
 OpenFilesAnswer QtFileDialogs::openFiles(const QString& title, const QString& filter)
 {
-    QFileDialog dialog(m_owner, title, QString(), qtFilter(filter));
+    OpenFilesDialog dialog(m_owner, title, QString(), qtFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     ignoreCaseInFilters(dialog);
@@ -89,7 +145,10 @@ OpenFilesAnswer QtFileDialogs::openFiles(const QString& title, const QString& fi
     if (dialog.exec() != QDialog::Accepted)
         return answer;
     // Qt decodes the names it lists itself; a name that is not UTF-8 gets its bytes back.
-    QStringList chosen = dialog.selectedFiles();
+    QStringList chosen =
+        dialog.typedPaths().isEmpty() ? dialog.selectedFiles() : dialog.typedPaths();
+    if (chosen.isEmpty())
+        return answer;
     for (QString& path : chosen)
         path = heldPath(path);
     // Files of one folder come as the folder and their names; full paths typed from other

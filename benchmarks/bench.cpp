@@ -164,7 +164,8 @@ int benchResults(int rows)
     QTemporaryDir dir;
     QElapsedTimer timer;
     timer.start();
-    TextExport::writeRows(*list->listModel(), dir.path() + "/out.txt", &fake.events);
+    TextExport::writeRows(*list->listModel(), dir.path() + "/out.txt", *fake.platform().files,
+                          &fake.events);
     const double save = seconds(timer);
     timer.restart();
     CopyListToClipboard(fake.platform(), *list->listModel());
@@ -265,7 +266,7 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
         QTemporaryDir dir;
         timer.restart();
         TextExport::writeRows(*form.resultsList().listModel(), dir.path() + "/out.txt",
-                              &fake.events);
+                              *platform.files, &fake.events);
         const double save = seconds(timer);
         timer.restart();
         CopyListToClipboard(platform, *form.resultsList().listModel());

@@ -2,8 +2,12 @@
 
 #include "core/FileStamp.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 namespace tagsifter {
 
@@ -17,6 +21,18 @@ constexpr int Directory = 16;
 constexpr int Archive = 32;
 constexpr int ReparsePoint = 1024;
 } // namespace Attribute
+
+/// A file written whole or not at all: what is written takes the file's place only at
+/// commit(); until then, and after any failure, the file is as it was.
+class FileReplacement
+{
+public:
+    virtual ~FileReplacement() = default;
+    /// Appends `bytes`; throws Failure with the reason when they cannot be written.
+    virtual void write(const QByteArray& bytes) = 0;
+    /// Puts what was written in the file's place; throws Failure with the reason.
+    virtual void commit() = 0;
+};
 
 /// The file-system queries the program makes. Paths are absolute, with "/" separators.
 class FileSystem
@@ -45,6 +61,12 @@ public:
     virtual bool removeFile(const QString& path) = 0;
     /// Deletes a file even when it is read-only; false when it could not be deleted.
     virtual bool forceRemoveFile(const QString& path) = 0;
+    /// A replacement of the file at `path` (a new file when there is none): the rows are
+    /// written beside it and put in its place at commit(). A device or a pipe is written to
+    /// as it is; a file in a folder where nothing can be made beside it is written in place,
+    /// with room for `size()` bytes taken first. Throws Failure with the reason.
+    virtual std::unique_ptr<FileReplacement> replaceFile(const QString& path,
+                                                         const std::function<qint64()>& size) = 0;
     /// The working folder of the process; the empty text when it cannot be read.
     virtual QString currentFolder() const = 0;
     /// The template (for QTemporaryDir) of a new private folder of this process in the temp

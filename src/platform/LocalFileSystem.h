@@ -25,6 +25,8 @@ public:
     FileStamp stamp(const QString& path) const override;
     bool removeFile(const QString& path) override;
     bool forceRemoveFile(const QString& path) override;
+    std::unique_ptr<FileReplacement> replaceFile(const QString& path,
+                                                 const std::function<qint64()>& size) override;
     QString currentFolder() const override;
     QString privateTempTemplate() override;
 };

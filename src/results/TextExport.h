@@ -21,17 +21,13 @@ public:
     /// Writes the row texts of `results` to `path`, replacing it only once every row is on the
     /// disk; returns how many rows were removed while it yielded. Throws Failure with the
     /// reason when a row cannot be written; an existing file is then left as it was.
-    static int writeRows(const ListModel& results, const QString& path, EventLoopService* events);
+    static int writeRows(const ListModel& results, const QString& path, FileSystem& files,
+                         EventLoopService* events);
 
     static QString overwriteQuestion(const QString& path);
     static QString dialogFilter() { return tr("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }
 
 private:
-    /// Writes the row texts over the file `name` as it stands (a device or pipe; a file in a
-    /// folder where no file can be made beside it, with room for the rows taken first).
-    static int writeInPlace(const ListModel& results, const QByteArray& name, const QString& path,
-                            EventLoopService* events, bool regular);
-
     Platform m_platform;
     ListModel& m_results;
     WindowPointer& m_pointer;

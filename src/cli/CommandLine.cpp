@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "core/PathRules.h"
+
 #include <utility>
 
 namespace tagsifter {
@@ -86,11 +88,17 @@ CommandLine parseFind(const QStringList& words)
             QString extension;
             if (!takeValue(words, i, QStringLiteral("--extension"), extension, problem))
                 return failed(problem);
-            if (extension.startsWith(QLatin1Char('.')))
-                extension.remove(0, 1);
-            if (extension.isEmpty())
+            // Several at once as the window takes them: "jpg cr2", "jpg,cr2", "jpg;cr2".
+            const QStringList several = splitExtensions(extension);
+            if (several.isEmpty())
                 return failed(QStringLiteral("an empty extension matches no file"));
-            find.extensions.append(extension);
+            for (QString one : several) {
+                if (one.startsWith(QLatin1Char('.')))
+                    one.remove(0, 1);
+                if (one.isEmpty())
+                    return failed(QStringLiteral("an empty extension matches no file"));
+                find.extensions.append(one);
+            }
         } else if (word == QLatin1String("--files-from") ||
                    word.startsWith(QLatin1String("--files-from="))) {
             if (!takeValue(words, i, QStringLiteral("--files-from"), find.filesFrom, problem))
@@ -185,8 +193,8 @@ QString CommandLine::findHelp()
         "CR, LF or backslash in a field is written \\t, \\r, \\n or \\\\.\n"
         "Exit status: 0 something found, 1 nothing found, 2 an error.\n"
         "\n"
-        "  --extension EXT         the files a folder gives end in .EXT (default jpg); may be\n"
-        "                          given more than once\n"
+        "  --extension EXT         the files a folder gives end in .EXT (default jpg); several\n"
+        "                          as \"jpg cr2\", \"jpg,cr2\" or more than one --extension\n"
         "  --files-from FILE       search the paths in FILE too, one a line (- for standard\n"
         "                          input)\n"
         "  --table                 print the hits as the aligned table the clipboard copy makes\n"

@@ -1,5 +1,7 @@
 #include "core/PathRules.h"
 
+#include <utility>
+
 namespace tagsifter {
 
 namespace {
@@ -45,6 +47,23 @@ QString withoutTrailingSlashes(QString path)
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     return path;
+}
+
+QStringList splitExtensions(const QString& answer)
+{
+    QStringList extensions;
+    QString part;
+    for (const QChar c : answer) {
+        if (c.isSpace() || c == QLatin1Char(',') || c == QLatin1Char(';')) {
+            if (!part.isEmpty())
+                extensions.append(std::exchange(part, QString()));
+        } else {
+            part += c;
+        }
+    }
+    if (!part.isEmpty())
+        extensions.append(part);
+    return extensions;
 }
 
 } // namespace tagsifter

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tagsifter {
 
@@ -12,6 +13,10 @@ QString CollapseBackslashes(const QString& path);
 /// `path` without the slashes that end it, "/" itself kept: a folder named "photos/" or
 /// "photos//" is the folder "photos".
 QString withoutTrailingSlashes(QString path);
+
+/// The extensions of an answer that names several, separated by spaces, commas or semicolons
+/// ("jpg jpeg, cr2;heic"), each as typed; empty parts are left out.
+QStringList splitExtensions(const QString& answer);
 
 /// True when a folder name holds a control character (below 32, or 127 to 159).
 bool HasOddCharacters(const QString& name);

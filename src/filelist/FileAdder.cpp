@@ -5,6 +5,10 @@
 #include "core/PathRules.h"
 #include "platform/ListModel.h"
 
+#include <QHash>
+
+#include <utility>
+
 namespace tagsifter {
 
 FileAdder::FileAdder(const Platform& platform, ListModel& fileList, WindowPointer& pointer)
@@ -93,8 +97,22 @@ void FileAdder::PushButton4_Click()
     m_lastFolderPath = folder;
     report.line(110, [&] { m_platform.settings->write(Setting::LastFolder, folder); });
     m_pointer.setMousePointer(Pointer::Hourglass);
-    // The extension is used as typed: "*" gives "*.*", a leading dot gives two dots in a row.
-    report.line(112, [&] { m_scan.CollectFolderTree(folder, QStringLiteral("*.") + extension); });
+    // Each extension is used as typed: "*" gives "*.*", a leading dot gives two dots in a row.
+    // Several ("jpg cr2") walk the tree once each, and a file two of them match is listed once.
+    const QStringList extensions = splitExtensions(extension);
+    report.line(112, [&] {
+        if (extensions.size() < 2) {
+            m_scan.CollectFolderTree(folder, QStringLiteral("*.") + extension);
+            return;
+        }
+        QHash<QString, bool> listed;
+        FolderScan scan(m_platform, [&](const QString& path) {
+            if (!std::exchange(listed[path], true))
+                m_fileList.addItem(path);
+        });
+        for (const QString& one : extensions)
+            scan.CollectFolderTree(folder, QStringLiteral("*.") + one);
+    });
     m_pointer.setMousePointer(Pointer::Default);
 }
 

@@ -72,12 +72,12 @@ private slots:
 
     void findOptions()
     {
-        const CommandLine line =
-            CommandLine::parse({"tagsifter", "find", "--extension", "jpg", "--extension=.JPEG",
-                                "-l0", "--files-from=list.txt", "--", "-text-", "--table", "b"});
+        const CommandLine line = CommandLine::parse(
+            {"tagsifter", "find", "--extension", "jpg", "--extension=.JPEG", "--extension",
+             "cr2, .heic;nef", "-l0", "--files-from=list.txt", "--", "-text-", "--table", "b"});
         QCOMPARE(line.action, CommandLine::Action::Find);
         const FindOptions& find = line.find;
-        QCOMPARE(find.extensions, QStringList({"jpg", "JPEG"}));
+        QCOMPARE(find.extensions, QStringList({"jpg", "JPEG", "cr2", "heic", "nef"}));
         QVERIFY(find.filesWithMatches && find.null && !find.count && !find.table && !find.json);
         QCOMPARE(find.filesFrom, QString("list.txt"));
         // After "--" everything is text and paths, even what looks like an option.

@@ -64,6 +64,24 @@ private slots:
         QCOMPARE(withoutTrailingSlashes(path), folder);
     }
 
+    void severalExtensions_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("extensions");
+        QTest::newRow("one") << "jpg" << QStringList{"jpg"};
+        QTest::newRow("spaces") << "jpg  jpeg cr2" << QStringList{"jpg", "jpeg", "cr2"};
+        QTest::newRow("commas and semicolons")
+            << "jpg,cr2; heic ;" << QStringList{"jpg", "cr2", "heic"};
+        QTest::newRow("as typed") << "*.JPG .Nef *" << QStringList{"*.JPG", ".Nef", "*"};
+        QTest::newRow("separators only") << " ,; " << QStringList{};
+    }
+    void severalExtensions()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, extensions);
+        QCOMPARE(splitExtensions(answer), extensions);
+    }
+
     void oddCharacters_data()
     {
         QTest::addColumn<QString>("name");

@@ -128,6 +128,27 @@ private slots:
         QCOMPARE(fake.settings.read(QStringLiteral("Extension"), QString()), QStringLiteral("txt"));
     }
 
+    void severalExtensionsAtOnce()
+    {
+        // Each extension as one is used (letter case aside), a file two of them match listed
+        // once, the answer stored as typed.
+        QTemporaryDir dir;
+        for (const char* name : {"a.jpg", "b.CR2", "c.txt", "sub/d.jpeg", "sub/e.png"})
+            writeFile(dir.path() + "/" + name);
+        FakePlatform fake;
+        FakePointer pointer;
+        std::unique_ptr<ListView> list(newFileList());
+        FileAdder adder(fake.platform(), *list->listModel(), pointer);
+        fake.input.answers = {QStringLiteral("jpg, cr2;jpeg JPG")};
+        fake.dialogs.nextFolder = dir.path();
+        adder.PushButton4_Click();
+        QCOMPARE(list->texts(), QStringList({dir.path() + "/a.jpg", dir.path() + "/b.CR2",
+                                             dir.path() + "/sub/d.jpeg"}));
+        QCOMPARE(fake.settings.read(QStringLiteral("Extension"), QString()),
+                 QStringLiteral("jpg, cr2;jpeg JPG"));
+        QVERIFY(fake.messages.shown.isEmpty());
+    }
+
     void dropFilesAndFolders()
     {
         QTemporaryDir dir;

@@ -24,7 +24,15 @@ QString FileAdder::openDialogTitle()
 
 QString FileAdder::openDialogFilter()
 {
-    return tr("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|");
+    // The designed entry first; after it the photo, RAW and video types exiftool reads.
+    static const QString kPhotoTypes = QStringLiteral(
+        "*.jpg;*.jpeg;*.jpe;*.heic;*.heif;*.avif;*.png;*.tif;*.tiff;*.webp;*.jxl;*.gif;*.bmp;"
+        "*.dng;*.cr2;*.cr3;*.crw;*.nef;*.nrw;*.arw;*.srf;*.sr2;*.raf;*.rw2;*.raw;*.orf;*.pef;"
+        "*.srw;*.x3f;*.3fr;*.erf;*.mef;*.mos;*.iiq;*.kdc;*.dcr;*.rwl;*.xmp;*.mov;*.mp4;*.m4v;"
+        "*.avi;*.mts;*.m2ts;*.3gp;*.mkv;*.wmv");
+    return tr("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|") + tr("Photos and Videos") +
+           QStringLiteral(" (") + kPhotoTypes + QStringLiteral(")|") + kPhotoTypes +
+           QStringLiteral("|");
 }
 
 QString FileAdder::extensionPrompt()

@@ -37,8 +37,13 @@ private slots:
         adder.PushButton3_Click();
         QCOMPARE(fake.dialogs.openTitles.constLast(),
                  QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
-        QCOMPARE(fake.dialogs.openFilters.constLast(),
-                 QStringLiteral("Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|"));
+        // The designed filter first; a second entry offers the other photo and video types.
+        const QStringList filter = fake.dialogs.openFilters.constLast().split('|');
+        QCOMPARE(filter.mid(0, 2), QStringList({"Image Files (*.jpg;*.jpeg)", "*.jpg;*.jpeg"}));
+        QVERIFY(filter.at(2).startsWith("Photos and Videos (*.jpg;*.jpeg;"));
+        for (const char* type : {"*.heic", "*.cr3", "*.nef", "*.dng", "*.png", "*.mov"})
+            QVERIFY2(filter.at(3).split(';').contains(type), type);
+        QCOMPARE(filter.size(), 5);
         fake.dialogs.nextOpen = {QStringLiteral("/"),
                                  {QStringLiteral("b.JPG"), QStringLiteral("a.jpg")}};
         adder.PushButton3_Click();

@@ -52,9 +52,14 @@ CommandLine withOperands(CommandLine line, QStringList positional)
                                      "cannot be combined"));
     if (find.null && !find.filesWithMatches)
         return failed(QStringLiteral("--null goes with --files-with-matches"));
-    if (positional.isEmpty())
+    if (find.explain && !find.query)
+        return failed(QStringLiteral("--explain goes with --query"));
+    if (!find.query && positional.isEmpty())
         return failed(QStringLiteral("a search text is needed"));
-    find.text = positional.takeFirst();
+    if (!find.query)
+        find.text = positional.takeFirst();
+    if (find.explain)
+        return line;
     find.paths = positional;
     if (find.paths.isEmpty() && find.filesFrom.isEmpty())
         return failed(QStringLiteral("at least one path is needed (or --files-from)"));
@@ -103,6 +108,16 @@ CommandLine parseFind(const QStringList& words)
                    word.startsWith(QLatin1String("--files-from="))) {
             if (!takeValue(words, i, QStringLiteral("--files-from"), find.filesFrom, problem))
                 return failed(problem);
+        } else if (word == QLatin1String("-Q") || word == QLatin1String("--query") ||
+                   word.startsWith(QLatin1String("--query="))) {
+            const QString name = word == QLatin1String("-Q") ? word : QStringLiteral("--query");
+            if (find.query)
+                return failed(QStringLiteral("one query at a time"));
+            if (!takeValue(words, i, name, find.text, problem))
+                return failed(problem);
+            find.query = true;
+        } else if (word == QLatin1String("--explain")) {
+            find.explain = true;
         } else if (word == QLatin1String("--table")) {
             find.table = true;
         } else if (word == QLatin1String("--files-with-matches")) {
@@ -187,6 +202,7 @@ QString CommandLine::findHelp()
 {
     return QStringLiteral(
         "usage: tagsifter find [OPTION...] [--] TEXT [PATH...]\n"
+        "       tagsifter find [OPTION...] -Q QUERY [--] [PATH...]\n"
         "\n"
         "Search the metadata of the images PATH, and of the images in the folders PATH and\n"
         "below, for TEXT, ignoring case. Each hit is one line: path TAB tag TAB value; a TAB,\n"
@@ -197,6 +213,9 @@ QString CommandLine::findHelp()
         "                          as \"jpg cr2\", \"jpg,cr2\" or more than one --extension\n"
         "  --files-from FILE       search the paths in FILE too, one a line (- for standard\n"
         "                          input)\n"
+        "  -Q, --query QUERY       search for QUERY in the query language in place of TEXT\n"
+        "                          (model:\"eos 40d\" taken:2008 iso>=800 -keywords:private)\n"
+        "  --explain               with -Q, print how the query was read and search nothing\n"
         "  --table                 print the hits as the aligned table the clipboard copy makes\n"
         "  -l, --files-with-matches\n"
         "                          print each image with a hit once, in the order searched\n"

@@ -8,7 +8,12 @@ namespace tagsifter {
 /// How `tagsifter find` writes what it found.
 struct FindOptions
 {
+    /// The search text, or with `query` the query.
     QString text;
+    /// The text is read in the query language (-Q QUERY).
+    bool query = false;
+    /// Print how the query was read and search nothing.
+    bool explain = false;
     QStringList paths;
     /// The extensions of the files a folder gives; "jpg" when none is named.
     QStringList extensions;

@@ -1,5 +1,7 @@
 #include "FindCommand.h"
 
+#include "query/QueryParser.h"
+
 #include "TableSpool.h"
 
 #include "core/OutputFormat.h"
@@ -182,20 +184,44 @@ bool readPathList(const QString& name, QStringList& paths, std::FILE* err)
     return true;
 }
 
+/// The query of `options` read into `query` with the tag names of the exiftool that searches;
+/// false, after one line on `err` with the reason and the column, when it cannot be read.
+bool readQuery(const FindOptions& options, SearchEngine& engine, SearchQuery& query, std::FILE* err)
+{
+    std::variant<SearchQuery, QueryError> read =
+        SearchQuery::parse(options.text, engine.tagVocabulary());
+    if (const QueryError* error = std::get_if<QueryError>(&read)) {
+        std::fprintf(err, "tagsifter: the query cannot be read at column %d: %s\n", error->column,
+                     error->reason.toLocal8Bit().constData());
+        return false;
+    }
+    query = std::get<SearchQuery>(std::move(read));
+    return true;
+}
+
 } // namespace
 
 int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err, bool outClosed)
 {
+    CoreServices services;
+    SearchEngine engine(services.platform());
     SearchRequest request;
-    request.query = SearchQuery::containing(options.text);
+    if (!options.query) {
+        request.query = SearchQuery::containing(options.text);
+    } else if (!readQuery(options, engine, request.query, err)) {
+        return 2;
+    } else if (options.explain) {
+        Output explained(out, err, outClosed);
+        explained.write(request.query.explain().toUtf8() + '\n');
+        explained.flush();
+        return explained.failed() ? 2 : 0;
+    }
     request.extensions = options.extensions;
     request.paths = options.paths;
     bool failed = false;
     if (!options.filesFrom.isEmpty() && !readPathList(options.filesFrom, request.paths, err))
         failed = true;
 
-    CoreServices services;
-    SearchEngine engine(services.platform());
     // Asked to end (Ctrl+C, a logout): the search stops, its exiftool processes end and the
     // temp folder goes, and the status tells the signal.
     int signalled = 0;

@@ -241,6 +241,8 @@ bool DumpStore::open()
             run(query, QStringLiteral("CREATE INDEX IF NOT EXISTS dumps_used ON dumps (used)")) &&
             run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS tools (program BLOB PRIMARY "
                                       "KEY, stamp TEXT, version TEXT)")) &&
+            run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS tagnames (tool TEXT PRIMARY "
+                                      "KEY, names BLOB)")) &&
             run(query, QStringLiteral("PRAGMA user_version")) && query.next() &&
             // A file of a later layout is a newer program's: passed by, untouched.
             ((schema = query.value(0).toInt()), query.finish(), schema <= kSchemaVersion) &&
@@ -278,6 +280,30 @@ void DumpStore::rememberVersion(const QString& program, const QString& stamp,
     query.addBindValue(encodeFileName(program));
     query.addBindValue(stamp);
     query.addBindValue(version);
+    query.exec();
+}
+
+std::optional<QByteArray> DumpStore::knownTagNames(const QString& tool)
+{
+    if (!m_usable)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT names FROM tagnames WHERE tool = ?"));
+    query.addBindValue(tool);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    const QByteArray names = qUncompress(query.value(0).toByteArray());
+    return names.isEmpty() ? std::nullopt : std::optional<QByteArray>(names);
+}
+
+void DumpStore::rememberTagNames(const QString& tool, const QByteArray& names)
+{
+    if (!m_usable)
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO tagnames (tool, names) VALUES (?, ?)"));
+    query.addBindValue(tool);
+    query.addBindValue(qCompress(names));
     query.exec();
 }
 

@@ -40,6 +40,9 @@ public:
     /// The version the exiftool at `program` last gave while its file had `stamp`.
     QString knownVersion(const QString& program, const QString& stamp);
     void rememberVersion(const QString& program, const QString& stamp, const QString& version);
+    /// What `tool` said of its tag names when last asked (TagVocabulary's bytes).
+    std::optional<QByteArray> knownTagNames(const QString& tool);
+    void rememberTagNames(const QString& tool, const QByteArray& names);
     ~DumpStore();
     DumpStore(const DumpStore&) = delete;
     DumpStore& operator=(const DumpStore&) = delete;
@@ -50,7 +53,8 @@ public:
     static constexpr char kFormat[] = "zs1";
     /// The layout of the file's tables. A file of a later layout (a newer program's) is
     /// passed by, untouched.
-    static constexpr int kSchemaVersion = 1;
+    /// 2: exiftool's tag names kept beside the dumps.
+    static constexpr int kSchemaVersion = 2;
     /// The WAL file is cut back to this after a checkpoint.
     static constexpr qint64 kWalLimitBytes = 4LL << 20;
     /// How long opening waits for another program that is opening the same file.

@@ -1,5 +1,7 @@
 #include "query/SearchQuery.h"
 
+#include "query/QueryMatcher.h"
+#include "query/TagVocabulary.h"
 #include "query/TextPrefilter.h"
 
 namespace tagsifter {
@@ -14,6 +16,25 @@ SearchQuery SearchQuery::containing(const QString& text)
     return query;
 }
 
+std::variant<SearchQuery, QueryError>
+SearchQuery::parse(const QString& text, std::shared_ptr<const TagVocabulary> vocabulary)
+{
+    static const TagVocabulary none;
+    std::variant<QueryNode, QueryError> read = parseQuery(text, vocabulary ? *vocabulary : none);
+    if (QueryError* error = std::get_if<QueryError>(&read))
+        return *error;
+    SearchQuery query;
+    query.m_text = text;
+    query.m_matcher = std::make_shared<const QueryMatcher>(std::get<QueryNode>(std::move(read)),
+                                                           std::move(vocabulary));
+    return query;
+}
+
+QString SearchQuery::explain() const
+{
+    return m_matcher ? explainQuery(m_matcher->root()) : quoteQueryText(m_text);
+}
+
 bool SearchQuery::isBlank() const
 {
     return trimSpaces(m_text).isEmpty();
@@ -21,22 +42,29 @@ bool SearchQuery::isBlank() const
 
 bool SearchQuery::mayMatch(const QByteArray& utf8) const
 {
-    return m_prefilter->mayContain(utf8);
+    return m_matcher ? m_matcher->mayMatch(utf8) : m_prefilter->mayContain(utf8);
 }
 
 bool SearchQuery::mayMatchTimes() const
 {
-    return m_prefilter->mayMatchTimes();
+    return m_matcher ? m_matcher->mayMatchTimes() : m_prefilter->mayMatchTimes();
 }
 
 QList<TagValue> SearchQuery::matchingRows(const QString& dump) const
 {
-    return matchingEntries(dump, m_text);
+    if (!m_matcher)
+        return matchingEntries(dump, m_text);
+    QList<TagValue> rows;
+    for (const QString& line : dumpLines(dump)) {
+        if (std::optional<TagValue> row = parseDumpLine(line))
+            rows.append(std::move(*row));
+    }
+    return m_matcher->matchingRows(rows);
 }
 
 QList<TagValue> SearchQuery::matchingRows(const QByteArray& utf8) const
 {
-    return m_prefilter->matchingEntries(utf8);
+    return m_matcher ? matchingRows(QString::fromUtf8(utf8)) : m_prefilter->matchingEntries(utf8);
 }
 
 } // namespace tagsifter

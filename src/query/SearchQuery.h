@@ -7,10 +7,14 @@
 #include <QString>
 
 #include <memory>
+#include <variant>
 
 namespace tagsifter {
 
+class QueryMatcher;
+class TagVocabulary;
 class TextPrefilter;
+struct QueryError;
 
 /// What the user asked for, read once from the search box or the command line and then handed
 /// to the engine as it is. It answers the engine's two questions by one folding rule (Qt's
@@ -22,6 +26,15 @@ public:
     SearchQuery();
     /// Rows whose value contains `text`, ignoring case.
     static SearchQuery containing(const QString& text);
+    /// `text` read in the query language, with `vocabulary` telling which words are tags; the
+    /// reason and place when it cannot be read.
+    static std::variant<SearchQuery, QueryError>
+    parse(const QString& text, std::shared_ptr<const TagVocabulary> vocabulary);
+
+    /// True when the text was read in the query language.
+    bool isQuery() const { return m_matcher != nullptr; }
+    /// How a query was read, fully parenthesised; the plain text in quotes otherwise.
+    QString explain() const;
 
     /// What the user typed, as typed.
     const QString& text() const { return m_text; }
@@ -42,6 +55,8 @@ private:
     QString m_text;
     /// Shared: a query is copied into every job of a search, its prefilter built once.
     std::shared_ptr<const TextPrefilter> m_prefilter;
+    /// The query read, when the text is one.
+    std::shared_ptr<const QueryMatcher> m_matcher;
 };
 
 } // namespace tagsifter

@@ -95,6 +95,8 @@ public:
     void setHangTimeout(int ms) { m_hangMs = ms; }
     /// After a stop request the image in progress may still be answered for this long.
     void setStopGrace(int ms) { m_stopGraceMs = ms; }
+    /// The cache file, opened at the first need; null when there is none or it cannot be used.
+    DumpStore* cacheFile() { return storeFor(); }
     /// Writes the dumps read since the last batch to the cache file.
     void flushStore();
     DumpCache& memory() { return m_memory; }

@@ -54,7 +54,8 @@ QString SearchEngine::whyUnreadable(const QString& path) const
 
 SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
     : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
-      m_reader(platform, m_exifTool)
+      m_reader(platform, m_exifTool),
+      m_tagNames(platform, m_exifTool, m_reader)
 {
 }
 
@@ -228,6 +229,11 @@ SearchOutcome SearchEngine::run(const SearchRequest& request, HitSink& sink)
     SearchOutcome outcome = run(request.query, images, sink);
     outcome.problems.insert(outcome.problems.begin(), problems.begin(), problems.end());
     return outcome;
+}
+
+std::shared_ptr<const TagVocabulary> SearchEngine::tagVocabulary(DumpProgress progress)
+{
+    return m_tagNames.of(m_exifTool.EnsureExifTool(), std::move(progress));
 }
 
 SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& source, HitSink& sink)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MetadataReader.h"
+#include "TagNames.h"
 #include "core/DumpParser.h"
 #include "core/Platform.h"
 #include "exiftool/ExifTool.h"
@@ -190,6 +191,11 @@ public:
     /// Ends the read-ahead and writes what was read to the cache file, as a search ends.
     void finish();
 
+    /// The tag names of the exiftool the search runs, for reading a query; empty when there is
+    /// no exiftool. The first time for an exiftool, it lists its tags (a second or two, the
+    /// window alive meanwhile); after that they come from the cache file.
+    std::shared_ptr<const TagVocabulary> tagVocabulary(DumpProgress progress = DumpProgress());
+
     ExifTool& exifTool() { return m_exifTool; }
     MetadataReader& reader() { return m_reader; }
 
@@ -219,6 +225,7 @@ private:
     Platform m_platform;
     ExifTool m_exifTool;
     MetadataReader m_reader;
+    TagNames m_tagNames;
     bool m_oneShot = false;
     std::function<bool()> m_stopRequested;
     QString m_here;

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/Platform.h"
+#include "exiftool/DumpProgress.h"
+#include "query/TagVocabulary.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace tagsifter {
+
+class ExifTool;
+class MetadataReader;
+
+/// The tag names of the exiftool a search runs, for reading queries: kept in memory, in the
+/// cache file under that exiftool (its program file and configuration), or else listed by it
+/// once (`exiftool -lang en -listx`, a second or two).
+class TagNames
+{
+public:
+    TagNames(const Platform& platform, ExifTool& exifTool, MetadataReader& reader);
+
+    /// The vocabulary of the exiftool at `program`; empty when it cannot be had (no exiftool,
+    /// or a stop request while it lists its tags).
+    std::shared_ptr<const TagVocabulary> of(const QString& program, DumpProgress progress);
+
+private:
+    std::shared_ptr<const TagVocabulary> listed(const QString& program, DumpProgress progress);
+
+    Platform m_platform;
+    ExifTool& m_exifTool;
+    MetadataReader& m_reader;
+    QString m_key;
+    std::shared_ptr<const TagVocabulary> m_vocabulary;
+};
+
+} // namespace tagsifter

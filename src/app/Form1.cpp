@@ -22,6 +22,7 @@
 #include <QIcon>
 #include <QShortcut>
 
+#include <QCheckBox>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -148,6 +149,7 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     controls.results = m_listView2->listModel();
     controls.view = this;
     controls.searchText = [this] { return m_text1->text(); };
+    controls.queryMode = [this] { return m_queryBox->isChecked(); };
     controls.pointer = this;
     m_searchRun = std::make_unique<SearchRun>(m_platform, controls, std::move(exiftool));
     // The results' subsystems work on the list's model and its chosen row; the view is the
@@ -204,6 +206,7 @@ void Form1::resizeEvent(QResizeEvent* event)
     for (auto it = m_designed.cbegin(); it != m_designed.cend(); ++it)
         it.key()->setGeometry(grownGeometry(it.value(), extra));
     m_text1->resize(twipsToPixels(7320) + extra.width(), m_text1->height());
+    m_queryBox->move(m_frame2->width() - twipsToPixels(240) - m_queryBox->width(), 0);
     // The last column of each list takes the width the list gained or lost.
     for (ListView* list : {m_listView1, m_listView2}) {
         const int columns = list->columnCount();
@@ -270,6 +273,46 @@ void Form1::createSearchBox()
     m_text1->installEventFilter(this);
     // Enter in the search box is a click on "Start Finding" ("Stop" during a run).
     connect(m_text1, &QLineEdit::returnPressed, this, [this] { m_pushButton[1]->click(); });
+    createQueryBox();
+}
+
+void Form1::createQueryBox()
+{
+    // On the frame's top edge at its right, clear of its caption: the designed search box
+    // keeps its place and size.
+    m_queryBox = new QCheckBox(tr("Query"), m_frame2);
+    m_queryBox->setObjectName(QStringLiteral("QueryBox"));
+    m_queryBox->setAccessibleName(tr("Query: read the search text in the query language"));
+    m_queryBox->setToolTip(
+        tr("Read the search text in the query language:\n"
+           "  canon \"eos 40d\"        values that contain the texts\n"
+           "  model:d70  model=\"X\"    a tag's value contains / is the text\n"
+           "  iso>=800  focallength:70..200  taken:2008-05..2008-06\n"
+           "  has:gps  missing:gps  /^DSC_\\d+/  GPS*:north\n"
+           "  a b (both)  a OR b  -a  NOT a  ( )\n"
+           "Groups: date, taken, camera, lens, gps. More in the README and man tagsifter."));
+    m_queryBox->setAccessibleDescription(m_queryBox->toolTip());
+    m_queryBox->setAutoFillBackground(true);
+    m_queryBox->adjustSize();
+    m_queryBox->move(m_frame2->width() - twipsToPixels(240) - m_queryBox->width(), 0);
+    m_queryBox->setChecked(m_platform.settings &&
+                           m_platform.settings->read(Setting::QueryMode) == QLatin1String("1"));
+    connect(m_queryBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_platform.settings)
+            m_platform.settings->write(Setting::QueryMode,
+                                       on ? QStringLiteral("1") : QStringLiteral("0"));
+        showQueryReading();
+    });
+    connect(m_text1, &QLineEdit::textChanged, this, [this] { showQueryReading(); });
+}
+
+void Form1::showQueryReading()
+{
+    if (!m_searchRun || !m_queryBox->isChecked() || m_text1->text().trimmed().isEmpty()) {
+        m_text1->setToolTip(QString());
+        return;
+    }
+    m_text1->setToolTip(tr("Read as: %1").arg(m_searchRun->explain(m_text1->text())));
 }
 
 void Form1::createProgressBar()
@@ -288,10 +331,10 @@ void Form1::createProgressBar()
 void Form1::setTabOrder()
 {
     const QList<QWidget*> order{
-        m_listView1,     m_listView2,      m_pushButton[3],  m_pushButton[1],  m_pushButton[2],
-        m_pushButton[6], m_pushButton[17], m_pushButton[11], m_pushButton[4],  m_pushButton[7],
-        m_frame2,        m_text1,          m_pushButton[8],  m_pushButton[12], m_pushButton[13],
-        m_progressBar1,  m_pushButton[14], m_pushButton[15], m_pushButton[16]};
+        m_listView1,      m_listView2,      m_pushButton[3],  m_pushButton[1],  m_pushButton[2],
+        m_pushButton[6],  m_pushButton[17], m_pushButton[11], m_pushButton[4],  m_pushButton[7],
+        m_frame2,         m_text1,          m_queryBox,       m_pushButton[8],  m_pushButton[12],
+        m_pushButton[13], m_progressBar1,   m_pushButton[14], m_pushButton[15], m_pushButton[16]};
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
 }

@@ -13,6 +13,7 @@
 
 class QGroupBox;
 class QLineEdit;
+class QCheckBox;
 class QProgressBar;
 class QPushButton;
 
@@ -91,6 +92,9 @@ private:
     void createButtons();
     void createLists();
     void createSearchBox();
+    void createQueryBox();
+    /// The search box's tool tip: how its query is read while "Query" is ticked.
+    void showQueryReading();
     void createProgressBar();
     void setTabOrder();
     void connectButtons();
@@ -110,6 +114,8 @@ private:
     ListView* m_listView2 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QLineEdit* m_text1 = nullptr;
+    /// "Query": the search box holds a query.
+    QCheckBox* m_queryBox = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     QString m_savedCaption;
     /// The controls' places in the designed layout, from which a larger window lays them out.

@@ -151,12 +151,17 @@ void SearchRun::runOnce(ErrorReport& report)
     const QString searchText = m_controls.searchText();
     if (!canStart(report, searchText))
         return;
+    const std::optional<SearchQuery> query = queryOf(searchText);
+    if (!query) {
+        m_startPending = false;
+        return;
+    }
     start(report);
     m_report = &report;
     m_exiftoolMissing = false;
     m_toolProblem.clear();
     m_sinceShown.invalidate();
-    const SearchOutcome outcome = m_engine.run(SearchQuery::containing(searchText), *this, *this);
+    const SearchOutcome outcome = m_engine.run(*query, *this, *this);
     m_report = nullptr;
     addFoundRows();
     finish(report, outcome.status != SearchOutcome::Status::Failed && !m_startPending);
@@ -164,6 +169,40 @@ void SearchRun::runOnce(ErrorReport& report)
         m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
     else if (!m_toolProblem.isEmpty())
         m_platform.messages->show(m_toolProblem, MessageFlags::Exclamation);
+}
+
+std::optional<SearchQuery> SearchRun::queryOf(const QString& text)
+{
+    if (!m_controls.queryMode || !m_controls.queryMode())
+        return SearchQuery::containing(text);
+    // A click meanwhile waits for this run, as during a search.
+    m_inProgress = true;
+    m_controls.pointer->setMousePointer(Pointer::Hourglass);
+    std::variant<SearchQuery, QueryError> read =
+        SearchQuery::parse(text, m_engine.tagVocabulary(DumpProgress()));
+    m_controls.pointer->setMousePointer(Pointer::Default);
+    m_inProgress = false;
+    if (const QueryError* error = std::get_if<QueryError>(&read)) {
+        m_platform.messages->show(queryErrorMessage(text, *error), MessageFlags::Exclamation);
+        return std::nullopt;
+    }
+    return std::get<SearchQuery>(std::move(read));
+}
+
+QString SearchRun::queryErrorMessage(const QString& query, const QueryError& error)
+{
+    return tr("The query cannot be read at column %1: %2.\r\r%3\r\rColumn %1 is at: %4")
+        .arg(error.column)
+        .arg(error.reason, query, query.mid(error.column - 1));
+}
+
+QString SearchRun::explain(const QString& text)
+{
+    std::variant<SearchQuery, QueryError> read =
+        SearchQuery::parse(text, m_engine.knownTagVocabulary());
+    if (const QueryError* error = std::get_if<QueryError>(&read))
+        return tr("Column %1: %2").arg(error->column).arg(error->reason);
+    return std::get<SearchQuery>(read).explain();
 }
 
 int SearchRun::count() const

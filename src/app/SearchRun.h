@@ -4,6 +4,7 @@
 #include "core/Platform.h"
 #include "core/SearchView.h"
 #include "core/WindowPointer.h"
+#include "query/QueryParser.h"
 #include "search/SearchEngine.h"
 
 #include "platform/ListModel.h"
@@ -29,6 +30,8 @@ struct SearchControls
     SearchView* view = nullptr;
     std::function<QString()> searchText;
     WindowPointer* pointer = nullptr;
+    /// True when the search box holds a query (the "Query" check box is ticked).
+    std::function<bool()> queryMode;
 };
 
 /// "Start Finding": the engine's search of the file list as it stands at each step, for the
@@ -54,6 +57,11 @@ public:
     static QString exiftoolFailsMessage(const QString& said);
     /// exiftool gave no answer for image after image.
     static QString exiftoolSilentMessage();
+    /// Why `query` cannot be read, and where.
+    static QString queryErrorMessage(const QString& query, const QueryError& error);
+    /// How the search box's `text` is read as a query, with the tag names known so far
+    /// (nothing is listed for it); the reason and column when it cannot be read.
+    QString explain(const QString& text);
 
     SearchEngine& engine() { return m_engine; }
     ExifTool& exifTool() { return m_engine.exifTool(); }
@@ -75,6 +83,10 @@ private:
     bool canStart(ErrorReport& report, const QString& searchText);
     /// One run, from the checks of what there is to search to "Done.".
     void runOnce(ErrorReport& report);
+    /// What the search box's `text` asks for; none, after a message box with the reason and
+    /// the place, when it is a query that cannot be read. The first query of an exiftool
+    /// waits while it lists its tag names.
+    std::optional<SearchQuery> queryOf(const QString& text);
     void start(ErrorReport& report);
     void finish(ErrorReport& report, bool showDone);
     /// The file list's paths, top to bottom.

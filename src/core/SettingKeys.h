@@ -16,6 +16,8 @@ enum class Setting {
     MemoryCacheMB,
     /// Megabytes of dumps kept in the cache file across starts; 0 keeps none.
     DiskCacheMB,
+    /// "1" when the search box holds a query (the "Query" check box is ticked).
+    QueryMode,
 };
 
 struct SettingKey
@@ -34,6 +36,8 @@ inline SettingKey settingKey(Setting setting)
         return {"LastFolder", ""};
     case Setting::Snapshot:
         return {"Snapshot", ""};
+    case Setting::QueryMode:
+        return {"Query", "0"};
     case Setting::MemoryCacheMB:
         return {"MemoryCacheMB", "64"};
     case Setting::DiskCacheMB:

@@ -54,8 +54,7 @@ QString SearchEngine::whyUnreadable(const QString& path) const
 
 SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
     : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
-      m_reader(platform, m_exifTool),
-      m_tagNames(platform, m_exifTool, m_reader)
+      m_reader(platform, m_exifTool), m_tagNames(platform, m_exifTool, m_reader)
 {
 }
 

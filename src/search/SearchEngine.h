@@ -195,6 +195,8 @@ public:
     /// no exiftool. The first time for an exiftool, it lists its tags (a second or two, the
     /// window alive meanwhile); after that they come from the cache file.
     std::shared_ptr<const TagVocabulary> tagVocabulary(DumpProgress progress = DumpProgress());
+    /// The tag names known without asking exiftool: those of the last query, or else none.
+    std::shared_ptr<const TagVocabulary> knownTagVocabulary() const { return m_tagNames.last(); }
 
     ExifTool& exifTool() { return m_exifTool; }
     MetadataReader& reader() { return m_reader; }

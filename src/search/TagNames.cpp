@@ -4,6 +4,8 @@
 #include "exiftool/ToolIdentity.h"
 #include "search/MetadataReader.h"
 
+#include "core/Process.h"
+
 #include <QFile>
 
 namespace tagsifter {
@@ -46,16 +48,30 @@ std::shared_ptr<const TagVocabulary> TagNames::listed(const QString& program, Du
     if (folder.isEmpty())
         return std::make_shared<const TagVocabulary>();
     const QString output = folder + QStringLiteral("/tagnames.xml");
-    const int status = m_exifTool.RunAndWait(
+    std::unique_ptr<ProcessHandle> process = m_platform.processes->start(
         program, {QStringLiteral("-lang"), QStringLiteral("en"), QStringLiteral("-listx")},
-        QByteArray(), output, std::move(progress));
+        QByteArray(), output, m_exifTool.workingFolder());
+    if (!process)
+        return std::make_shared<const TagVocabulary>();
+    // No stop request ends it: it runs before a search starts, and an exiftool that hangs is
+    // ended after the silence limit of an image.
+    bool ended = false;
+    for (int polls = 0; !ended && polls < ExifTool::kSilencePolls; ++polls) {
+        m_platform.events->yield();
+        ended = process->waitForEnd(ExifTool::kPollMs);
+        progress.showWait(polls + 1);
+    }
+    progress.endWait();
+    if (!ended)
+        process->kill();
+    const int status = ended && process->exitedNormally() ? process->exitCode() : -1;
     QFile file(output);
     QByteArray xml;
     if (file.open(QIODevice::ReadOnly))
         xml = file.readAll();
     file.close();
     m_platform.files->removeFile(output);
-    if (status != 0 || m_exifTool.wasStopped())
+    if (status != 0)
         return std::make_shared<const TagVocabulary>();
     return std::make_shared<const TagVocabulary>(TagVocabulary::fromTagList(xml));
 }

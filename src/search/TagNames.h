@@ -25,6 +25,9 @@ public:
     /// or a stop request while it lists its tags).
     std::shared_ptr<const TagVocabulary> of(const QString& program, DumpProgress progress);
 
+    /// The vocabulary `of` gave last; null before.
+    std::shared_ptr<const TagVocabulary> last() const { return m_vocabulary; }
+
 private:
     std::shared_ptr<const TagVocabulary> listed(const QString& program, DumpProgress progress);
 

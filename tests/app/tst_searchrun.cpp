@@ -97,7 +97,9 @@ struct Window
     explicit Window(const QString& exiftool = QString(), ProcessService* processes = nullptr,
                     FileSystem* fileSystem = nullptr, const QString& cacheFile = QString())
         : platform(withServices(fake.platform(), processes, fileSystem, cacheFile)),
-          run(platform, {&files, &results, &view, [this] { return searchText; }, &pointer},
+          run(platform,
+              {&files, &results, &view, [this] { return searchText; }, &pointer,
+               [this] { return queryMode; }},
               exiftool)
     {
         setApplicationTitle(QStringLiteral("Tagsifter"));
@@ -128,6 +130,8 @@ struct Window
     FakeSearchView view;
     FakePointer pointer;
     QString searchText;
+    /// The search box holds a query.
+    bool queryMode = false;
     SearchRun run;
 };
 

@@ -89,7 +89,7 @@ QList<QStringList> hits(const QByteArray& out)
 
 /// What the window lists for the same folder and text: the folder scanned as "Add All" scans
 /// it, searched by the window's own search run.
-QList<QStringList> windowRows(const QStringList& paths, const QString& text)
+QList<QStringList> windowRows(const QStringList& paths, const QString& text, bool query = false)
 {
     FakePlatform fake;
     ListModel files, results;
@@ -105,7 +105,8 @@ QList<QStringList> windowRows(const QStringList& paths, const QString& text)
     }
     FakeSearchView view;
     FakePointer pointer;
-    SearchRun run(fake.platform(), {&files, &results, &view, [&] { return text; }, &pointer});
+    SearchRun run(fake.platform(),
+                  {&files, &results, &view, [&] { return text; }, &pointer, [&] { return query; }});
     run.PushButton1_Click();
     QList<QStringList> rows;
     for (int i = 1; i <= results.count(); ++i)

@@ -144,6 +144,51 @@ private slots:
         QCOMPARE(hits(run.out), expected);
     }
 
+    void queriesGiveTheWindowsRows_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("images");
+        QTest::newRow("camera") << "camera:nikon -model:d70" << 1;
+        QTest::newRow("taken") << "taken:2008-05..2008-06" << 2;
+        QTest::newRow("numbers") << "iso>=200 OR ExposureTime<1/500" << 3;
+        QTest::newRow("negation") << "missing:gps -canon" << 16;
+        QTest::newRow("regex") << "lens:/\\d+-\\d+/" << 2;
+    }
+
+    void queriesGiveTheWindowsRows()
+    {
+        // The same query gives the same rows through both doors, in the same order.
+        QFETCH(QString, query);
+        QFETCH(int, images);
+        const Run run = runTagsifter({"find", "-Q", query, corpusFolder()});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.status, 0);
+        const QList<QStringList> rows = hits(run.out);
+        QCOMPARE(rows, windowRows({corpusFolder()}, query, true));
+        QSet<QString> found;
+        for (const QStringList& row : rows)
+            found.insert(row.first());
+        QCOMPARE(found.size(), images);
+    }
+
+    void anUnreadableQueryIsRefusedBeforeAnySearch()
+    {
+        const Run run = runTagsifter({"find", "-Q", "model:\"eos 40d", "/nonexistent"});
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.err,
+                 QByteArray("tagsifter: the query cannot be read at column 7: the quote is not "
+                            "closed\n"));
+        const Run explained =
+            runTagsifter({"find", "--explain", "--query=camera:nikon -model:d70 12:30"});
+        QCOMPARE(explained.status, 0);
+        QCOMPARE(explained.out,
+                 QByteArray("(camera:\"nikon\" AND (NOT model:\"d70\") AND \"12:30\")\n"));
+        // A plain text is never read as a query.
+        const Run plain = runTagsifter({"find", "-c", "--", "-model:d70", corpusFolder()});
+        QCOMPARE(plain.out, QByteArray("21 images searched, 0 with hits, 0 hits\n"));
+    }
+
     void fieldsAreEscapedAndPathsAreBytes()
     {
         QTemporaryDir dir;

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "app/QueryCompleter.h"
 #include "app/SearchRun.h"
 #include "core/AppTitle.h"
 #include "core/ErrorReport.h"
@@ -152,6 +153,7 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     controls.queryMode = [this] { return m_queryBox->isChecked(); };
     controls.pointer = this;
     m_searchRun = std::make_unique<SearchRun>(m_platform, controls, std::move(exiftool));
+    offerTags();
     // The results' subsystems work on the list's model and its chosen row; the view is the
     // window's.
     ListModel& results = *m_listView2->listModel();
@@ -293,6 +295,7 @@ void Form1::createQueryBox()
            "Groups: date, taken, camera, lens, gps. More in the README and man tagsifter."));
     m_queryBox->setAccessibleDescription(m_queryBox->toolTip());
     m_queryBox->setAutoFillBackground(true);
+    m_queryBox->setPalette(m_frame2->palette());
     m_queryBox->adjustSize();
     m_queryBox->move(m_frame2->width() - twipsToPixels(240) - m_queryBox->width(), 0);
     m_queryBox->setChecked(m_platform.settings &&
@@ -302,6 +305,7 @@ void Form1::createQueryBox()
             m_platform.settings->write(Setting::QueryMode,
                                        on ? QStringLiteral("1") : QStringLiteral("0"));
         showQueryReading();
+        offerTags();
     });
     connect(m_text1, &QLineEdit::textChanged, this, [this] { showQueryReading(); });
 }
@@ -351,7 +355,21 @@ void Form1::setRunning(bool running)
         m_pushButton[1]->setText(stopCaption());
     } else {
         m_pushButton[1]->setText(m_savedCaption);
+        // The tags of what was just searched are offered next.
+        offerTags();
     }
+}
+
+void Form1::offerTags()
+{
+    if (!m_searchRun || !m_queryBox->isChecked()) {
+        m_text1->setCompleter(nullptr);
+        return;
+    }
+    if (!m_completer)
+        m_completer = new QueryCompleter(this);
+    m_completer->setTags(m_searchRun->tagSuggestions());
+    m_text1->setCompleter(m_completer);
 }
 
 void Form1::showProgress(int value, const QString& text)

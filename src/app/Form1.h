@@ -14,6 +14,9 @@
 class QGroupBox;
 class QLineEdit;
 class QCheckBox;
+namespace tagsifter {
+class QueryCompleter;
+}
 class QProgressBar;
 class QPushButton;
 
@@ -95,6 +98,8 @@ private:
     void createQueryBox();
     /// The search box's tool tip: how its query is read while "Query" is ticked.
     void showQueryReading();
+    /// While "Query" is ticked, the search box offers the tags of the cache's last dumps.
+    void offerTags();
     void createProgressBar();
     void setTabOrder();
     void connectButtons();
@@ -116,6 +121,7 @@ private:
     QLineEdit* m_text1 = nullptr;
     /// "Query": the search box holds a query.
     QCheckBox* m_queryBox = nullptr;
+    QueryCompleter* m_completer = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     QString m_savedCaption;
     /// The controls' places in the designed layout, from which a larger window lays them out.

@@ -62,6 +62,8 @@ public:
     /// How the search box's `text` is read as a query, with the tag names known so far
     /// (nothing is listed for it); the reason and column when it cannot be read.
     QString explain(const QString& text);
+    /// The tags a query may name, the most frequent first.
+    QStringList tagSuggestions() { return m_engine.tagSuggestions(); }
 
     SearchEngine& engine() { return m_engine; }
     ExifTool& exifTool() { return m_engine.exifTool(); }

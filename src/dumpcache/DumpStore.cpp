@@ -307,6 +307,35 @@ void DumpStore::rememberTagNames(const QString& tool, const QByteArray& names)
     query.exec();
 }
 
+QHash<QString, int> DumpStore::tagsInUse(int sample)
+{
+    QHash<QString, int> counts;
+    if (!m_usable)
+        return counts;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT dump FROM dumps ORDER BY used DESC LIMIT ?"));
+    query.addBindValue(sample);
+    if (!query.exec())
+        return counts;
+    while (query.next()) {
+        const std::optional<QByteArray> dump = inflated(query.value(0).toByteArray());
+        if (!dump)
+            continue;
+        QSet<QByteArray> tags;
+        for (const QByteArray& line : dump->split('\n')) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0)
+                tags.insert(line.left(colon).trimmed());
+        }
+        for (const QByteArray& tag : tags) {
+            if (!tag.isEmpty())
+                ++counts[QString::fromUtf8(tag)];
+        }
+    }
+    return counts;
+}
+
 void DumpStore::failed(const QSqlQuery& query)
 {
     if (!isDamage(query))

@@ -43,6 +43,9 @@ public:
     /// What `tool` said of its tag names when last asked (TagVocabulary's bytes).
     std::optional<QByteArray> knownTagNames(const QString& tool);
     void rememberTagNames(const QString& tool, const QByteArray& names);
+    /// The tags of the `sample` dumps used last, each with the number of those dumps that
+    /// hold it.
+    QHash<QString, int> tagsInUse(int sample);
     ~DumpStore();
     DumpStore(const DumpStore&) = delete;
     DumpStore& operator=(const DumpStore&) = delete;

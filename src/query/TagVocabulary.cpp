@@ -26,6 +26,7 @@ void TagVocabulary::add(const QString& name, const QString& description)
     if (names.contains(compactName))
         return;
     names.append(compactName);
+    m_written[description].append(name);
     m_pairs.append({name, description});
     m_known.insert(compactName);
     m_known.insert(compactTag(description));

@@ -36,6 +36,11 @@ public:
     /// The tag names that print `description`, lower case without spaces; empty when none
     /// is known.
     QStringList namesOf(const QString& description) const { return m_names.value(description); }
+    /// The same names as exiftool writes them.
+    QStringList writtenNamesOf(const QString& description) const
+    {
+        return m_written.value(description);
+    }
     /// Every tag name and description, as exiftool writes them.
     const QList<std::pair<QString, QString>>& pairs() const { return m_pairs; }
 
@@ -44,6 +49,7 @@ private:
 
     QList<std::pair<QString, QString>> m_pairs;
     QHash<QString, QStringList> m_names;
+    QHash<QString, QStringList> m_written;
     QSet<QString> m_known;
 };
 

@@ -235,6 +235,38 @@ std::shared_ptr<const TagVocabulary> SearchEngine::tagVocabulary(DumpProgress pr
     return m_tagNames.of(m_exifTool.EnsureExifTool(), std::move(progress));
 }
 
+QStringList SearchEngine::tagSuggestions()
+{
+    DumpStore* store = m_reader.cacheFile();
+    if (!store)
+        return {};
+    const QHash<QString, int> counts = store->tagsInUse(kSuggestionSample);
+    std::vector<std::pair<int, QString>> byUse;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        byUse.emplace_back(-it.value(), it.key());
+    std::sort(byUse.begin(), byUse.end());
+    const std::shared_ptr<const TagVocabulary> names = m_tagNames.last();
+    QStringList words;
+    QSet<QString> seen;
+    const auto offer = [&](const QString& word) {
+        if (!word.isEmpty() && !seen.contains(word.toCaseFolded())) {
+            seen.insert(word.toCaseFolded());
+            words.append(word);
+        }
+    };
+    for (const auto& [count, tag] : byUse) {
+        // Lines that give no row.
+        if (tag == QLatin1String("ExifTool Version Number") || tag == QLatin1String("Directory"))
+            continue;
+        if (names) {
+            for (const QString& name : names->writtenNamesOf(tag))
+                offer(name);
+        }
+        offer(QString(tag).remove(QLatin1Char(' ')));
+    }
+    return words;
+}
+
 SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& source, HitSink& sink)
 {
     Run run(query, source, sink);

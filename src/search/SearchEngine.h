@@ -198,6 +198,11 @@ public:
     /// The tag names known without asking exiftool: those of the last query, or else none.
     std::shared_ptr<const TagVocabulary> knownTagVocabulary() const { return m_tagNames.last(); }
 
+    /// The tags a query may name, as a completer offers them: exiftool's tag names and the
+    /// tags as the results list shows them (without spaces), of the dumps the cache file used
+    /// last, the most frequent first.
+    QStringList tagSuggestions();
+
     ExifTool& exifTool() { return m_exifTool; }
     MetadataReader& reader() { return m_reader; }
 
@@ -216,6 +221,8 @@ private:
     /// False, after telling why, when exiftool itself fails or does not answer.
     bool toolWorks(Run& run, const QString& path, const Dump& dump);
     static constexpr int kUnansweredToGiveUp = 2;
+    /// The dumps whose tags the completer offers.
+    static constexpr int kSuggestionSample = 500;
     static constexpr int kFailuresToGiveUp = 2;
     /// False, and the run stopped, once a stop is requested.
     bool goesOn(Run& run) const;

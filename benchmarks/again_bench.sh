@@ -3,13 +3,16 @@
 # hard links, LINKS of them (default 100,000) spread over FOLDERS folders (default 1,000).
 # The first `tagsifter find -c Canon` fills the dump cache through exiftool (it takes long:
 # pass CACHE_DIR to keep that cache and the library between runs); then ROUNDS new processes
-# (default 5) search again with the cache, and the median time and peak memory are printed.
-# Usage: benchmarks/again_bench.sh BUILD_DIR [LINKS [FOLDERS [ROUNDS [CACHE_DIR]]]]
+# (default 5) search again with the cache, and the median time and peak memory are printed:
+# for the plain text Canon, and for a query over the same library
+# (QUERY, default `camera:canon iso>=100 -model:"EOS 40D"`).
+# Usage: benchmarks/again_bench.sh BUILD_DIR [LINKS [FOLDERS [ROUNDS [CACHE_DIR [QUERY]]]]]
 set -euo pipefail
 build=$(cd "${1:?usage: again_bench.sh BUILD_DIR [LINKS [FOLDERS [ROUNDS [CACHE_DIR]]]]}" && pwd)
 links=${2:-100000}
 folders=${3:-1000}
 rounds=${4:-5}
+query=${6:-camera:canon iso>=100 -model:\"EOS 40D\"}
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -n "${5:-}" ]; then
     work=$(mkdir -p "$5" && cd "$5" && pwd)
@@ -47,14 +50,28 @@ if [ ! -f "$work/cache.done" ]; then
     "$build/src/tagsifter" find -c Canon "$work/library" || true
     touch "$work/cache.done"
 fi
+# The first query lists exiftool's tag names once; it is not timed.
+"$build/src/tagsifter" find --explain -Q "$query" >/dev/null
 : >"$work/seconds"
 : >"$work/kilobytes"
+: >"$work/query-seconds"
+: >"$work/query-kilobytes"
 for round in $(seq 1 "$rounds"); do
     /usr/bin/time -f '%e %M' -o "$work/time" "$build/src/tagsifter" find -c Canon "$work/library"
     read -r seconds kilobytes <"$work/time"
     echo "$seconds" >>"$work/seconds"
     echo "$kilobytes" >>"$work/kilobytes"
+    /usr/bin/time -f '%e %M' -o "$work/time" "$build/src/tagsifter" find -c -Q "$query" \
+        "$work/library"
+    read -r seconds kilobytes <"$work/time"
+    echo "$seconds" >>"$work/query-seconds"
+    echo "$kilobytes" >>"$work/query-kilobytes"
 done
-printf 'again: %d links in %d folders, %d rounds: %.2f s, %.0f MB peak (medians; rounds: %s)\n' \
-    "$links" "$folders" "$rounds" "$(median <"$work/seconds")" \
-    "$(echo "$(median <"$work/kilobytes") / 1024" | bc -l)" "$(xargs printf '%.2f ' <"$work/seconds")"
+report() {
+    printf '%s: %d links in %d folders, %d rounds: %.2f s, %.0f MB peak (medians; rounds: %s)\n' \
+        "$1" "$links" "$folders" "$rounds" "$(median <"$work/$2seconds")" \
+        "$(echo "$(median <"$work/$2kilobytes") / 1024" | bc -l)" \
+        "$(xargs printf '%.2f ' <"$work/$2seconds")"
+}
+report again ""
+report "query $query" query-

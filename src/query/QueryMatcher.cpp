@@ -3,6 +3,7 @@
 #include "query/TagVocabulary.h"
 #include "query/TextPrefilter.h"
 
+#include <atomic>
 #include <limits>
 
 namespace tagsifter {
@@ -70,45 +71,105 @@ struct QueryMatcher::Prefilter
     }
 };
 
-/// One image's rows, with what the terms ask of them worked out once.
+/// What a tag answers to, worked out once for each tag a thread meets.
+struct QueryMatcher::TagFacts
+{
+    QString tag;
+    QString compact;
+    QStringList names;
+    /// For each scope of the query: 1 covers the tag, 0 does not, -1 not worked out yet.
+    mutable std::vector<signed char> covers;
+};
+
+namespace {
+
+struct ThreadFacts
+{
+    quint64 serial = 0;
+    QHash<QByteArray, QueryMatcher::TagFacts*> byTag;
+    std::vector<std::unique_ptr<QueryMatcher::TagFacts>> kept;
+};
+
+thread_local ThreadFacts t_facts;
+std::atomic<quint64> s_serials{0};
+
+QByteArrayView trimmedSpaces(QByteArrayView bytes)
+{
+    qsizetype first = 0;
+    qsizetype last = bytes.size();
+    while (first < last && bytes.at(first) == ' ')
+        ++first;
+    while (last > first && bytes.at(last - 1) == ' ')
+        --last;
+    return bytes.sliced(first, last - first);
+}
+
+} // namespace
+
+/// One image's lines as bytes, with what the terms ask of them worked out once.
 struct QueryMatcher::Image
 {
     struct Row
     {
-        bool known = false;
-        QString compact;
-        QStringList names;
+        QByteArrayView tag;
+        QByteArrayView value;
+        const TagFacts* facts = nullptr;
+        bool decoded = false;
+        QString text;
         bool valueRead = false;
         std::optional<DateKey> date;
         std::optional<double> number;
     };
 
-    Image(const QList<TagValue>& rows, const TagVocabulary* vocabulary)
-        : rows(rows), vocabulary(vocabulary), facts(static_cast<size_t>(rows.size()))
+    Image(const QueryMatcher& matcher, const QByteArray& utf8) : matcher(matcher)
     {
+        static const QByteArrayView version("ExifTool Version Number");
+        static const QByteArrayView directory("Directory");
+        const QByteArrayView all(utf8);
+        qsizetype start = 0;
+        while (start < all.size()) {
+            qsizetype end = all.indexOf('\n', start);
+            if (end < 0)
+                end = all.size();
+            QByteArrayView line = all.sliced(start, end - start);
+            start = end + 1;
+            if (line.endsWith('\r'))
+                line.chop(1);
+            const qsizetype colon = line.indexOf(':');
+            if (colon < 0 || line.contains(version) || line.contains(directory))
+                continue;
+            Row& row = rows.emplace_back();
+            row.tag = trimmedSpaces(line.first(colon));
+            row.value = trimmedSpaces(line.sliced(colon + 1));
+        }
     }
 
-    Row& tagOf(int i)
+    int count() const { return static_cast<int>(rows.size()); }
+
+    const TagFacts& tagOf(int i)
     {
-        Row& row = facts[static_cast<size_t>(i)];
-        if (!row.known) {
-            row.known = true;
-            const QString& tag = rows.at(i).tag;
-            row.compact = compactTag(tag);
-            if (vocabulary)
-                row.names = vocabulary->namesOf(tag);
-            if (row.names.isEmpty())
-                row.names.append(row.compact);
+        Row& row = rows[static_cast<size_t>(i)];
+        if (!row.facts)
+            row.facts = &matcher.factsOf(row.tag);
+        return *row.facts;
+    }
+
+    const QString& textOf(int i)
+    {
+        Row& row = rows[static_cast<size_t>(i)];
+        if (!row.decoded) {
+            row.decoded = true;
+            row.text = QString::fromUtf8(row.value);
         }
-        return row;
+        return row.text;
     }
 
     Row& valueOf(int i)
     {
-        Row& row = facts[static_cast<size_t>(i)];
+        Row& row = rows[static_cast<size_t>(i)];
         if (!row.valueRead) {
             row.valueRead = true;
-            const QString& value = rows.at(i).value;
+            const QString& value = textOf(i);
             row.date = dateOfValue(value);
             if (!row.date)
                 row.number = firstNumber(value);
@@ -118,8 +179,8 @@ struct QueryMatcher::Image
 
     bool named(int i, const QString& name)
     {
-        const Row& row = tagOf(i);
-        return row.compact == name || row.names.contains(name);
+        const TagFacts& facts = tagOf(i);
+        return facts.compact == name || facts.names.contains(name);
     }
 
     /// The name `taken` stands for in this image: DateTimeOriginal when it has one.
@@ -127,7 +188,7 @@ struct QueryMatcher::Image
     {
         if (taken.isEmpty()) {
             taken = kCreateDate;
-            for (int i = 0; i < rows.size(); ++i) {
+            for (int i = 0; i < count(); ++i) {
                 if (named(i, kDateTimeOriginal) || tagOf(i).compact == kDateTimeOriginalShown) {
                     taken = kDateTimeOriginal;
                     break;
@@ -147,57 +208,110 @@ struct QueryMatcher::Image
             return named(i, name) ||
                    (name == kDateTimeOriginal && tagOf(i).compact == kDateTimeOriginalShown);
         }
-        case TagScope::Group::None:
-            break;
         default:
-            for (const QString& name : groupTags(scope.group)) {
-                if (named(i, name))
-                    return true;
-            }
-            return false;
+            break;
         }
-        const Row& row = tagOf(i);
+        const TagFacts& facts = tagOf(i);
+        signed char& known = facts.covers[static_cast<size_t>(scope.index)];
+        if (known < 0)
+            known = static_cast<signed char>(coversTag(scope, facts));
+        return known > 0;
+    }
+
+    static bool coversTag(const TagScope& scope, const TagFacts& facts)
+    {
+        if (scope.group != TagScope::Group::None) {
+            const QStringList& tags = groupTags(scope.group);
+            return std::any_of(tags.begin(), tags.end(), [&](const QString& name) {
+                return facts.compact == name || facts.names.contains(name);
+            });
+        }
         if (scope.isWildcard()) {
-            if (scope.wildcard.match(row.compact).hasMatch())
+            if (scope.wildcard.match(facts.compact).hasMatch())
                 return true;
-            return std::any_of(row.names.begin(), row.names.end(), [&](const QString& name) {
+            return std::any_of(facts.names.begin(), facts.names.end(), [&](const QString& name) {
                 return scope.wildcard.match(name).hasMatch();
             });
         }
-        return row.compact == scope.compact || row.names.contains(scope.compact);
+        return facts.compact == scope.compact || facts.names.contains(scope.compact);
     }
 
-    const QList<TagValue>& rows;
-    const TagVocabulary* vocabulary;
-    std::vector<Row> facts;
+    TagValue row(int i) { return {tagOf(i).tag, textOf(i)}; }
+
+    const QueryMatcher& matcher;
+    std::vector<Row> rows;
     QString taken;
 };
+
+const QueryMatcher::TagFacts& QueryMatcher::factsOf(QByteArrayView tag) const
+{
+    ThreadFacts& cache = t_facts;
+    if (cache.serial != m_serial) {
+        cache.serial = m_serial;
+        cache.byTag.clear();
+        cache.kept.clear();
+    }
+    const QByteArray key = QByteArray::fromRawData(tag.data(), tag.size());
+    if (TagFacts* known = cache.byTag.value(key))
+        return *known;
+    auto facts = std::make_unique<TagFacts>();
+    facts->tag = QString::fromUtf8(tag);
+    facts->compact = compactTag(facts->tag);
+    if (m_vocabulary)
+        facts->names = m_vocabulary->namesOf(facts->tag);
+    if (facts->names.isEmpty())
+        facts->names.append(facts->compact);
+    facts->covers.assign(static_cast<size_t>(m_scopes), -1);
+    TagFacts* kept = facts.get();
+    cache.kept.push_back(std::move(facts));
+    // The key owns its bytes: the dump it was read from goes.
+    cache.byTag.insert(QByteArray(tag.data(), tag.size()), kept);
+    return *kept;
+}
+
+void QueryMatcher::numberScopes(QueryNode& node, int& next)
+{
+    if (node.scope)
+        node.scope->index = next++;
+    for (QueryNode& child : node.children)
+        numberScopes(child, next);
+}
 
 QueryMatcher::QueryMatcher(QueryNode root, std::shared_ptr<const TagVocabulary> vocabulary)
     : m_root(std::move(root)), m_vocabulary(std::move(vocabulary)),
       m_prefilter(std::make_unique<Prefilter>(prefilterOf(m_root))),
-      m_timesMatter(timesMatter(m_root))
+      m_timesMatter(timesMatter(m_root)), m_serial(++s_serials)
 {
+    numberScopes(m_root, m_scopes);
+    collectNeedles(m_root);
+}
+
+void QueryMatcher::collectNeedles(const QueryNode& node)
+{
+    if (node.kind == QueryNode::Kind::Contains && !node.textDate)
+        m_needles[&node] = std::make_shared<const TextPrefilter>(node.text);
+    for (const QueryNode& child : node.children)
+        collectNeedles(child);
 }
 
 QueryMatcher::~QueryMatcher() = default;
 
-QList<TagValue> QueryMatcher::matchingRows(const QList<TagValue>& rows) const
+QList<TagValue> QueryMatcher::matchingRows(const QByteArray& utf8) const
 {
-    Image image(rows, m_vocabulary.get());
-    std::vector<char> listed(static_cast<size_t>(rows.size()), 0);
+    Image image(*this, utf8);
+    std::vector<char> listed(image.rows.size(), 0);
     if (!evaluate(m_root, image, listed))
         return {};
     QList<TagValue> hits;
-    for (int i = 0; i < rows.size(); ++i) {
+    for (int i = 0; i < image.count(); ++i) {
         if (listed[static_cast<size_t>(i)])
-            hits.append(rows.at(i));
+            hits.append(image.row(i));
     }
     if (hits.isEmpty()) {
         // Matched through negation alone: the image is named by its file name.
-        for (const TagValue& row : rows) {
-            if (row.tag == QLatin1String("File Name"))
-                return {row};
+        for (int i = 0; i < image.count(); ++i) {
+            if (image.rows[static_cast<size_t>(i)].tag == QByteArrayView("File Name"))
+                return {image.row(i)};
         }
     }
     return hits;
@@ -236,7 +350,7 @@ bool QueryMatcher::evaluate(const QueryNode& node, Image& image, std::vector<cha
         return !evaluate(node.children.front(), image, unlisted);
     }
     case QueryNode::Kind::Missing:
-        for (int i = 0; i < image.rows.size(); ++i) {
+        for (int i = 0; i < image.count(); ++i) {
             if (image.covers(*node.scope, i))
                 return false;
         }
@@ -249,8 +363,15 @@ bool QueryMatcher::evaluate(const QueryNode& node, Image& image, std::vector<cha
 bool QueryMatcher::term(const QueryNode& node, Image& image, std::vector<char>& listed) const
 {
     bool any = false;
-    for (int i = 0; i < image.rows.size(); ++i) {
+    const auto needle = m_needles.find(&node);
+    const TextPrefilter* bytes = needle != m_needles.end() ? needle->second.get() : nullptr;
+    for (int i = 0; i < image.count(); ++i) {
         if (node.scope && !image.covers(*node.scope, i))
+            continue;
+        // A value that cannot hold the text is passed over on its bytes.
+        if (bytes && !bytes->mayContain(
+                         QByteArray::fromRawData(image.rows[static_cast<size_t>(i)].value.data(),
+                                                 image.rows[static_cast<size_t>(i)].value.size())))
             continue;
         if (rowMatches(node, image, i)) {
             listed[static_cast<size_t>(i)] = 1;
@@ -281,7 +402,7 @@ bool compared(double value, QueryNode::Compare compare, double low, double high)
 
 bool QueryMatcher::rowMatches(const QueryNode& node, Image& image, int i)
 {
-    const QString& value = image.rows.at(i).value;
+    const QString& value = image.textOf(i);
     switch (node.kind) {
     case QueryNode::Kind::Contains:
         if (node.textDate) {

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <memory>
+#include <unordered_map>
 
 namespace tagsifter {
 
@@ -23,17 +24,26 @@ public:
     QueryMatcher& operator=(const QueryMatcher&) = delete;
 
     const QueryNode& root() const { return m_root; }
-    /// The rows an image with `rows` (exiftool's order) lists: none when it does not match;
-    /// its "File Name" row when it matches only through NOT, `-` and missing:.
-    QList<TagValue> matchingRows(const QList<TagValue>& rows) const;
+    /// The rows an image lists, of its dump as UTF-8 bytes (lines as parseDumpLine splits
+    /// them, in exiftool's order): none when it does not match; its "File Name" row when it
+    /// matches only through NOT, `-` and missing:. Lines are decoded only where a term needs
+    /// their text.
+    QList<TagValue> matchingRows(const QByteArray& utf8) const;
     /// False only when a dump's UTF-8 bytes cannot match.
     bool mayMatch(const QByteArray& utf8) const;
     /// True when the rows of the file's own times could decide a match or be listed.
     bool mayMatchTimes() const;
 
+    /// What is known of a tag the matcher met (public for the threads' caches only).
+    struct TagFacts;
+
 private:
     struct Prefilter;
     struct Image;
+    /// What is known of the tag `tag` (its bytes): worked out once a thread and matcher.
+    const TagFacts& factsOf(QByteArrayView tag) const;
+    static void numberScopes(QueryNode& node, int& next);
+    void collectNeedles(const QueryNode& node);
     static Prefilter prefilterOf(const QueryNode& node);
     bool evaluate(const QueryNode& node, Image& image, std::vector<char>& listed) const;
     bool term(const QueryNode& node, Image& image, std::vector<char>& listed) const;
@@ -44,6 +54,11 @@ private:
     std::shared_ptr<const TagVocabulary> m_vocabulary;
     std::unique_ptr<Prefilter> m_prefilter;
     bool m_timesMatter = true;
+    int m_scopes = 0;
+    /// Tells this matcher's tables from another's in a thread's cache.
+    quint64 m_serial = 0;
+    /// The byte prefilter of each free Contains term, by node.
+    std::unordered_map<const QueryNode*, std::shared_ptr<const TextPrefilter>> m_needles;
 };
 
 } // namespace tagsifter

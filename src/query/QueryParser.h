@@ -24,6 +24,8 @@ struct TagScope
     /// For a name with `*`: the whole compact name matched against the pattern.
     QRegularExpression wildcard;
     bool isWildcard() const { return wildcard.isValid() && !wildcard.pattern().isEmpty(); }
+    /// The scope's place among the query's scopes, for a matcher's tables; -1 until it has one.
+    int index = -1;
 };
 
 /// One end of a comparison or a range: what it is as a number and as a date (a bare year is

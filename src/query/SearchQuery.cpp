@@ -52,19 +52,12 @@ bool SearchQuery::mayMatchTimes() const
 
 QList<TagValue> SearchQuery::matchingRows(const QString& dump) const
 {
-    if (!m_matcher)
-        return matchingEntries(dump, m_text);
-    QList<TagValue> rows;
-    for (const QString& line : dumpLines(dump)) {
-        if (std::optional<TagValue> row = parseDumpLine(line))
-            rows.append(std::move(*row));
-    }
-    return m_matcher->matchingRows(rows);
+    return m_matcher ? m_matcher->matchingRows(dump.toUtf8()) : matchingEntries(dump, m_text);
 }
 
 QList<TagValue> SearchQuery::matchingRows(const QByteArray& utf8) const
 {
-    return m_matcher ? matchingRows(QString::fromUtf8(utf8)) : m_prefilter->matchingEntries(utf8);
+    return m_matcher ? m_matcher->matchingRows(utf8) : m_prefilter->matchingEntries(utf8);
 }
 
 } // namespace tagsifter

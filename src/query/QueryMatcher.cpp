@@ -123,20 +123,34 @@ struct QueryMatcher::Image
 
     Image(const QueryMatcher& matcher, const QByteArray& utf8) : matcher(matcher)
     {
-        static const QByteArrayView version("ExifTool Version Number");
-        static const QByteArrayView directory("Directory");
         const QByteArrayView all(utf8);
+        // The lines that hold either text give no row (as parseDumpLine has it); each text is
+        // looked for once in the whole dump, not in every line.
+        std::vector<qsizetype> passedOver;
+        for (const QByteArrayView text :
+             {QByteArrayView("ExifTool Version Number"), QByteArrayView("Directory")}) {
+            for (qsizetype at = all.indexOf(text); at >= 0; at = all.indexOf(text, at + 1))
+                passedOver.push_back(at);
+        }
+        std::sort(passedOver.begin(), passedOver.end());
+        auto next = passedOver.cbegin();
+        rows.reserve(static_cast<size_t>(all.count('\n') + 1));
         qsizetype start = 0;
         while (start < all.size()) {
             qsizetype end = all.indexOf('\n', start);
             if (end < 0)
                 end = all.size();
             QByteArrayView line = all.sliced(start, end - start);
+            bool passed = false;
+            while (next != passedOver.cend() && *next < end) {
+                passed = passed || *next >= start;
+                ++next;
+            }
             start = end + 1;
             if (line.endsWith('\r'))
                 line.chop(1);
             const qsizetype colon = line.indexOf(':');
-            if (colon < 0 || line.contains(version) || line.contains(directory))
+            if (colon < 0 || passed)
                 continue;
             Row& row = rows.emplace_back();
             row.tag = trimmedSpaces(line.first(colon));

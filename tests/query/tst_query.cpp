@@ -67,6 +67,8 @@ private slots:
     void numbersAndDatesOfValues_data();
     void numbersAndDatesOfValues();
     void aPlainTextIsNoQuery();
+    void aFreeTermGivesThePlainRows_data();
+    void aFreeTermGivesThePlainRows();
     void theVocabularyOfTheTagList();
 };
 
@@ -254,6 +256,35 @@ void TestQuery::aPlainTextIsNoQuery()
     QVERIFY(!queryDate("2008:05"));
     QCOMPARE(*dateOfValue("2008:05:30 15:56:01.00+02:00"), Q_INT64_C(20080530155601));
     QVERIFY(!dateOfValue("2008-05-30"));
+}
+
+void TestQuery::aFreeTermGivesThePlainRows_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char* text : {"canon", "2008", "mm", "1/", "directory", "version", "e", "ÄÖ"})
+        QTest::newRow(text) << QString::fromUtf8(text);
+}
+
+void TestQuery::aFreeTermGivesThePlainRows()
+{
+    // The query's own line splitting gives the rows the plain search gives, lines that name
+    // the folder or the version (anywhere in them) and lines without a colon passed over.
+    QFETCH(QString, text);
+    QByteArray odd = "ExifTool Version Number         : 12.57\r\n"
+                     "Comment                         : see Directory 2008 canon\n"
+                     "Title                           :   ÄÖ spaced   \r\n"
+                     "no colon here 2008 canon mm\n"
+                     "\n"
+                     "Lens                            : 1/2 mm: e\n"
+                     "Note                            : version 2008 canon e";
+    const SearchQuery plain = SearchQuery::containing(text);
+    const SearchQuery query =
+        std::get<SearchQuery>(SearchQuery::parse(quoteQueryText(text), vocabulary()));
+    for (const QByteArray& dump : {recorded("Canon_40D.txt"), recorded("Nikon_D70.txt"), odd}) {
+        const QList<TagValue> rows = plain.matchingRows(decodeDump(dump));
+        QCOMPARE(query.matchingRows(dump), rows);
+        QCOMPARE(query.matchingRows(decodeDump(dump)), rows);
+    }
 }
 
 void TestQuery::theVocabularyOfTheTagList()

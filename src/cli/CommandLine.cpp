@@ -214,7 +214,7 @@ QString CommandLine::findHelp()
         "  --files-from FILE       search the paths in FILE too, one a line (- for standard\n"
         "                          input)\n"
         "  -Q, --query QUERY       search for QUERY in the query language in place of TEXT\n"
-        "                          (model:\"eos 40d\" taken:2008 iso>=800 -keywords:private)\n"
+        "                          (model:\"eos 40d\" taken:2008 iso>=800 has:gps)\n"
         "  --explain               with -Q, print how the query was read and search nothing\n"
         "  --table                 print the hits as the aligned table the clipboard copy makes\n"
         "  -l, --files-with-matches\n"

@@ -2,9 +2,7 @@
 
 #include "core/DumpParser.h"
 #include "core/FileNameBytes.h"
-#include "exiftool/ToolIdentity.h"
-
-#include <QtConcurrent/QtConcurrentMap>
+#include "search/CacheSweep.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -27,32 +25,17 @@ MetadataReader::MetadataReader(const Platform& platform, ExifTool& oneShot, int 
     : QObject(parent), m_platform(platform), m_oneShot(oneShot),
       m_sessions(
           platform, [&oneShot] { return oneShot.workingFolder(); },
-          sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount()))
+          sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount())),
+      m_keeper(platform, [&oneShot] { return oneShot.workingFolder(); })
 {
     connect(&m_sessions, &SessionPool::answered, this, &MetadataReader::takeAnswer);
     connect(&m_sessions, &SessionPool::died, this, &MetadataReader::retry);
-    if (m_platform.settings)
-        m_memory.setLimit(m_platform.settings->read(Setting::MemoryCacheMB).toLongLong() << 20);
 }
 
 MetadataReader::~MetadataReader()
 {
-    flushStore();
+    m_keeper.flush();
     closeSessions();
-}
-
-std::optional<QByteArray> MetadataReader::recall(const QString& program, const QString& path,
-                                                 const FileStamp& stamp)
-{
-    std::optional<QByteArray> dump = m_memory.find(path, stamp);
-    if (!dump) {
-        if (program != m_program)
-            checkTool(program);
-        DumpStore* store = storeFor();
-        if (store && (dump = store->find(path, stamp)))
-            m_memory.insert(path, stamp, *dump);
-    }
-    return dump;
 }
 
 std::optional<QString> MetadataReader::known(const QString& program, const QString& path,
@@ -66,100 +49,20 @@ std::optional<QString> MetadataReader::known(const QString& program, const QStri
             return answer.dump;
     }
     const std::optional<QByteArray> dump =
-        inFile ? recall(program, path, stamp) : m_memory.find(path, stamp);
+        inFile ? m_keeper.recall(program, path, stamp) : m_keeper.memory().find(path, stamp);
     if (!dump)
         return std::nullopt;
     // Kept from an earlier read, the dump reads as a fresh one.
     return QString::fromUtf8(withFileTimes(*dump, stamp));
 }
 
-void MetadataReader::keep(const QString& path, const FileStamp& stamp, const QString& dump,
-                          const QString& configStamp)
-{
-    QByteArray bytes = dump.toUtf8();
-    // toUtf8 leaves room for three bytes a character: the cache counts what it holds.
-    bytes.squeeze();
-    // The memory serves the exiftool of now only; an answer of a configuration since changed
-    // is filed under its own, in the file.
-    if (configStamp == m_configStamp)
-        m_memory.insert(path, stamp, bytes);
-    DumpStore* store = storeFor();
-    if (!store)
-        return;
-    // A dump says which exiftool wrote it, and is filed under that exiftool only: the version
-    // is learnt from the first dump read, so no exiftool is started just to ask for it, and an
-    // exiftool replaced under the same file stamp is noticed at its first answer.
-    const QString version = exiftoolVersionOf(bytes);
-    if (version.isEmpty())
-        return;
-    if (version != m_version) {
-        m_version = version;
-        store->rememberVersion(m_program, m_programStamp, version);
-        store->setTool(toolKey(version, m_configStamp));
-    }
-    store->insert(path, stamp, bytes, toolKey(version, configStamp));
-}
-
-QString MetadataReader::toolKey(const QString& version, const QString& configStamp)
-{
-    // "m": dumps read by sessions that loaded every module with Composite tags first.
-    return version + QLatin1Char(' ') + configStamp + QLatin1Char(' ') +
-           QLatin1String(DumpStore::kFormat) + QLatin1String(" m");
-}
-
 void MetadataReader::checkTool(const QString& program)
 {
-    const QString programStamp = ToolIdentity::programStamp(*m_platform.files, program);
-    const QString configStamp =
-        ToolIdentity::configStamp(*m_platform.files, program, m_oneShot.workingFolder());
-    if (program == m_program && programStamp == m_programStamp && configStamp == m_configStamp)
-        return;
-    // Another exiftool, or another configuration: what the sessions and the memory hold was
-    // printed by the old one.
-    if (!m_program.isEmpty()) {
+    // Another exiftool, or another configuration: the sessions run the old one.
+    if (m_keeper.checkTool(program)) {
         closeSessions();
-        m_memory.clear();
         m_failures.clear();
     }
-    m_program = program;
-    m_programStamp = programStamp;
-    m_configStamp = configStamp;
-    m_version.clear();
-    if (DumpStore* store = storeFor()) {
-        // Until the version of this program file is known, nothing is found in the file.
-        m_version = store->knownVersion(program, programStamp);
-        store->setTool(m_version.isEmpty() ? QString() : toolKey(m_version, configStamp));
-    }
-}
-
-DumpStore* MetadataReader::storeFor()
-{
-    if (!m_storeTried) {
-        m_storeTried = true;
-        const qint64 megabytes = m_platform.settings
-                                     ? m_platform.settings->read(Setting::DiskCacheMB).toLongLong()
-                                     : DumpStore::kDefaultLimitBytes >> 20;
-        if (!m_platform.dumpCacheFile.isEmpty() && megabytes > 0) {
-            // No cache file is no failure: the search reads through exiftool.
-            try {
-                m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, megabytes << 20);
-                if (!m_program.isEmpty()) {
-                    m_version = m_store->knownVersion(m_program, m_programStamp);
-                    if (!m_version.isEmpty())
-                        m_store->setTool(toolKey(m_version, m_configStamp));
-                }
-            } catch (...) {
-                m_store.reset();
-            }
-        }
-    }
-    return m_store && m_store->isUsable() ? m_store.get() : nullptr;
-}
-
-void MetadataReader::flushStore()
-{
-    if (m_store)
-        m_store->flush();
 }
 
 void MetadataReader::enqueue(const QString& path, bool first)
@@ -210,7 +113,7 @@ void MetadataReader::takeAnswer(const QString& program, const QString& configSta
         m_ready.insert(path, {stamp, dump});
     // Filed under the stamp the file had when it was asked for: a file rewritten since then
     // is read again.
-    keep(path, stamp, dump, configStamp);
+    m_keeper.keep(path, stamp, dump, configStamp);
     m_failures.remove(path);
     m_hungImages.clear();
     ++m_reads;
@@ -245,70 +148,9 @@ void MetadataReader::dispatch(const QString& program)
 std::vector<std::optional<QByteArray>>
 MetadataReader::sweep(const QString& program, const QStringList& paths, const SearchQuery& query)
 {
-    std::vector<std::optional<QByteArray>> results(static_cast<size_t>(paths.size()));
-    if (program != m_program)
+    if (program != m_keeper.tool().program())
         checkTool(program);
-    DumpStore* store = storeFor();
-    if (!store || m_version.isEmpty())
-        return results;
-    // A pass reads every dump of the file; a query reads one. For a few images of a large
-    // file the queries are quicker.
-    const qint64 rows = store->rowEstimate();
-    if (paths.size() < kSweepMinimum || paths.size() * kSweepShare < rows)
-        return results;
-    std::vector<FileStamp> stamps(static_cast<size_t>(paths.size()));
-    QHash<QByteArray, std::pair<int, FileStamp>> wanted;
-    wanted.reserve(paths.size());
-    // The stamps on every core: a library's files are looked at one call each.
-    QtConcurrent::blockingMap(stamps, [&](FileStamp& stamp) {
-        const QString& path = paths.at(static_cast<int>(&stamp - stamps.data()));
-        if (!path.isEmpty())
-            stamp = stampOf(path);
-    });
-    for (int i = 0; i < paths.size(); ++i) {
-        const FileStamp& stamp = stamps[static_cast<size_t>(i)];
-        if (!paths.at(i).isEmpty() && stamp.kind == FileStamp::Kind::Regular)
-            wanted.insert(encodeFileName(paths.at(i)), {i, stamp});
-    }
-    const bool timesFirst = query.mayMatchTimes();
-    struct Found
-    {
-        int index;
-        QByteArray compressed;
-    };
-    // Inflated, ruled out on their bytes or decoded and matched, on every core, while this
-    // thread reads the next batch from the file; the rows are the ones a read of the image
-    // would give.
-    const auto search = [&](Found& found) {
-        std::optional<QByteArray> bytes = DumpStore::inflate(found.compressed);
-        found.compressed.clear();
-        if (!bytes)
-            return;
-        // The file time lines are written anew only when the text could be found in a time:
-        // otherwise neither the kept times nor the new ones give a row.
-        if (timesFirst)
-            bytes = withFileTimes(*bytes, stamps[static_cast<size_t>(found.index)]);
-        QList<TagValue> hits;
-        if (query.mayMatch(*bytes))
-            hits = query.matchingRows(*bytes);
-        // Packed: a library's hits are held until they become rows.
-        results[static_cast<size_t>(found.index)] = packEntries(hits);
-    };
-    std::vector<Found> batch, working;
-    QFuture<void> inFlight;
-    const auto startBatch = [&] {
-        inFlight.waitForFinished();
-        working = std::move(batch);
-        batch.clear();
-        inFlight = QtConcurrent::map(working, search);
-    };
-    store->scan(wanted, [&](int index, QByteArray compressed) {
-        batch.push_back({index, std::move(compressed)});
-        if (static_cast<int>(batch.size()) >= kSweepBatch)
-            startBatch();
-    });
-    startBatch();
-    inFlight.waitForFinished();
+    std::vector<std::optional<QByteArray>> results = CacheSweep::run(m_keeper, paths, query);
     // The images known here are not read ahead by the search.
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i])
@@ -320,7 +162,7 @@ MetadataReader::sweep(const QString& program, const QStringList& paths, const Se
 void MetadataReader::readInBackground(const QString& program, const QStringList& paths)
 {
     m_background = true;
-    if (program != m_program)
+    if (program != m_keeper.tool().program())
         checkTool(program);
     // The images neither asked for, nor in memory, nor in the cache file (one look at it
     // tells), in list order; a path listed twice counts once.
@@ -332,13 +174,13 @@ void MetadataReader::readInBackground(const QString& program, const QStringList&
             continue;
         const QByteArray key = encodeFileName(path);
         const FileStamp stamp = stampOf(path);
-        if (stamp.kind != FileStamp::Kind::Regular || m_memory.contains(path, stamp) ||
+        if (stamp.kind != FileStamp::Kind::Regular || m_keeper.memory().contains(path, stamp) ||
             unknown.contains(key))
             continue;
         unknown.insert(key, {i, stamp});
         toRead[static_cast<size_t>(i)] = true;
     }
-    if (DumpStore* store = storeFor(); store && !m_version.isEmpty())
+    if (DumpStore* store = m_keeper.cacheFile(); store && !m_keeper.tool().version().isEmpty())
         store->scan(
             unknown, [&](int index, QByteArray) { toRead[static_cast<size_t>(index)] = false; },
             false);
@@ -378,7 +220,7 @@ void MetadataReader::prefetch(const QString& program, const QString& path)
         !ExifTool::fitsArgumentFile(path))
         return;
     const FileStamp stamp = stampOf(path);
-    if (stamp.isSpecial() || recall(program, path, stamp))
+    if (stamp.isSpecial() || m_keeper.recall(program, path, stamp))
         return;
     enqueue(path, false);
     dispatch(program);
@@ -397,13 +239,12 @@ QString MetadataReader::readOneShot(const QString& path, const FileStamp& stamp,
 {
     if (m_queued.remove(path))
         m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), path), m_queue.end());
-    const QString configStamp =
-        ToolIdentity::configStamp(*m_platform.files, m_program, m_oneShot.workingFolder());
+    const QString configStamp = m_keeper.tool().configStampNow(m_keeper.tool().program());
     QString dump = m_oneShot.DumpMetadata(path, std::move(progress), report);
     m_oneShot.removeTempFiles();
     m_stopped = m_oneShot.wasStopped();
     if (!m_stopped && !m_oneShot.startFailed() && m_oneShot.wasComplete())
-        keep(path, stamp, dump, configStamp);
+        m_keeper.keep(path, stamp, dump, configStamp);
     return dump;
 }
 
@@ -419,7 +260,7 @@ QString MetadataReader::read(const QString& program, const QString& path, DumpPr
     m_stopped = false;
     m_gaveUp = false;
     m_background = false;
-    if (program != m_program)
+    if (program != m_keeper.tool().program())
         checkTool(program);
     m_reading = path;
     const auto done = qScopeGuard([this] { m_reading.clear(); });

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "CacheSweep.h"
+#include "DumpKeeper.h"
 #include "SessionPool.h"
 #include "core/DumpParser.h"
 #include "core/Platform.h"
-#include "dumpcache/DumpCache.h"
-#include "dumpcache/DumpStore.h"
 #include "exiftool/ExifTool.h"
 #include "query/SearchQuery.h"
 
@@ -30,7 +30,10 @@ class MetadataReader : public QObject
     Q_OBJECT
 public:
     /// What names the exiftool of `version` with the configuration of `configStamp`.
-    static QString toolKey(const QString& version, const QString& configStamp);
+    static QString toolKey(const QString& version, const QString& configStamp)
+    {
+        return ToolWatch::key(version, configStamp);
+    }
     MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions = 0,
                    QObject* parent = nullptr);
     ~MetadataReader() override;
@@ -75,10 +78,8 @@ public:
     /// go on while one reads a slow image, few enough that their dumps stay in memory.
     int readAhead() const { return 8 * kDepth * m_sessions.limit(); }
     /// A sweep needs this many images, and at least one image in this many rows of the file.
-    static constexpr int kSweepMinimum = 64;
-    static constexpr int kSweepShare = 20;
-    /// Dumps searched together on the cores.
-    static constexpr int kSweepBatch = 512;
+    static constexpr int kSweepMinimum = CacheSweep::kMinimum;
+    static constexpr int kSweepShare = CacheSweep::kShare;
     /// Requests written to a session before its first is answered.
     static constexpr int kDepth = SessionPool::kDepth;
     /// A read that waits this long shows its image's name (as often as a run shows its
@@ -96,10 +97,10 @@ public:
     /// After a stop request the image in progress may still be answered for this long.
     void setStopGrace(int ms) { m_stopGraceMs = ms; }
     /// The cache file, opened at the first need; null when there is none or it cannot be used.
-    DumpStore* cacheFile() { return storeFor(); }
+    DumpStore* cacheFile() { return m_keeper.cacheFile(); }
     /// Writes the dumps read since the last batch to the cache file.
-    void flushStore();
-    DumpCache& memory() { return m_memory; }
+    void flushStore() { m_keeper.flush(); }
+    DumpCache& memory() { return m_keeper.memory(); }
     /// Images waiting to be asked of a session.
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
     /// Images read by exiftool so far (dumps taken from memory do not count).
@@ -107,19 +108,9 @@ public:
 
 private:
     FileStamp stampOf(const QString& path) const { return m_platform.files->stamp(path); }
-    /// The dump of `path` as kept under `stamp`, from memory or else the cache file (then kept
-    /// in memory too).
-    std::optional<QByteArray> recall(const QString& program, const QString& path,
-                                     const FileStamp& stamp);
     /// The dump of `path` as read under `stamp`, from memory or (`inFile`) the cache file.
     std::optional<QString> known(const QString& program, const QString& path,
                                  const FileStamp& stamp, bool inFile = true);
-    /// Keeps the dump of `path` read under `stamp` by an exiftool with the configuration of
-    /// `configStamp`.
-    void keep(const QString& path, const FileStamp& stamp, const QString& dump,
-              const QString& configStamp);
-    /// The cache file, opened at the first need; null when there is none or it cannot be used.
-    DumpStore* storeFor();
     void enqueue(const QString& path, bool first);
     /// True when the sessions cannot read `path`: it failed in them too often, or no session
     /// runs or can be started for it.
@@ -150,15 +141,8 @@ private:
     QSet<QString> m_queued;
     /// The images read ahead since the read-ahead last ended.
     QSet<QString> m_lookedAhead;
-    DumpCache m_memory;
-    std::unique_ptr<DumpStore> m_store;
-    bool m_storeTried = false;
-    /// The exiftool looked at last: its program file's stamp, the version it gives, and the
-    /// stamp of the configuration it loads.
-    QString m_program;
-    QString m_programStamp;
-    QString m_version;
-    QString m_configStamp;
+    /// The dumps read so far, in memory and in the cache file, and the exiftool they came from.
+    DumpKeeper m_keeper;
     /// Answers that came for images of the read-ahead or the one being read, until their
     /// reads take them: they reach them whatever the memory cache keeps.
     struct Answer

@@ -174,12 +174,16 @@ DumpStore::~DumpStore()
     }
 }
 
-bool DumpStore::open()
+namespace {
+
+/// Makes `file` (and its folder) the user's alone, creating it when it is missing; false, and
+/// nothing touched, when it or its folder is not the user's own.
+bool ownPrivateFile(const QString& file)
 {
     // Every image's metadata is in this file (places, owners, serial numbers): the folder and
     // the file are the user's alone, whatever the umask. SQLite gives its -wal and -shm files
     // the file's permissions.
-    const QString folder = QFileInfo(m_file).absolutePath();
+    const QString folder = QFileInfo(file).absolutePath();
     if (!makePrivateFolder(folder))
         return false;
     // A folder that someone else can change, or a link or another user's file where the file
@@ -188,14 +192,14 @@ bool DumpStore::open()
     QString problem = privateFolderProblem(folder);
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         if (problem.isEmpty())
-            problem = privateFileProblem(m_file + suffix);
+            problem = privateFileProblem(file + suffix);
     }
     if (!problem.isEmpty()) {
         warnOnce(problem);
         return false;
     }
     ::chmod(encodeFileName(folder).constData(), S_IRWXU);
-    const int fd = ::open(encodeFileName(m_file).constData(),
+    const int fd = ::open(encodeFileName(file).constData(),
                           O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (fd < 0)
         return false;
@@ -207,6 +211,15 @@ bool DumpStore::open()
         ::fchmod(fd, S_IRUSR | S_IWUSR);
     ::close(fd);
     if (!own)
+        return false;
+    return true;
+}
+
+} // namespace
+
+bool DumpStore::open()
+{
+    if (!ownPrivateFile(m_file))
         return false;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_file);

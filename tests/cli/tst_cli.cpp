@@ -189,6 +189,47 @@ private slots:
         QCOMPARE(plain.out, QByteArray("21 images searched, 0 with hits, 0 hits\n"));
     }
 
+    void everyFormatGivesExiftoolsRows()
+    {
+        // Each format is searched as a JPEG is: its rows are the lines of exiftool's own
+        // output whose value holds the text (the file's changing times aside).
+        QTemporaryDir dir;
+        const QDir formats(QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/data/formats"));
+        QStringList files;
+        for (const QString& name : formats.entryList(QDir::Files)) {
+            if (!name.endsWith(".md"))
+                files.append(copy(formats.filePath(name), dir.path() + '/' + name));
+        }
+        QCOMPARE(files.size(), 11);
+        const Run run = runTagsifter(
+            {"find", "--extension", "cr2 dng tif jxl nef png heic mov webp xmp", "a", dir.path()});
+        QCOMPARE(run.err, QByteArray());
+        QMap<QString, QList<QStringList>> found;
+        for (const QStringList& row : hits(run.out)) {
+            if (!(row.at(1).startsWith("File ") && row.at(1).endsWith("Date/Time")))
+                found[row.at(0)].append(row);
+        }
+        QCOMPARE(found.size(), files.size());
+        for (const QString& file : files) {
+            QProcess exiftool;
+            exiftool.start("exiftool", {file});
+            QVERIFY(exiftool.waitForFinished(60000));
+            QList<QStringList> expected;
+            for (const QByteArray& line : exiftool.readAllStandardOutput().split('\n')) {
+                const qsizetype colon = line.indexOf(':');
+                const QString tag = QString::fromUtf8(line.left(colon)).trimmed();
+                const QString value = QString::fromUtf8(line.mid(colon + 1)).trimmed();
+                if (colon < 0 || tag == "ExifTool Version Number" || tag == "Directory" ||
+                    (tag.startsWith("File ") && tag.endsWith("Date/Time")))
+                    continue;
+                if (value.contains('a', Qt::CaseInsensitive))
+                    expected.append({file, tag, value});
+            }
+            QVERIFY2(!expected.isEmpty(), qPrintable(file));
+            QCOMPARE(found.value(file), expected);
+        }
+    }
+
     void fieldsAreEscapedAndPathsAreBytes()
     {
         QTemporaryDir dir;

@@ -118,6 +118,8 @@ CommandLine parseFind(const QStringList& words)
             find.query = true;
         } else if (word == QLatin1String("--explain")) {
             find.explain = true;
+        } else if (word == QLatin1String("--no-sidecars")) {
+            find.noSidecars = true;
         } else if (word == QLatin1String("--table")) {
             find.table = true;
         } else if (word == QLatin1String("--files-with-matches")) {
@@ -216,6 +218,8 @@ QString CommandLine::findHelp()
         "  -Q, --query QUERY       search for QUERY in the query language in place of TEXT\n"
         "                          (model:\"eos 40d\" taken:2008 iso>=800 has:gps)\n"
         "  --explain               with -Q, print how the query was read and search nothing\n"
+        "  --no-sidecars           leave out the XMP sidecars beside the images (NAME.xmp,\n"
+        "                          NAME.EXT.xmp), which are otherwise searched with them\n"
         "  --table                 print the hits as the aligned table the clipboard copy makes\n"
         "  -l, --files-with-matches\n"
         "                          print each image with a hit once, in the order searched\n"

@@ -14,6 +14,8 @@ struct FindOptions
     bool query = false;
     /// Print how the query was read and search nothing.
     bool explain = false;
+    /// Leave the XMP sidecars beside the images out.
+    bool noSidecars = false;
     QStringList paths;
     /// The extensions of the files a folder gives; "jpg" when none is named.
     QStringList extensions;

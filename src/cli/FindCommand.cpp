@@ -205,6 +205,8 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
 {
     CoreServices services;
     SearchEngine engine(services.platform());
+    if (options.noSidecars)
+        engine.setSidecars(false);
     SearchRequest request;
     if (!options.query) {
         request.query = SearchQuery::containing(options.text);

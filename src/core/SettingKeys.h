@@ -18,6 +18,8 @@ enum class Setting {
     DiskCacheMB,
     /// "1" when the search box holds a query (the "Query" check box is ticked).
     QueryMode,
+    /// "0" leaves the XMP sidecars beside the images out of a search.
+    Sidecars,
 };
 
 struct SettingKey
@@ -36,6 +38,8 @@ inline SettingKey settingKey(Setting setting)
         return {"LastFolder", ""};
     case Setting::Snapshot:
         return {"Snapshot", ""};
+    case Setting::Sidecars:
+        return {"Sidecars", "1"};
     case Setting::QueryMode:
         return {"Query", "0"};
     case Setting::MemoryCacheMB:

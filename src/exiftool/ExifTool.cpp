@@ -1,5 +1,7 @@
 #include "ExifTool.h"
 
+#include "core/Sidecar.h"
+
 #include "core/DumpParser.h"
 #include "core/Failure.h"
 #include "core/FileNameBytes.h"
@@ -69,7 +71,9 @@ QStringList ExifTool::oneShotArguments(const QString& path)
     QStringList arguments{QStringLiteral("-echo3"), QLatin1String(kEndMarker)};
     if (fitsArgumentFile(path))
         return arguments + QStringList{QStringLiteral("-@"), QStringLiteral("-")};
-    return arguments + QStringList{QStringLiteral("--"), path};
+    if (isSidecarRowsKey(path))
+        arguments += sidecarArguments();
+    return arguments + QStringList{QStringLiteral("--"), fileOfKey(path)};
 }
 
 bool ExifTool::fitsArgumentFile(const QString& path)
@@ -81,10 +85,20 @@ QByteArray ExifTool::argumentLine(const QString& path)
 {
     // An absolute path cannot be mistaken for an option or a comment; white space at the end
     // of a line is kept as part of the name.
-    QByteArray raw = encodeFileName(path);
+    QByteArray raw = encodeFileName(fileOfKey(path));
     if (!raw.startsWith('/'))
         raw.prepend("./");
+    // A sidecar's XMP rows: its version line (which files the dump), what kept exiftool from
+    // reading it, and its XMP tags.
+    if (isSidecarRowsKey(path))
+        raw.prepend(sidecarArguments().join(QLatin1Char('\n')).toUtf8() + '\n');
     return raw;
+}
+
+QStringList ExifTool::sidecarArguments()
+{
+    return {QStringLiteral("-ExifToolVersion"), QStringLiteral("-Error"),
+            QStringLiteral("-XMP:All")};
 }
 
 QString ExifTool::workingFolder() const

@@ -99,6 +99,8 @@ public:
     /// break. (exiftool's escaped form would change "$" and "@".)
     static bool fitsArgumentFile(const QString& path);
     /// The argument-file line that names `path`, which fitsArgumentFile.
+    /// What exiftool is asked for a sidecar's XMP rows, before its name.
+    static QStringList sidecarArguments();
     static QByteArray argumentLine(const QString& path);
     /// The progress text while exiftool takes long, after `polls` polls of 100 ms.
     static QString waitText(const QString& progressText, int polls);

@@ -310,7 +310,8 @@ void QueryMatcher::collectNeedles(const QueryNode& node)
 
 QueryMatcher::~QueryMatcher() = default;
 
-QList<TagValue> QueryMatcher::matchingRows(const QByteArray& utf8) const
+QList<TagValue> QueryMatcher::matchingRows(const QByteArray& utf8, qsizetype split,
+                                           QList<TagValue>* second) const
 {
     Image image(*this, utf8);
     std::vector<char> listed(image.rows.size(), 0);
@@ -318,9 +319,15 @@ QList<TagValue> QueryMatcher::matchingRows(const QByteArray& utf8) const
         return {};
     QList<TagValue> hits;
     for (int i = 0; i < image.count(); ++i) {
-        if (listed[static_cast<size_t>(i)])
-            hits.append(image.row(i));
+        if (!listed[static_cast<size_t>(i)])
+            continue;
+        const bool later =
+            second && split >= 0 &&
+            image.rows[static_cast<size_t>(i)].tag.data() >= utf8.constData() + split;
+        (later ? *second : hits).append(image.row(i));
     }
+    if (second && !second->isEmpty())
+        return hits;
     if (hits.isEmpty()) {
         // Matched through negation alone: the image is named by its file name.
         for (int i = 0; i < image.count(); ++i) {

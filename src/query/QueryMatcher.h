@@ -28,7 +28,10 @@ public:
     /// them, in exiftool's order): none when it does not match; its "File Name" row when it
     /// matches only through NOT, `-` and missing:. Lines are decoded only where a term needs
     /// their text.
-    QList<TagValue> matchingRows(const QByteArray& utf8) const;
+    /// With `second`, the rows of lines from byte `split` on (a second dump after the first)
+    /// go there: the two are matched as one image.
+    QList<TagValue> matchingRows(const QByteArray& utf8, qsizetype split = -1,
+                                 QList<TagValue>* second = nullptr) const;
     /// False only when a dump's UTF-8 bytes cannot match.
     bool mayMatch(const QByteArray& utf8) const;
     /// True when the rows of the file's own times could decide a match or be listed.

@@ -55,6 +55,17 @@ QList<TagValue> SearchQuery::matchingRows(const QString& dump) const
     return m_matcher ? m_matcher->matchingRows(dump.toUtf8()) : matchingEntries(dump, m_text);
 }
 
+QList<TagValue> SearchQuery::matchingRows(const QString& dump, const QString& sidecar,
+                                          QList<TagValue>& sidecarHits) const
+{
+    if (!m_matcher) {
+        sidecarHits = matchingEntries(sidecar, m_text);
+        return matchingEntries(dump, m_text);
+    }
+    const QByteArray image = dump.toUtf8() + '\n';
+    return m_matcher->matchingRows(image + sidecar.toUtf8(), image.size(), &sidecarHits);
+}
+
 QList<TagValue> SearchQuery::matchingRows(const QByteArray& utf8) const
 {
     return m_matcher ? m_matcher->matchingRows(utf8) : m_prefilter->matchingEntries(utf8);

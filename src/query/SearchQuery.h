@@ -48,6 +48,10 @@ public:
     bool mayMatchTimes() const;
     /// The hits of a dump as exiftool printed it, in its order.
     QList<TagValue> matchingRows(const QString& dump) const;
+    /// The hits of an image's dump and, in `sidecarHits`, of its sidecar's: a query matches
+    /// both together, as one image.
+    QList<TagValue> matchingRows(const QString& dump, const QString& sidecar,
+                                 QList<TagValue>& sidecarHits) const;
     /// The same for a dump's UTF-8 bytes; lines that cannot hold a hit are never decoded.
     QList<TagValue> matchingRows(const QByteArray& utf8) const;
 

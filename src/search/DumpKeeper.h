@@ -2,6 +2,7 @@
 
 #include "ToolWatch.h"
 #include "core/Platform.h"
+#include "core/Sidecar.h"
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
 
@@ -44,7 +45,11 @@ public:
 
     DumpCache& memory() { return m_memory; }
     const ToolWatch& tool() const { return m_tool; }
-    FileStamp stampOf(const QString& path) const { return m_platform.files->stamp(path); }
+    /// The stamp of the file `path` (a dump's key) reads.
+    FileStamp stampOf(const QString& path) const
+    {
+        return m_platform.files->stamp(fileOfKey(path));
+    }
 
 private:
     Platform m_platform;

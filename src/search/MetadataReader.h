@@ -107,7 +107,7 @@ public:
     int exiftoolReads() const { return m_reads; }
 
 private:
-    FileStamp stampOf(const QString& path) const { return m_platform.files->stamp(path); }
+    FileStamp stampOf(const QString& path) const { return m_keeper.stampOf(path); }
     /// The dump of `path` as read under `stamp`, from memory or (`inFile`) the cache file.
     std::optional<QString> known(const QString& program, const QString& path,
                                  const FileStamp& stamp, bool inFile = true);

@@ -1,5 +1,9 @@
 #include "SearchEngine.h"
 
+#include "core/SettingKeys.h"
+#include "core/Sidecar.h"
+#include "search/SidecarFinder.h"
+
 #include "core/Failure.h"
 #include "core/FolderScan.h"
 #include "core/PathRules.h"
@@ -35,6 +39,14 @@ QString errorOf(const QString& dump)
     const std::optional<TagValue> entry = parseDumpLine(
         dump.mid(from, end == std::u16string_view::npos ? -1 : static_cast<qsizetype>(end) - from));
     return entry && entry->tag == QLatin1String("Error") ? entry->value : QString();
+}
+
+/// True when `dump` has a line that gives a row.
+bool hasRows(const QString& dump)
+{
+    const QStringList lines = dumpLines(dump);
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const QString& line) { return parseDumpLine(line).has_value(); });
 }
 
 } // namespace
@@ -138,6 +150,10 @@ struct SearchEngine::Run
     /// The hits of the images that the cache file's pass found, by absolute path, until their
     /// turn (the pass's copy goes then: a path listed again is found in the cache file).
     QHash<QString, QByteArray> swept;
+    /// Each image's sidecar, by the image's absolute path; the sidecars that have an image of
+    /// the run, which are not searched on their own.
+    QHash<QString, QString> sidecarOf;
+    QSet<QString> paired;
     SearchOutcome outcome;
     bool stopped = false;
     /// Images in a row that exiftool did not answer, or failed on as a tool that cannot work.
@@ -184,8 +200,12 @@ SearchEngine::Dump SearchEngine::readImage(Run& run, int i)
         // The next images are read ahead while this one is searched; this one is asked first,
         // so that it never waits behind them.
         const int ahead = std::min(run.source.count(), i + m_reader.readAhead());
-        for (int j = i; j <= ahead; ++j)
-            m_reader.prefetch(run.program, absolute(run.source.pathAt(j)));
+        for (int j = i; j <= ahead; ++j) {
+            const QString full = absolute(run.source.pathAt(j));
+            m_reader.prefetch(run.program, full);
+            if (const QString sidecar = run.sidecarOf.value(full); !sidecar.isEmpty())
+                m_reader.prefetch(run.program, sidecarRowsKey(sidecar));
+        }
         dump.text =
             m_reader.read(run.program, path, run.sink.readProgress(), run.sink.readReport());
         dump.stopped = m_reader.wasStopped();
@@ -195,6 +215,64 @@ SearchEngine::Dump SearchEngine::readImage(Run& run, int i)
     dump.toolError = m_exifTool.toolError();
     dump.unanswered = m_exifTool.wasUnanswered();
     return dump;
+}
+
+SearchEngine::Dump SearchEngine::readKey(Run& run, const QString& key)
+{
+    Dump dump;
+    if (m_platform.files->stamp(fileOfKey(key)).isSpecial())
+        return dump;
+    m_exifTool.resetStartFailed();
+    if (m_oneShot) {
+        dump.text = m_exifTool.DumpMetadata(key, run.sink.readProgress(), run.sink.readReport());
+        dump.stopped = m_exifTool.wasStopped();
+        m_exifTool.removeTempFiles();
+    } else {
+        dump.text = m_reader.read(run.program, key, run.sink.readProgress(), run.sink.readReport());
+        dump.stopped = m_reader.wasStopped();
+    }
+    return dump;
+}
+
+void SearchEngine::findSidecars(Run& run)
+{
+    SidecarFinder finder(*m_platform.files);
+    for (int i = 1; i <= run.count; ++i) {
+        const QString full = absolute(run.source.pathAt(i));
+        const QString sidecar = finder.of(full);
+        if (!sidecar.isEmpty()) {
+            run.sidecarOf.insert(full, sidecar);
+            run.paired.insert(sidecar);
+        }
+    }
+}
+
+qint64 SearchEngine::searchSidecar(Run& run, const QString& path, const QString& full,
+                                   const QString& imageDump, QList<TagValue>& hits)
+{
+    const QString sidecar = run.sidecarOf.value(full);
+    if (sidecar.isEmpty())
+        return hits.size();
+    Dump dump;
+    run.sink.step(SearchStep::Read, [&] { dump = readKey(run, sidecarRowsKey(sidecar)); });
+    if (dump.stopped) {
+        run.stopped = true;
+        return hits.size();
+    }
+    // A sidecar that cannot be read, or holds no XMP, gives no rows and is said once.
+    QString problem = dump.text.isEmpty() ? whyUnreadable(sidecar) : errorOf(dump.text);
+    QList<TagValue> sidecarHits;
+    run.sink.step(SearchStep::Match,
+                  [&] { hits = run.query.matchingRows(imageDump, dump.text, sidecarHits); });
+    if (problem.isEmpty() && !hasRows(dump.text))
+        problem = QStringLiteral("holds no XMP metadata");
+    if (!problem.isEmpty())
+        run.tell({SearchProblem::Kind::ImageUnreadable, sidecar, problem});
+    if (!hits.isEmpty())
+        run.sink.found(path, hits);
+    if (!sidecarHits.isEmpty())
+        run.sink.foundInSidecar(path, sidecar, sidecarHits);
+    return hits.size() + sidecarHits.size();
 }
 
 bool SearchEngine::toolWorks(Run& run, const QString& path, const Dump& dump)
@@ -279,6 +357,8 @@ SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& sou
         return run.outcome;
     }
     m_here = m_platform.files->currentFolder();
+    if (m_sidecars && run.count > 0)
+        findSidecars(run);
     // Sessions start at the first image that needs exiftool: a search that the cache answers
     // starts none. An exiftool or configuration changed since the last search is seen here,
     // and what the background has not read yet is asked for in the search's own order.
@@ -334,12 +414,21 @@ bool SearchEngine::searchImage(Run& run, int i)
     if (path.isEmpty())
         return true;
     const QString full = absolute(path);
-    if (const auto swept = run.swept.find(full); swept != run.swept.end()) {
+    // A sidecar is searched with its image, not again on its own.
+    if (run.paired.contains(full))
+        return goesOn(run);
+    const bool sidecar = run.sidecarOf.contains(full);
+    const auto swept = run.swept.find(full);
+    // A query matches an image and its sidecar together: the pass over the cache file saw
+    // the image alone.
+    if (swept != run.swept.end() && (!sidecar || !run.query.isQuery())) {
         const QByteArray packed = std::move(swept.value());
         run.swept.erase(swept);
-        run.searched(i, packed.count('\n'));
         if (!packed.isEmpty())
             run.sink.foundPacked(path, packed);
+        QList<TagValue> none;
+        const qint64 sidecarHits = sidecar ? searchSidecar(run, path, full, QString(), none) : 0;
+        run.searched(i, packed.count('\n') + sidecarHits);
         return goesOn(run);
     }
     Dump dump;
@@ -374,17 +463,24 @@ bool SearchEngine::searchImage(Run& run, int i)
 
 void SearchEngine::searchDump(Run& run, int i, const QString& path, const Dump& dump)
 {
+    const QString full = absolute(path);
     if (dump.text.isEmpty()) {
-        run.searched(i, 0);
         run.tell({SearchProblem::Kind::ImageUnreadable, path,
-                  dump.toolError.isEmpty() ? whyUnreadable(absolute(path)) : dump.toolError});
+                  dump.toolError.isEmpty() ? whyUnreadable(full) : dump.toolError});
+    } else if (const QString error = errorOf(dump.text); !error.isEmpty()) {
+        // exiftool names what kept it from reading a file ("File is empty", "File format
+        // error") on a line of its output; the other lines are searched all the same.
+        run.tell({SearchProblem::Kind::ImageUnreadable, path, error});
+    }
+    QList<TagValue> hits;
+    if (run.sidecarOf.contains(full)) {
+        run.searched(i, searchSidecar(run, path, full, dump.text, hits));
         return;
     }
-    // exiftool names what kept it from reading a file ("File is empty", "File format error")
-    // on a line of its output; the other lines are searched all the same.
-    if (const QString error = errorOf(dump.text); !error.isEmpty())
-        run.tell({SearchProblem::Kind::ImageUnreadable, path, error});
-    QList<TagValue> hits;
+    if (dump.text.isEmpty()) {
+        run.searched(i, 0);
+        return;
+    }
     run.sink.step(SearchStep::Match, [&] { hits = run.query.matchingRows(dump.text); });
     run.searched(i, hits.size());
     if (!hits.isEmpty())

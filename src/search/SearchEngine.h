@@ -87,6 +87,14 @@ public:
         Q_UNUSED(done);
         Q_UNUSED(total);
     }
+    /// Hits found in the XMP sidecar at `sidecar` of the image at `path`, after the image's
+    /// own: by default they are the image's rows.
+    virtual void foundInSidecar(const QString& path, const QString& sidecar,
+                                const QList<TagValue>& hits)
+    {
+        Q_UNUSED(sidecar);
+        found(path, hits);
+    }
     /// Before image `i` of the `count` the search began with, at `path` as the source gives it
     /// now, and before the stop request is asked: where a door shows progress and yields.
     virtual void imageStarting(int i, int count, const QString& path)
@@ -183,6 +191,8 @@ public:
 
     /// Asked before each image and during every wait; a true answer ends the search.
     void setStopRequest(std::function<bool()> stopRequested);
+    /// Searches the XMP sidecar beside each image with it (on by default).
+    void setSidecars(bool on) { m_sidecars = on; }
     /// Reads every image the one-shot way, one exiftool process per image.
     void setOneShot(bool oneShot) { m_oneShot = oneShot; }
     bool oneShot() const { return m_oneShot; }
@@ -210,6 +220,15 @@ private:
     struct Run;
     /// The dump of image `i` of the run's source, the next ones read ahead meanwhile.
     Dump readImage(Run& run, int i);
+    /// The dump `key` names (an image's path, or a sidecar's rows), read ahead of nothing.
+    Dump readKey(Run& run, const QString& key);
+    /// The sidecars of the run's images, found as it starts.
+    void findSidecars(Run& run);
+    /// The rows of the sidecar of image `path` (absolute `full`) for the image's `hits`: its
+    /// hits handed on after the image's own; what kept it from being read told. With a query,
+    /// the image and its sidecar are matched together. Returns the hits of both.
+    qint64 searchSidecar(Run& run, const QString& path, const QString& full,
+                         const QString& imageDump, QList<TagValue>& hits);
     /// Image `i` searched: its hits handed on, what went wrong told. False when the search
     /// ends here.
     bool searchImage(Run& run, int i);
@@ -236,6 +255,7 @@ private:
     MetadataReader m_reader;
     TagNames m_tagNames;
     bool m_oneShot = false;
+    bool m_sidecars = true;
     std::function<bool()> m_stopRequested;
     QString m_here;
 };

@@ -230,6 +230,57 @@ private slots:
         }
     }
 
+    void sidecarsAreSearchedWithTheirImage()
+    {
+        // NAME.EXT.xmp in any letter case, NAME.xmp by the whole name before the last dot; a
+        // sidecar without its image is a file as any other, and one that holds nothing is said.
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        const QString formats = QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/data/formats/");
+        copy(corpusFolder() + "/Canon_40D.jpg", d + "/IMG.jpg");
+        copy(formats + "XMP4.xmp", d + "/IMG.JPG.XMP");
+        copy(formats + "CanonRaw.cr2", d + "/a.b.CR2");
+        copy(formats + "XMP4.xmp", d + "/a.b.xmp");
+        copy(formats + "XMP4.xmp", d + "/alone.xmp");
+        copy(corpusFolder() + "/Kodak_CX7530.jpg", d + "/n.jpg");
+        QFile empty(d + "/n.xmp");
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        const QStringList find{"find", "--extension", "jpg cr2 xmp", "one, two", d};
+        const Run run = runTagsifter(find);
+        QCOMPARE(run.out, (d + "/IMG.jpg\tLocation Created City\tone, two, three\n" + d +
+                           "/IMG.jpg\tSubject\tone, two\n" + d +
+                           "/a.b.CR2\tLocation Created City\tone, two, three\n" + d +
+                           "/a.b.CR2\tSubject\tone, two\n" + d +
+                           "/alone.xmp\tLocation Created City\tone, two, three\n" + d +
+                           "/alone.xmp\tSubject\tone, two\n")
+                              .toUtf8());
+        QCOMPARE(run.err, ("tagsifter: " + d + "/n.xmp: cannot be read: File is empty\n").toUtf8());
+        QCOMPARE(run.status, 2);
+        // A query matches an image and its sidecar as one.
+        const Run query = runTagsifter({"find", "-Q", "subject:two model:canon", d});
+        QCOMPARE(query.out, (d + "/IMG.jpg\tCamera Model Name\tCanon EOS 40D\n" + d +
+                             "/IMG.jpg\tSubject\tone, two\n")
+                                .toUtf8());
+        // Left out, the sidecars are files of their own.
+        const Run without = runTagsifter({"find", "--no-sidecars", "-l", "one, two", d});
+        QCOMPARE(without.out, QByteArray());
+        QCOMPARE(without.status, 1);
+    }
+
+    void aSidecarThatIsNoFileIsSaidNotWaitedFor()
+    {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        copy(corpusFolder() + "/Nikon_D70.jpg", d + "/f.jpg");
+        QCOMPARE(QProcess::execute("mkfifo", {d + "/f.jpg.xmp"}), 0);
+        const Run run = runTagsifter({"find", "-c", "nikon", d});
+        QCOMPARE(run.out, QByteArray("1 images searched, 1 with hits, 2 hits\n"));
+        QCOMPARE(run.err,
+                 ("tagsifter: " + d + "/f.jpg.xmp: cannot be read: Not a regular file\n").toUtf8());
+        QCOMPARE(run.status, 2);
+    }
+
     void fieldsAreEscapedAndPathsAreBytes()
     {
         QTemporaryDir dir;

@@ -7,22 +7,41 @@
 # each round: two exiftool processes started together, each given half of the images, as they
 # are and with every module that adds Composite tags loaded first (what tagsifter's sessions
 # load): the least any search through two exiftool processes can take on this machine.
-# Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES [ROUNDS]]
+# With "mixed" the library is a mix of formats: each copy holds the test JPEGs, the RAW, HEIC,
+# PNG, TIFF, WebP, JPEG XL and QuickTime files of tests/data/formats, and an XMP sidecar beside
+# every other one of those (50 copies: 2,000 files); the two exiftool processes then read the
+# sidecars too.
+# Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES [ROUNDS [mixed]]]
 set -euo pipefail
-build=$(cd "${1:?usage: find_bench.sh BUILD_DIR [COPIES [ROUNDS]]}" && pwd)
+build=$(cd "${1:?usage: find_bench.sh BUILD_DIR [COPIES [ROUNDS [mixed]]]}" && pwd)
 copies=${2:-21}
 rounds=${3:-7}
+mixed=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+extensions="jpg"
+[ -z "$mixed" ] || extensions="jpg cr2 dng tif jxl nef png heic mov webp"
 for i in $(seq 1 "$copies"); do
     mkdir -p "$work/library/copy$i"
     cp "$here"/../tests/data/corpus/*.jpg "$work/library/copy$i/"
+    if [ -n "$mixed" ]; then
+        n=0
+        for file in "$here"/../tests/data/formats/*.*; do
+            case $file in *.md | *.xmp) continue ;; esac
+            cp "$file" "$work/library/copy$i/"
+            n=$((n + 1))
+            [ $((n % 2)) -eq 0 ] || cp "$here/../tests/data/formats/XMP4.xmp" \
+                "$work/library/copy$i/$(basename "$file").xmp"
+        done
+    fi
 done
+exiftoolExtensions=()
+for extension in $extensions; do exiftoolExtensions+=(-ext "$extension"); done
 export XDG_CONFIG_HOME=$work/config
-seconds() { local start=$(date +%s.%N); "$@" >/dev/null; echo "$(date +%s.%N) - $start" | bc -l; }
+seconds() { local start=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; echo "$(date +%s.%N) - $start" | bc -l; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-find "$work/library" -name '*.jpg' | sort >"$work/all"
+find "$work/library" -type f | sort >"$work/all"
 half=$((($(wc -l <"$work/all") + 1) / 2))
 head -n "$half" "$work/all" >"$work/half1"
 tail -n +"$((half + 1))" "$work/all" >"$work/half2"
@@ -36,12 +55,13 @@ for file in exiftool first second first-ratio second-ratio halves halves-ratio l
 done
 for round in $(seq 1 "$rounds"); do
     export XDG_CACHE_HOME=$work/cache$round
-    before=$(seconds exiftool -r -ext jpg "$work/library")
-    first=$(seconds "$build/src/tagsifter" find Canon "$work/library")
-    second=$(seconds "$build/src/tagsifter" find Canon "$work/library")
+    before=$(seconds exiftool -r "${exiftoolExtensions[@]}" "$work/library")
+    first=$(seconds "$build/src/tagsifter" find --extension "$extensions" Canon "$work/library")
+    second=$(seconds "$build/src/tagsifter" find --extension "$extensions" Canon "$work/library")
     halves=$(seconds halves)
     loaded=$(seconds halves "${uses[@]}")
-    exiftool=$(echo "($before + $(seconds exiftool -r -ext jpg "$work/library")) / 2" | bc -l)
+    after=$(seconds exiftool -r "${exiftoolExtensions[@]}" "$work/library")
+    exiftool=$(echo "($before + $after) / 2" | bc -l)
     echo "$exiftool" >>"$work/exiftool"
     echo "$first" >>"$work/first"
     echo "$second" >>"$work/second"
@@ -53,7 +73,7 @@ for round in $(seq 1 "$rounds"); do
     echo "$loaded / $exiftool" | bc -l >>"$work/loaded-ratio"
 done
 images=$(wc -l <"$work/all")
-printf 'find: %d images, %d rounds; exiftool -r -ext jpg %.2f s (median of the means)\n' "$images" "$rounds" \
+printf 'find: %d files, %d rounds; exiftool -r -ext %s %.2f s (median of the means)\n' "$images" "$rounds" "$extensions" \
     "$(median <"$work/exiftool")"
 printf 'find: first tagsifter find %.2f s = %.2fx of exiftool (rounds: %s)\n' \
     "$(median <"$work/first")" "$(median <"$work/first-ratio")" \

@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/QueryCompleter.h"
 #include "app/SearchRun.h"
 #include "core/AppTitle.h"
 #include "filelist/FileDrop.h"
@@ -10,6 +11,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -120,6 +122,49 @@ private slots:
             QCOMPARE(frame->title(), caption);
         if (auto* bar = qobject_cast<QProgressBar*>(control))
             QCOMPARE(bar->text(), caption);
+    }
+
+    void theQueryBoxIsRememberedAndShowsTheReading()
+    {
+        FakePlatform fake;
+        AppFolder folder(false, false);
+        {
+            Form1 form(fake.platform(), folder.path());
+            auto* box = form.findChild<QCheckBox*>(QStringLiteral("QueryBox"));
+            QVERIFY(box);
+            QCOMPARE(box->text(), QStringLiteral("Query"));
+            QVERIFY(box->accessibleName().contains(QStringLiteral("query")));
+            QVERIFY(!box->isChecked());
+            form.searchBox().setText(QStringLiteral("camera:nikon -model:d70"));
+            QVERIFY(form.searchBox().toolTip().isEmpty());
+            box->click();
+            // The reading, with groups known before exiftool has listed its tag names.
+            QCOMPARE(form.searchBox().toolTip(),
+                     QStringLiteral("Read as: (camera:\"nikon\" AND (NOT model:\"d70\"))"));
+            form.searchBox().setText(QStringLiteral("(canon"));
+            QCOMPARE(form.searchBox().toolTip(),
+                     QStringLiteral("Read as: Column 1: the parenthesis is not closed"));
+        }
+        // Ticked once, it is ticked at the next start.
+        Form1 again(fake.platform(), folder.path());
+        QVERIFY(again.findChild<QCheckBox*>(QStringLiteral("QueryBox"))->isChecked());
+    }
+
+    void theCompleterOffersTagsForTheWordBeingTyped()
+    {
+        QLineEdit box;
+        QueryCompleter completer;
+        completer.setTags({QStringLiteral("Model"), QStringLiteral("Make")});
+        box.setCompleter(&completer);
+        QCOMPARE(completer.splitPath(QStringLiteral("canon -(mo")), QStringList{"mo"});
+        QCOMPARE(completer.splitPath(QStringLiteral("canon -mo")), QStringList{"mo"});
+        // A word with its operator, a quoted text or a regular expression is no tag.
+        for (const char* typed : {"model:ca", "iso>=8", "\"eos", "/ab"})
+            QCOMPARE(completer.splitPath(QString::fromUtf8(typed)).first(), QStringLiteral("\x01"));
+        box.setText(QStringLiteral("canon -mo"));
+        completer.setCompletionPrefix(QStringLiteral("mo"));
+        QCOMPARE(completer.pathFromIndex(completer.completionModel()->index(0, 0)),
+                 QStringLiteral("canon -Model:"));
     }
 
     void windowOpensAsDesignedAndListsAreLaidOut()

@@ -205,8 +205,12 @@ public:
     /// no exiftool. The first time for an exiftool, it lists its tags (a second or two, the
     /// window alive meanwhile); after that they come from the cache file.
     std::shared_ptr<const TagVocabulary> tagVocabulary(DumpProgress progress = DumpProgress());
-    /// The tag names known without asking exiftool: those of the last query, or else none.
-    std::shared_ptr<const TagVocabulary> knownTagVocabulary() const { return m_tagNames.last(); }
+    /// The tag names known without asking exiftool: those of the last query, or else those
+    /// the cache file keeps for the exiftool on the search path; null when there are none.
+    std::shared_ptr<const TagVocabulary> knownTagVocabulary()
+    {
+        return m_tagNames.kept(m_exifTool.EnsureExifTool());
+    }
 
     /// The tags a query may name, as a completer offers them: exiftool's tag names and the
     /// tags as the results list shows them (without spaces), of the dumps the cache file used

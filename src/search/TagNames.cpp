@@ -19,9 +19,7 @@ std::shared_ptr<const TagVocabulary> TagNames::of(const QString& program, DumpPr
 {
     if (program.isEmpty())
         return std::make_shared<const TagVocabulary>();
-    const QString key =
-        ToolIdentity::programStamp(*m_platform.files, program) + QLatin1Char(' ') +
-        ToolIdentity::configStamp(*m_platform.files, program, m_exifTool.workingFolder());
+    const QString key = keyOf(program);
     if (key == m_key && m_vocabulary)
         return m_vocabulary;
     DumpStore* store = m_reader.cacheFile();
@@ -40,6 +38,28 @@ std::shared_ptr<const TagVocabulary> TagNames::of(const QString& program, DumpPr
     m_key = key;
     m_vocabulary = vocabulary;
     return vocabulary;
+}
+
+QString TagNames::keyOf(const QString& program) const
+{
+    return ToolIdentity::programStamp(*m_platform.files, program) + QLatin1Char(' ') +
+           ToolIdentity::configStamp(*m_platform.files, program, m_exifTool.workingFolder());
+}
+
+std::shared_ptr<const TagVocabulary> TagNames::kept(const QString& program)
+{
+    if (m_vocabulary || m_keptTried || program.isEmpty())
+        return m_vocabulary;
+    m_keptTried = true;
+    DumpStore* store = m_reader.cacheFile();
+    const QString key = keyOf(program);
+    if (const std::optional<QByteArray> bytes = store ? store->knownTagNames(key) : std::nullopt) {
+        if (std::optional<TagVocabulary> names = TagVocabulary::fromSerialized(*bytes)) {
+            m_key = key;
+            m_vocabulary = std::make_shared<const TagVocabulary>(std::move(*names));
+        }
+    }
+    return m_vocabulary;
 }
 
 std::shared_ptr<const TagVocabulary> TagNames::listed(const QString& program, DumpProgress progress)

@@ -27,6 +27,9 @@ public:
 
     /// The vocabulary `of` gave last; null before.
     std::shared_ptr<const TagVocabulary> last() const { return m_vocabulary; }
+    /// The vocabulary known without asking exiftool: the last one, or else the one the cache
+    /// file keeps for the exiftool at `program` (looked for once); null when there is none.
+    std::shared_ptr<const TagVocabulary> kept(const QString& program);
 
 private:
     std::shared_ptr<const TagVocabulary> listed(const QString& program, DumpProgress progress);
@@ -34,7 +37,11 @@ private:
     Platform m_platform;
     ExifTool& m_exifTool;
     MetadataReader& m_reader;
+    /// The key of the exiftool at `program`: its program file and configuration.
+    QString keyOf(const QString& program) const;
+
     QString m_key;
+    bool m_keptTried = false;
     std::shared_ptr<const TagVocabulary> m_vocabulary;
 };
 

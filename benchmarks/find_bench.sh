@@ -9,7 +9,7 @@
 # load): the least any search through two exiftool processes can take on this machine.
 # With "mixed" the library is a mix of formats: each copy holds the test JPEGs, the RAW, HEIC,
 # PNG, TIFF, WebP, JPEG XL and QuickTime files of tests/data/formats, and an XMP sidecar beside
-# every other one of those (50 copies: 2,000 files); the two exiftool processes then read the
+# every other one of those (57 copies: 1,995 files); the two exiftool processes then read the
 # sidecars too.
 # Usage: benchmarks/find_bench.sh BUILD_DIR [COPIES [ROUNDS [mixed]]]
 set -euo pipefail

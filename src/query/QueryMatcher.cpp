@@ -134,7 +134,7 @@ struct QueryMatcher::Image
         }
         std::sort(passedOver.begin(), passedOver.end());
         auto next = passedOver.cbegin();
-        rows.reserve(static_cast<size_t>(all.count('\n') + 1));
+        rows.reserve(static_cast<size_t>(all.size() / 40 + 1));
         qsizetype start = 0;
         while (start < all.size()) {
             qsizetype end = all.indexOf('\n', start);

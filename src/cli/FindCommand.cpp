@@ -1,73 +1,25 @@
 #include "FindCommand.h"
 
-#include "TableSpool.h"
+#include "Output.h"
+#include "Printer.h"
 
-#include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 #include "platform/QtServices.h"
 #include "platform/Termination.h"
+#include "query/PatternMatcher.h"
 #include "search/SearchEngine.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 namespace tagsifter {
 
 namespace {
-
-/// Standard output, written as the hits come. A reader that has gone (`| head`) ends the
-/// search quietly; any other failure to write is an error, said once.
-class Output
-{
-public:
-    Output(std::FILE* out, std::FILE* err, bool closed) : m_out(out), m_err(err), m_closed(closed)
-    {
-    }
-    bool write(const QByteArray& bytes)
-    {
-        if (m_readerGone || m_failed)
-            return false;
-        if (m_closed)
-            return fail(EBADF);
-        if (std::fwrite(bytes.constData(), 1, bytes.size(), m_out) !=
-            static_cast<size_t>(bytes.size()))
-            return fail(errno);
-        return true;
-    }
-    bool flush()
-    {
-        if (m_readerGone || m_failed || m_closed)
-            return !m_readerGone && !m_failed;
-        if (std::fflush(m_out) != 0)
-            return fail(errno);
-        return true;
-    }
-    /// True once nothing more can be written.
-    bool ended() const { return m_readerGone || m_failed; }
-    bool failed() const { return m_failed; }
-
-private:
-    bool fail(int error)
-    {
-        if (error == EPIPE) {
-            m_readerGone = true;
-            return false;
-        }
-        m_failed = true;
-        std::fprintf(m_err, "tagsifter: write error: %s\n", std::strerror(error));
-        return false;
-    }
-    std::FILE* m_out;
-    std::FILE* m_err;
-    bool m_closed;
-    bool m_readerGone = false;
-    bool m_failed = false;
-};
 
 QByteArray problemLine(const SearchProblem& problem)
 {
@@ -90,56 +42,54 @@ QByteArray problemLine(const SearchProblem& problem)
     return "tagsifter: " + path + ": " + reason + '\n';
 }
 
-/// Where each hit goes, in the form the options ask for; what went wrong goes to standard
-/// error as it happens.
+/// The engine's hits handed to the printer, each image searched without a hit told once it is
+/// known, and what went wrong written to standard error as it happens.
 class TerminalSink : public HitSink
 {
 public:
-    TerminalSink(const FindOptions& options, Output& output, std::FILE* err,
-                 EventLoopService& events)
-        : m_options(options), m_output(output), m_err(err), m_events(events),
-          m_progressShown(::isatty(fileno(err)) == 1)
+    TerminalSink(Printer& printer, std::FILE* err, EventLoopService& events, bool currentFolder)
+        : m_printer(printer), m_err(err), m_events(events),
+          m_progressShown(::isatty(fileno(err)) == 1), m_currentFolder(currentFolder)
     {
     }
-    void imageStarting(int, int, const QString&) override
+    void imageStarting(int, int, const QString& path) override
     {
+        tellWithoutHits();
+        m_image = {shown(path), false, false, false};
         // A signal is seen through the event loop.
         m_events.yieldSometimes();
     }
     void found(const QString& path, const QList<TagValue>& hits) override
     {
-        const QByteArray bytes = encodeFileName(path);
-        if (m_options.count)
-            return;
-        if (m_options.filesWithMatches) {
-            m_output.write(bytes + (m_options.null ? '\0' : '\n'));
-        } else if (m_options.table) {
-            m_table.add(path, hits);
-            return;
-        } else {
-            QByteArray lines;
-            for (const TagValue& hit : hits)
-                lines += m_options.json ? OutputFormat::jsonLine(bytes, hit.tag, hit.value)
-                                        : OutputFormat::hitLine(bytes, hit.tag, hit.value);
-            m_output.write(lines);
-        }
-        m_output.flush();
+        m_image.hits = true;
+        m_anyHit = true;
+        m_printer.hits(shown(path), hits);
     }
     void problem(const SearchProblem& problem) override
     {
         clearProgress();
+        if (problem.kind == SearchProblem::Kind::ImageUnreadable &&
+            shown(problem.path) == m_image.path)
+            m_image.unreadable = true;
         const QByteArray line = problemLine(problem);
         std::fwrite(line.constData(), 1, line.size(), m_err);
         m_failed = true;
     }
-    bool failed() const { return m_failed; }
     void progress(int done, int total) override
     {
+        m_image.searched = true;
         if (!m_progressShown)
             return;
         std::fprintf(m_err, "\r%d of %d images", done, total);
         std::fflush(m_err);
         m_progressWritten = true;
+    }
+    /// The image in progress, when it was searched and holds no hit, to the printer.
+    void tellWithoutHits()
+    {
+        if (m_image.searched && !m_image.hits && !m_image.unreadable)
+            m_printer.noHits(m_image.path);
+        m_image = {};
     }
     /// Takes the progress line away before anything else is said on the terminal.
     void clearProgress()
@@ -147,17 +97,32 @@ public:
         if (std::exchange(m_progressWritten, false))
             std::fputs("\r\033[K", m_err);
     }
-    TableSpool& table() { return m_table; }
+    bool failed() const { return m_failed; }
+    bool anyHit() const { return m_anyHit; }
 
 private:
-    const FindOptions& m_options;
-    Output& m_output;
+    /// A path as printed: the current folder searched for want of PATH leaves out its "./",
+    /// as rg does.
+    QString shown(const QString& path) const
+    {
+        return m_currentFolder && path.startsWith(QLatin1String("./")) ? path.mid(2) : path;
+    }
+    struct Image
+    {
+        QString path;
+        bool searched = false;
+        bool hits = false;
+        bool unreadable = false;
+    };
+    Printer& m_printer;
     std::FILE* m_err;
     EventLoopService& m_events;
     bool m_progressShown;
+    bool m_currentFolder;
     bool m_progressWritten = false;
     bool m_failed = false;
-    TableSpool m_table;
+    bool m_anyHit = false;
+    Image m_image;
 };
 
 /// The paths a file names, one a line; false, after saying why, when it cannot be read.
@@ -182,12 +147,55 @@ bool readPathList(const QString& name, QStringList& paths, std::FILE* err)
     return true;
 }
 
+/// True when colours are wanted: always, or on a terminal that is not "dumb" and without
+/// NO_COLOR set to something.
+bool colorWanted(ColorChoice choice, const Output& output)
+{
+    if (choice != ColorChoice::Auto)
+        return choice == ColorChoice::Always;
+    const char* noColor = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    return output.isTerminal() && (noColor == nullptr || *noColor == '\0') &&
+           (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
+/// The query of the texts and tags of `options`, and its matcher for marking the matches; the
+/// line that says why when a regular expression cannot be read.
+std::variant<SearchQuery, QByteArray> queryOf(const FindOptions& options,
+                                              std::shared_ptr<const PatternMatcher>& matcher)
+{
+    PatternOptions patterns;
+    patterns.patterns = options.texts();
+    patterns.word = options.word;
+    patterns.caseSensitive = options.caseSensitive;
+    patterns.regex = options.regex;
+    patterns.tags = options.tags;
+    auto made = PatternMatcher::make(patterns);
+    if (const PatternError* error = std::get_if<PatternError>(&made))
+        return "tagsifter: the regular expression '" + error->pattern.toLocal8Bit() +
+               "' cannot be read at column " + QByteArray::number(error->column) + ": " +
+               error->reason.toLocal8Bit() + '\n';
+    auto shared = std::get<std::shared_ptr<const PatternMatcher>>(std::move(made));
+    matcher = shared;
+    // One text ignoring case in every tag is the window's search, with its own fast matcher.
+    if (patterns.patterns.size() == 1 && !patterns.word && !patterns.caseSensitive &&
+        !patterns.regex && patterns.tags.isEmpty())
+        return SearchQuery::containing(patterns.patterns.first());
+    return SearchQuery::matching(std::move(shared));
+}
+
 } // namespace
 
 int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err, bool outClosed)
 {
     SearchRequest request;
-    request.query = SearchQuery::containing(options.text);
+    std::shared_ptr<const PatternMatcher> matcher;
+    std::variant<SearchQuery, QByteArray> query = queryOf(options, matcher);
+    if (const QByteArray* problem = std::get_if<QByteArray>(&query)) {
+        std::fputs(problem->constData(), err);
+        return 2;
+    }
+    request.query = std::get<SearchQuery>(std::move(query));
     request.extensions = options.extensions;
     request.paths = options.paths;
     bool failed = false;
@@ -195,36 +203,36 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
         failed = true;
 
     CoreServices services;
-    SearchEngine engine(services.platform());
+    SearchEngine engine(services.platform(), QString(), options.jobs);
     // Asked to end (Ctrl+C, a logout): the search stops, its exiftool processes end and the
     // temp folder goes, and the status tells the signal.
     int signalled = 0;
     QObject context;
     onTerminationRequest(&context, [&signalled](int signal) { signalled = signal; });
-    request.stopRequested = [&signalled] { return signalled != 0; };
 
     // A reader that has gone is told by EPIPE, not by a signal that would end the program.
     std::signal(SIGPIPE, SIG_IGN);
     Output output(out, err, outClosed);
-    TerminalSink sink(options, output, err, *services.platform().events);
-    const auto stop = request.stopRequested;
-    request.stopRequested = [&] { return stop() || output.ended(); };
+    const std::unique_ptr<Printer> printer =
+        makePrinter(options, output, Marking{colorWanted(options.color, output), matcher});
+    TerminalSink sink(*printer, err, *services.platform().events, options.currentFolder);
+    // -q needs no more than the first hit.
+    request.stopRequested = [&] {
+        return signalled != 0 || output.ended() || (options.quiet && sink.anyHit());
+    };
 
+    printer->start();
     const SearchOutcome outcome = engine.run(request, sink);
     engine.abort();
+    sink.tellWithoutHits();
     sink.clearProgress();
-    failed = failed || sink.failed();
-    if (options.count && !output.ended())
-        output.write(
-            OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits, outcome.hits));
-    if (options.table && !sink.table().isEmpty() && !output.ended() &&
-        !sink.table().write([&output](const QByteArray& block) { return output.write(block); })) {
-        std::fputs("tagsifter: the table's rows could not be kept in the temporary folder\n", err);
-        failed = true;
-    }
+    failed = !printer->end(outcome, err) || failed || sink.failed();
     output.flush();
     if (signalled != 0)
         return 128 + signalled;
+    // As grep's -q: a hit is what counts, whatever went wrong besides.
+    if (options.quiet && outcome.hits > 0)
+        return 0;
     if (failed || output.failed())
         return 2;
     return outcome.hits > 0 ? 0 : 1;

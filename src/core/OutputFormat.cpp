@@ -95,6 +95,23 @@ QByteArray jsonLine(const QByteArray& path, const QString& tag, const QString& v
     return out;
 }
 
+QByteArray csvField(const QByteArray& field)
+{
+    bool quoted = false;
+    for (const char c : field)
+        quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
+    if (!quoted)
+        return field;
+    QByteArray out = field;
+    out.replace('"', "\"\"");
+    return '"' + out + '"';
+}
+
+QByteArray csvLine(const QByteArray& path, const QString& tag, const QString& value)
+{
+    return csvField(path) + ',' + csvField(tag.toUtf8()) + ',' + csvField(value.toUtf8()) + "\r\n";
+}
+
 QByteArray countLine(int imagesSearched, int imagesWithHits, qint64 hits)
 {
     return QByteArray::number(imagesSearched) + " images searched, " +

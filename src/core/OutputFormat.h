@@ -22,6 +22,12 @@ QByteArray hitLine(const QByteArray& path, const QString& tag, const QString& va
 /// are on disk follow in base64 as "path_base64".
 QByteArray jsonLine(const QByteArray& path, const QString& tag, const QString& value);
 
+/// One hit as a line of CSV after RFC 4180: path (its bytes on disk), tag and value, a field
+/// with a comma, double quote, CR or LF in double quotes (its double quotes doubled), and CR LF.
+QByteArray csvLine(const QByteArray& path, const QString& tag, const QString& value);
+/// A field of CSV after RFC 4180, quoted where it needs to be.
+QByteArray csvField(const QByteArray& field);
+
 /// The tally a count prints: "N images searched, M with hits, H hits" and LF.
 QByteArray countLine(int imagesSearched, int imagesWithHits, qint64 hits);
 

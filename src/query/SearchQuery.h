@@ -10,6 +10,7 @@
 
 namespace tagsifter {
 
+class PatternMatcher;
 class TextPrefilter;
 
 /// What the user asked for, read once from the search box or the command line and then handed
@@ -22,6 +23,8 @@ public:
     SearchQuery();
     /// Rows whose value contains `text`, ignoring case.
     static SearchQuery containing(const QString& text);
+    /// Rows that `patterns` matches (the terminal's -e, -w, -s, -E and --tag).
+    static SearchQuery matching(std::shared_ptr<const PatternMatcher> patterns);
 
     /// What the user typed, as typed.
     const QString& text() const { return m_text; }
@@ -42,6 +45,8 @@ private:
     QString m_text;
     /// Shared: a query is copied into every job of a search, its prefilter built once.
     std::shared_ptr<const TextPrefilter> m_prefilter;
+    /// The terminal's texts and tags, when they are more than one text ignoring case.
+    std::shared_ptr<const PatternMatcher> m_patterns;
 };
 
 } // namespace tagsifter

@@ -52,9 +52,9 @@ QString SearchEngine::whyUnreadable(const QString& path) const
     return QStringLiteral("exiftool gave no metadata");
 }
 
-SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
+SearchEngine::SearchEngine(const Platform& platform, QString exiftool, int sessions)
     : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
-      m_reader(platform, m_exifTool)
+      m_reader(platform, m_exifTool, sessions)
 {
 }
 

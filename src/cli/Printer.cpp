@@ -1,0 +1,195 @@
+#include "Printer.h"
+
+#include "TableSpool.h"
+#include "TagsPrinter.h"
+
+#include "core/OutputFormat.h"
+#include "platform/FileNames.h"
+#include "query/PatternMatcher.h"
+#include "search/SearchEngine.h"
+
+namespace tagsifter {
+
+namespace {
+
+const QByteArray kPathColor = "\033[35m";
+const QByteArray kMatchColor = "\033[1;31m";
+const QByteArray kReset = "\033[0m";
+
+/// The path, TAB, tag, TAB, value lines; with colours when asked.
+class LinePrinter : public Printer
+{
+public:
+    LinePrinter(Output& output, Marking marking) : m_output(output), m_marking(std::move(marking))
+    {
+    }
+    void hits(const QString& path, const QList<TagValue>& hits) override
+    {
+        const QByteArray bytes = encodeFileName(path);
+        QByteArray lines;
+        for (const TagValue& hit : hits)
+            lines += m_marking.color
+                         ? markedHitLine(bytes, hit.tag, hit.value, m_marking.matches.get())
+                         : OutputFormat::hitLine(bytes, hit.tag, hit.value);
+        m_output.write(lines);
+        m_output.flush();
+    }
+
+private:
+    Output& m_output;
+    Marking m_marking;
+};
+
+/// Each image once: with a hit (-l), or searched without one (-L).
+class FileNamePrinter : public Printer
+{
+public:
+    FileNamePrinter(Output& output, bool withHits, bool null, bool color)
+        : m_output(output), m_withHits(withHits), m_end(null ? '\0' : '\n'), m_color(color)
+    {
+    }
+    void hits(const QString& path, const QList<TagValue>&) override
+    {
+        if (m_withHits)
+            print(path);
+    }
+    void noHits(const QString& path) override
+    {
+        if (!m_withHits)
+            print(path);
+    }
+
+private:
+    void print(const QString& path)
+    {
+        const QByteArray bytes = encodeFileName(path);
+        m_output.write(m_color ? kPathColor + bytes + kReset + m_end : bytes + m_end);
+        m_output.flush();
+    }
+    Output& m_output;
+    bool m_withHits;
+    char m_end;
+    bool m_color;
+};
+
+class CountPrinter : public Printer
+{
+public:
+    explicit CountPrinter(Output& output) : m_output(output) {}
+    void hits(const QString&, const QList<TagValue>&) override {}
+    bool end(const SearchOutcome& outcome, std::FILE*) override
+    {
+        if (!m_output.ended())
+            m_output.write(OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits,
+                                                   outcome.hits));
+        return true;
+    }
+
+private:
+    Output& m_output;
+};
+
+/// A line a hit in a form of `Format` (JSON Lines, CSV), after a header when it has one.
+class RecordPrinter : public Printer
+{
+public:
+    using Format = QByteArray (*)(const QByteArray&, const QString&, const QString&);
+    RecordPrinter(Output& output, Format format, QByteArray header)
+        : m_output(output), m_format(format), m_header(std::move(header))
+    {
+    }
+    void start() override
+    {
+        if (!m_header.isEmpty())
+            m_output.write(m_header);
+    }
+    void hits(const QString& path, const QList<TagValue>& hits) override
+    {
+        const QByteArray bytes = encodeFileName(path);
+        QByteArray lines;
+        for (const TagValue& hit : hits)
+            lines += m_format(bytes, hit.tag, hit.value);
+        m_output.write(lines);
+        m_output.flush();
+    }
+
+private:
+    Output& m_output;
+    Format m_format;
+    QByteArray m_header;
+};
+
+/// The aligned table, written when the search ends: it needs the widest cell of each column.
+class TablePrinter : public Printer
+{
+public:
+    explicit TablePrinter(Output& output) : m_output(output) {}
+    void hits(const QString& path, const QList<TagValue>& hits) override
+    {
+        m_table.add(path, hits);
+    }
+    bool end(const SearchOutcome&, std::FILE* err) override
+    {
+        if (m_table.isEmpty() || m_output.ended() ||
+            m_table.write([this](const QByteArray& block) { return m_output.write(block); }))
+            return true;
+        std::fputs("tagsifter: the table's rows could not be kept in the temporary folder\n", err);
+        return false;
+    }
+
+private:
+    Output& m_output;
+    TableSpool m_table;
+};
+
+class QuietPrinter : public Printer
+{
+public:
+    void hits(const QString&, const QList<TagValue>&) override {}
+};
+
+} // namespace
+
+QByteArray markedHitLine(const QByteArray& path, const QString& tag, const QString& value,
+                         const PatternMatcher* matches)
+{
+    QByteArray line = kPathColor + OutputFormat::escapeField(path) + kReset + '\t' +
+                      OutputFormat::escapeField(tag.toUtf8()) + '\t';
+    qsizetype at = 0;
+    if (matches != nullptr) {
+        for (const auto& [start, length] : matches->spans(value)) {
+            line += OutputFormat::escapeField(value.mid(at, start - at).toUtf8()) + kMatchColor +
+                    OutputFormat::escapeField(value.mid(start, length).toUtf8()) + kReset;
+            at = start + length;
+        }
+    }
+    return line + OutputFormat::escapeField(value.mid(at).toUtf8()) + '\n';
+}
+
+std::unique_ptr<Printer> makePrinter(const FindOptions& options, Output& output, Marking marking)
+{
+    if (options.listTags)
+        return std::make_unique<TagsPrinter>(output, options.mode == OutputMode::Json);
+    if (options.quiet)
+        return std::make_unique<QuietPrinter>();
+    switch (options.mode) {
+    case OutputMode::Lines:
+        break;
+    case OutputMode::Table:
+        return std::make_unique<TablePrinter>(output);
+    case OutputMode::FilesWithMatches:
+    case OutputMode::FilesWithoutMatch:
+        return std::make_unique<FileNamePrinter>(
+            output, options.mode == OutputMode::FilesWithMatches, options.null, marking.color);
+    case OutputMode::Count:
+        return std::make_unique<CountPrinter>(output);
+    case OutputMode::Json:
+        return std::make_unique<RecordPrinter>(output, &OutputFormat::jsonLine, QByteArray());
+    case OutputMode::Csv:
+        return std::make_unique<RecordPrinter>(output, &OutputFormat::csvLine,
+                                               "path,tag,value\r\n");
+    }
+    return std::make_unique<LinePrinter>(output, std::move(marking));
+}
+
+} // namespace tagsifter

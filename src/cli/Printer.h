@@ -1,0 +1,57 @@
+#pragma once
+
+#include "OptionTable.h"
+#include "Output.h"
+
+#include "core/DumpParser.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace tagsifter {
+
+class PatternMatcher;
+struct SearchOutcome;
+
+/// How the hits of `tagsifter find` are written: one printer a mode. A printer hears the
+/// search start, each image's hits as they are found, each image searched without a hit, and
+/// the end with its outcome.
+class Printer
+{
+public:
+    virtual ~Printer() = default;
+    virtual void start() {}
+    /// The hits of the image at `path` (as given, bytes held as decodeFileName holds them).
+    virtual void hits(const QString& path, const QList<TagValue>& hits) = 0;
+    /// An image searched that holds no hit.
+    virtual void noHits(const QString& path) { Q_UNUSED(path); }
+    /// The search is over; false, after saying why on `err`, when what was kept for the end
+    /// could not be written.
+    virtual bool end(const SearchOutcome& outcome, std::FILE* err)
+    {
+        Q_UNUSED(outcome);
+        Q_UNUSED(err);
+        return true;
+    }
+};
+
+/// How a printer marks what it writes on a terminal.
+struct Marking
+{
+    /// Colours on: the path in magenta, each match in bold red, as rg shows them.
+    bool color = false;
+    /// Where the matches stand in a value; none marks nothing.
+    std::shared_ptr<const PatternMatcher> matches;
+};
+
+/// The printer of `options` (its mode, -q and -0), writing to `output`.
+std::unique_ptr<Printer> makePrinter(const FindOptions& options, Output& output, Marking marking);
+
+/// A line of hits with colours: the path, tag and value escaped as hitLine escapes them, the
+/// path and each span of the value in their colours.
+QByteArray markedHitLine(const QByteArray& path, const QString& tag, const QString& value,
+                         const PatternMatcher* matches);
+
+} // namespace tagsifter

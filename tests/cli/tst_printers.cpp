@@ -1,0 +1,168 @@
+#include "cli/Printer.h"
+#include "cli/TagName.h"
+#include "core/OutputFormat.h"
+#include "query/PatternMatcher.h"
+#include "search/SearchEngine.h"
+
+#include <QTest>
+
+#include <cstdio>
+
+using namespace tagsifter;
+
+namespace {
+
+/// What a printer writes, caught in memory.
+class Caught
+{
+public:
+    Caught() : m_file(open_memstream(&m_buffer, &m_size)), m_output(m_file, stderr, false) {}
+    ~Caught()
+    {
+        std::fclose(m_file);
+        std::free(m_buffer);
+    }
+    Output& output() { return m_output; }
+    QByteArray bytes()
+    {
+        std::fflush(m_file);
+        return QByteArray(m_buffer, qsizetype(m_size));
+    }
+
+private:
+    char* m_buffer = nullptr;
+    size_t m_size = 0;
+    std::FILE* m_file;
+    Output m_output;
+};
+
+FindOptions mode(OutputMode mode, bool null = false)
+{
+    FindOptions options;
+    options.mode = mode;
+    options.null = null;
+    return options;
+}
+
+/// Two images with hits and one without, as the terminal's sink hands them on.
+QByteArray printed(const FindOptions& options, Marking marking = {})
+{
+    Caught caught;
+    const auto printer = makePrinter(options, caught.output(), std::move(marking));
+    printer->start();
+    printer->hits("a,b.jpg", {{"Make", "Canon"}, {"Comment", "say \"hi\"\r\nnow"}});
+    printer->noHits("none.jpg");
+    printer->hits("c.jpg", {{"Make", "Canon"}});
+    SearchOutcome outcome;
+    outcome.imagesSearched = 3;
+    outcome.imagesWithHits = 2;
+    outcome.hits = 3;
+    printer->end(outcome, stderr);
+    return caught.bytes();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(FindOptions)
+
+class TestPrinters : public QObject
+{
+    Q_OBJECT
+private slots:
+    void eachModeItsPrinter_data()
+    {
+        QTest::addColumn<FindOptions>("options");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("lines") << mode(OutputMode::Lines)
+                               << QByteArray("a,b.jpg\tMake\tCanon\n"
+                                             "a,b.jpg\tComment\tsay \"hi\"\\r\\nnow\n"
+                                             "c.jpg\tMake\tCanon\n");
+        QTest::newRow("csv") << mode(OutputMode::Csv)
+                             << QByteArray("path,tag,value\r\n"
+                                           "\"a,b.jpg\",Make,Canon\r\n"
+                                           "\"a,b.jpg\",Comment,\"say \"\"hi\"\"\r\nnow\"\r\n"
+                                           "c.jpg,Make,Canon\r\n");
+        QTest::newRow("files with matches")
+            << mode(OutputMode::FilesWithMatches) << QByteArray("a,b.jpg\nc.jpg\n");
+        QTest::newRow("files without match")
+            << mode(OutputMode::FilesWithoutMatch) << QByteArray("none.jpg\n");
+        QTest::newRow("files without match, NUL")
+            << mode(OutputMode::FilesWithoutMatch, true) << QByteArray("none.jpg\0", 9);
+        QTest::newRow("count") << mode(OutputMode::Count)
+                               << QByteArray("3 images searched, 2 with hits, 3 hits\n");
+        QTest::newRow("json") << mode(OutputMode::Json)
+                              << QByteArray(
+                                     "{\"path\":\"a,b.jpg\",\"tag\":\"Make\",\"value\":\"Canon\"}\n"
+                                     "{\"path\":\"a,b.jpg\",\"tag\":\"Comment\",\"value\":"
+                                     "\"say \\\"hi\\\"\\r\\nnow\"}\n"
+                                     "{\"path\":\"c.jpg\",\"tag\":\"Make\",\"value\":\"Canon\"}\n");
+        FindOptions quiet = mode(OutputMode::Lines);
+        quiet.quiet = true;
+        QTest::newRow("quiet") << quiet << QByteArray();
+        FindOptions tags;
+        tags.listTags = true;
+        QTest::newRow("tags, most common first")
+            << tags << QByteArray("2\tMake\tMake\n1\tComment\tComment\n");
+    }
+
+    void eachModeItsPrinter()
+    {
+        QFETCH(FindOptions, options);
+        QFETCH(QByteArray, out);
+        QCOMPARE(printed(options), out);
+    }
+
+    void colorsMarkThePathAndTheMatches()
+    {
+        PatternOptions patterns;
+        patterns.patterns = {"a", "\t"};
+        auto made = PatternMatcher::make(patterns);
+        const auto matcher = std::get<std::shared_ptr<const PatternMatcher>>(made);
+        // An escape inside a match stays whole within its colour.
+        QCOMPARE(markedHitLine("p\tq.jpg", "Tag", "Canon\tEOS", matcher.get()),
+                 QByteArray("\033[35mp\\tq.jpg\033[0m\tTag\tC\033[1;31ma\033[0mnon"
+                            "\033[1;31m\\t\033[0mEOS\n"));
+        QCOMPARE(markedHitLine("x.jpg", "Tag", "none here", nullptr),
+                 QByteArray("\033[35mx.jpg\033[0m\tTag\tnone here\n"));
+        FindOptions options = mode(OutputMode::Lines);
+        const QByteArray colored = printed(options, {true, matcher});
+        QVERIFY2(colored.startsWith("\033[35ma,b.jpg\033[0m\tMake\tC\033[1;31ma\033[0mnon\n"
+                                    "\033[35ma,b.jpg"),
+                 colored);
+    }
+
+    void tagsCountImagesNotRows()
+    {
+        // A tag an image holds twice counts once; as common tags keep the order first met.
+        Caught caught;
+        FindOptions options;
+        options.listTags = true;
+        options.mode = OutputMode::Json;
+        const auto printer = makePrinter(options, caught.output(), {});
+        printer->hits("a.jpg", {{"Image Width", "10"}, {"Make", "x"}, {"Image Width", "20"}});
+        printer->hits("b.jpg", {{"Make", "y"}, {"ISO", "100"}});
+        printer->hits("c.jpg", {{"ISO", "200"}});
+        printer->end(SearchOutcome(), stderr);
+        QCOMPARE(caught.bytes(),
+                 QByteArray("{\"images\":2,\"name\":\"Make\",\"tag\":\"Make\"}\n"
+                            "{\"images\":2,\"name\":\"ISO\",\"tag\":\"ISO\"}\n"
+                            "{\"images\":1,\"name\":\"ImageWidth\",\"tag\":\"Image Width\"}\n"));
+        QCOMPARE(tagNameOf("File Modification Date/Time"), QString("FileModificationDate/Time"));
+    }
+
+    void csvFieldsAsRfc4180Has()
+    {
+        QCOMPARE(OutputFormat::csvField("plain text"), QByteArray("plain text"));
+        QCOMPARE(OutputFormat::csvField(" spaces kept "), QByteArray(" spaces kept "));
+        QCOMPARE(OutputFormat::csvField("a\"b"), QByteArray("\"a\"\"b\""));
+        QCOMPARE(OutputFormat::csvField("line\nbreak"), QByteArray("\"line\nbreak\""));
+        QCOMPARE(OutputFormat::csvField("cr\r"), QByteArray("\"cr\r\""));
+        QCOMPARE(OutputFormat::csvField(""), QByteArray(""));
+        // A path's stray bytes go out as they are on disk.
+        QCOMPARE(OutputFormat::csvLine("caf\xe9.jpg", "Make", "é"),
+                 QByteArray("caf\xe9.jpg,Make,\xc3\xa9\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPrinters)
+#include "tst_printers.moc"

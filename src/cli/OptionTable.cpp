@@ -132,13 +132,19 @@ const std::vector<OptionRow> kTable = {
      "Print one line: the images searched, the images with hits and the hits.", Completes::Nothing,
      nullptr,
      [](FindOptions& o, const QString&) { return setMode(o, OutputMode::Count, "count"); }},
-    {"json", 0, nullptr, kSearches,
+    {"json", 0, nullptr, ForFind,
      "print each hit as a JSON object on a line of its own (path,\n"
      "tag, value); a path that is not UTF-8 has U+FFFD for its\n"
      "stray bytes and its bytes in base64 as path_base64",
      "Print each hit as a JSON object on a line of its own, with the members path, tag and "
      "value. A path that is not UTF-8 has U+FFFD for each stray byte, and its bytes in base64 "
-     "as path_base64. With tags: one object a tag, with images, name and tag.",
+     "as path_base64.",
+     Completes::Nothing, nullptr,
+     [](FindOptions& o, const QString&) { return setMode(o, OutputMode::Json, "json"); }},
+    {"json", 0, nullptr, ForTags,
+     "print each tag as a JSON object on a line of its own\n(images, name, tag)",
+     "Print each tag as a JSON object on a line of its own, with the members images (how many "
+     "hold it), name (exiftool's tag name) and tag (as the results list shows it).",
      Completes::Nothing, nullptr,
      [](FindOptions& o, const QString&) { return setMode(o, OutputMode::Json, "json"); }},
     {"csv", 0, nullptr, ForFind,

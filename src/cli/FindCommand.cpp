@@ -10,6 +10,7 @@
 #include "search/SearchEngine.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <csignal>
@@ -47,10 +48,12 @@ QByteArray problemLine(const SearchProblem& problem)
 class TerminalSink : public HitSink
 {
 public:
-    TerminalSink(Printer& printer, std::FILE* err, EventLoopService& events, bool currentFolder)
-        : m_printer(printer), m_err(err), m_events(events),
+    TerminalSink(Printer& printer, Output& output, std::FILE* err, EventLoopService& events,
+                 bool currentFolder)
+        : m_printer(printer), m_output(output), m_err(err), m_events(events),
           m_progressShown(::isatty(fileno(err)) == 1), m_currentFolder(currentFolder)
     {
+        m_sinceProgress.start();
     }
     void imageStarting(int, int, const QString& path) override
     {
@@ -65,6 +68,20 @@ public:
         m_anyHit = true;
         m_printer.hits(shown(path), hits);
     }
+    void foundPacked(const QString& path, const QByteArray& packedHits) override
+    {
+        m_image.hits = true;
+        m_anyHit = true;
+        m_printer.packedHits(shown(path), packedHits);
+    }
+    DumpProgress readProgress() override
+    {
+        // The hits wait in the output's buffer while images come fast; before the search
+        // waits for exiftool they go out.
+        DumpProgress progress;
+        progress.setBeforeWait([this] { m_output.flush(); });
+        return progress;
+    }
     void problem(const SearchProblem& problem) override
     {
         clearProgress();
@@ -78,8 +95,12 @@ public:
     void progress(int done, int total) override
     {
         m_image.searched = true;
-        if (!m_progressShown)
+        // A few times a second is what an eye can follow; a line an image would slow a fast
+        // search down.
+        if (!m_progressShown ||
+            (m_progressWritten && done < total && m_sinceProgress.elapsed() < kProgressEveryMs))
             return;
+        m_sinceProgress.restart();
         std::fprintf(m_err, "\r%d of %d images", done, total);
         std::fflush(m_err);
         m_progressWritten = true;
@@ -114,7 +135,9 @@ private:
         bool hits = false;
         bool unreadable = false;
     };
+    static constexpr qint64 kProgressEveryMs = 100;
     Printer& m_printer;
+    Output& m_output;
     std::FILE* m_err;
     EventLoopService& m_events;
     bool m_progressShown;
@@ -122,6 +145,7 @@ private:
     bool m_progressWritten = false;
     bool m_failed = false;
     bool m_anyHit = false;
+    QElapsedTimer m_sinceProgress;
     Image m_image;
 };
 
@@ -215,7 +239,7 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     Output output(out, err, outClosed);
     const std::unique_ptr<Printer> printer =
         makePrinter(options, output, Marking{colorWanted(options.color, output), matcher});
-    TerminalSink sink(*printer, err, *services.platform().events, options.currentFolder);
+    TerminalSink sink(*printer, output, err, *services.platform().events, options.currentFolder);
     // -q needs no more than the first hit.
     request.stopRequested = [&] {
         return signalled != 0 || output.ended() || (options.quiet && sink.anyHit());

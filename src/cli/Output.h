@@ -13,9 +13,8 @@ class Output
 public:
     /// `closed`: the program started with its standard output closed, so that anything
     /// written to it is an error.
-    Output(std::FILE* out, std::FILE* err, bool closed) : m_out(out), m_err(err), m_closed(closed)
-    {
-    }
+    /// The output is written in blocks, on a terminal too: flush() sends what waits.
+    Output(std::FILE* out, std::FILE* err, bool closed);
     bool write(const QByteArray& bytes);
     bool flush();
     /// True once nothing more can be written.
@@ -26,6 +25,7 @@ public:
 
 private:
     bool fail(int error);
+    static constexpr size_t kBufferSize = 64 * 1024;
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_closed;

@@ -16,6 +16,22 @@ const QByteArray kPathColor = "\033[35m";
 const QByteArray kMatchColor = "\033[1;31m";
 const QByteArray kReset = "\033[0m";
 
+/// Calls `row` with the UTF-8 tag and value of each packed hit, in order.
+template <typename Row> void forEachPackedRow(const QByteArray& packed, Row&& row)
+{
+    const char* data = packed.constData();
+    qsizetype start = 0;
+    while (start < packed.size()) {
+        const qsizetype colon = packed.indexOf(':', start);
+        const qsizetype end = colon < 0 ? -1 : packed.indexOf('\n', colon);
+        if (end < 0)
+            return;
+        row(QByteArrayView(data + start, colon - start),
+            QByteArrayView(data + colon + 1, end - colon - 1));
+        start = end + 1;
+    }
+}
+
 /// The path, TAB, tag, TAB, value lines; with colours when asked.
 class LinePrinter : public Printer
 {
@@ -32,7 +48,24 @@ public:
                          ? markedHitLine(bytes, hit.tag, hit.value, m_marking.matches.get())
                          : OutputFormat::hitLine(bytes, hit.tag, hit.value);
         m_output.write(lines);
-        m_output.flush();
+    }
+    void packedHits(const QString& path, const QByteArray& packed) override
+    {
+        if (m_marking.color)
+            return Printer::packedHits(path, packed);
+        // The path is escaped once for all its rows, and the rows never leave UTF-8.
+        const QByteArray escaped = OutputFormat::escapeField(encodeFileName(path));
+        QByteArray lines;
+        lines.reserve(packed.size() + packed.count('\n') * (escaped.size() + 2));
+        forEachPackedRow(packed, [&](QByteArrayView tag, QByteArrayView value) {
+            lines += escaped;
+            lines += '\t';
+            OutputFormat::appendEscaped(lines, tag);
+            lines += '\t';
+            OutputFormat::appendEscaped(lines, value);
+            lines += '\n';
+        });
+        m_output.write(lines);
     }
 
 private:
@@ -53,6 +86,11 @@ public:
         if (m_withHits)
             print(path);
     }
+    void packedHits(const QString& path, const QByteArray&) override
+    {
+        if (m_withHits)
+            print(path);
+    }
     void noHits(const QString& path) override
     {
         if (!m_withHits)
@@ -64,7 +102,6 @@ private:
     {
         const QByteArray bytes = encodeFileName(path);
         m_output.write(m_color ? kPathColor + bytes + kReset + m_end : bytes + m_end);
-        m_output.flush();
     }
     Output& m_output;
     bool m_withHits;
@@ -77,6 +114,7 @@ class CountPrinter : public Printer
 public:
     explicit CountPrinter(Output& output) : m_output(output) {}
     void hits(const QString&, const QList<TagValue>&) override {}
+    void packedHits(const QString&, const QByteArray&) override {}
     bool end(const SearchOutcome& outcome, std::FILE*) override
     {
         if (!m_output.ended())
@@ -89,13 +127,15 @@ private:
     Output& m_output;
 };
 
-/// A line a hit in a form of `Format` (JSON Lines, CSV), after a header when it has one.
+/// A line a hit in a form of OutputFormat (JSON Lines, CSV), after a header when it has one:
+/// `pathPart` writes what every line of an image shares, `line` each hit.
 class RecordPrinter : public Printer
 {
 public:
-    using Format = QByteArray (*)(const QByteArray&, const QString&, const QString&);
-    RecordPrinter(Output& output, Format format, QByteArray header)
-        : m_output(output), m_format(format), m_header(std::move(header))
+    using PathPart = QByteArray (*)(const QByteArray&);
+    using Line = void (*)(QByteArray&, const QByteArray&, QByteArrayView, QByteArrayView);
+    RecordPrinter(Output& output, PathPart pathPart, Line line, QByteArray header)
+        : m_output(output), m_pathPart(pathPart), m_line(line), m_header(std::move(header))
     {
     }
     void start() override
@@ -105,17 +145,26 @@ public:
     }
     void hits(const QString& path, const QList<TagValue>& hits) override
     {
-        const QByteArray bytes = encodeFileName(path);
+        const QByteArray pathPart = m_pathPart(encodeFileName(path));
         QByteArray lines;
         for (const TagValue& hit : hits)
-            lines += m_format(bytes, hit.tag, hit.value);
+            m_line(lines, pathPart, hit.tag.toUtf8(), hit.value.toUtf8());
         m_output.write(lines);
-        m_output.flush();
+    }
+    void packedHits(const QString& path, const QByteArray& packed) override
+    {
+        const QByteArray pathPart = m_pathPart(encodeFileName(path));
+        QByteArray lines;
+        forEachPackedRow(packed, [&](QByteArrayView tag, QByteArrayView value) {
+            m_line(lines, pathPart, tag, value);
+        });
+        m_output.write(lines);
     }
 
 private:
     Output& m_output;
-    Format m_format;
+    PathPart m_pathPart;
+    Line m_line;
     QByteArray m_header;
 };
 
@@ -146,6 +195,7 @@ class QuietPrinter : public Printer
 {
 public:
     void hits(const QString&, const QList<TagValue>&) override {}
+    void packedHits(const QString&, const QByteArray&) override {}
 };
 
 } // namespace
@@ -184,10 +234,11 @@ std::unique_ptr<Printer> makePrinter(const FindOptions& options, Output& output,
     case OutputMode::Count:
         return std::make_unique<CountPrinter>(output);
     case OutputMode::Json:
-        return std::make_unique<RecordPrinter>(output, &OutputFormat::jsonLine, QByteArray());
+        return std::make_unique<RecordPrinter>(output, &OutputFormat::jsonPathPart,
+                                               &OutputFormat::appendJsonLine, QByteArray());
     case OutputMode::Csv:
-        return std::make_unique<RecordPrinter>(output, &OutputFormat::csvLine,
-                                               "path,tag,value\r\n");
+        return std::make_unique<RecordPrinter>(output, &OutputFormat::csvPathPart,
+                                               &OutputFormat::appendCsvLine, "path,tag,value\r\n");
     }
     return std::make_unique<LinePrinter>(output, std::move(marking));
 }

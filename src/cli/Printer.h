@@ -25,6 +25,12 @@ public:
     virtual void start() {}
     /// The hits of the image at `path` (as given, bytes held as decodeFileName holds them).
     virtual void hits(const QString& path, const QList<TagValue>& hits) = 0;
+    /// The same hits as packEntries holds them ("TAG:VALUE" lines in UTF-8): the cache file's
+    /// pass hands them so, and a printer that writes bytes need not decode them.
+    virtual void packedHits(const QString& path, const QByteArray& packed)
+    {
+        hits(path, unpackEntries(packed));
+    }
     /// An image searched that holds no hit.
     virtual void noHits(const QString& path) { Q_UNUSED(path); }
     /// The search is over; false, after saying why on `err`, when what was kept for the end

@@ -44,15 +44,22 @@ FindOptions mode(OutputMode mode, bool null = false)
     return options;
 }
 
-/// Two images with hits and one without, as the terminal's sink hands them on.
-QByteArray printed(const FindOptions& options, Marking marking = {})
+/// Two images with hits and one without, as the terminal's sink hands them on: the hits as
+/// rows, or packed as the cache file's pass gives them.
+QByteArray printed(const FindOptions& options, Marking marking = {}, bool packed = false)
 {
     Caught caught;
     const auto printer = makePrinter(options, caught.output(), std::move(marking));
+    const auto hits = [&](const QString& path, const QList<TagValue>& rows) {
+        if (packed)
+            printer->packedHits(path, packEntries(rows));
+        else
+            printer->hits(path, rows);
+    };
     printer->start();
-    printer->hits("a,b.jpg", {{"Make", "Canon"}, {"Comment", "say \"hi\"\r\nnow"}});
+    hits("a,b.jpg", {{"Make", "Canon"}, {"Comment", "say \"hi\",\tnow\\"}});
     printer->noHits("none.jpg");
-    printer->hits("c.jpg", {{"Make", "Canon"}});
+    hits("c.jpg", {{"Make", "Canon"}});
     SearchOutcome outcome;
     outcome.imagesSearched = 3;
     outcome.imagesWithHits = 2;
@@ -75,12 +82,12 @@ private slots:
         QTest::addColumn<QByteArray>("out");
         QTest::newRow("lines") << mode(OutputMode::Lines)
                                << QByteArray("a,b.jpg\tMake\tCanon\n"
-                                             "a,b.jpg\tComment\tsay \"hi\"\\r\\nnow\n"
+                                             "a,b.jpg\tComment\tsay \"hi\",\\tnow\\\\\n"
                                              "c.jpg\tMake\tCanon\n");
         QTest::newRow("csv") << mode(OutputMode::Csv)
                              << QByteArray("path,tag,value\r\n"
                                            "\"a,b.jpg\",Make,Canon\r\n"
-                                           "\"a,b.jpg\",Comment,\"say \"\"hi\"\"\r\nnow\"\r\n"
+                                           "\"a,b.jpg\",Comment,\"say \"\"hi\"\",\tnow\\\"\r\n"
                                            "c.jpg,Make,Canon\r\n");
         QTest::newRow("files with matches")
             << mode(OutputMode::FilesWithMatches) << QByteArray("a,b.jpg\nc.jpg\n");
@@ -94,7 +101,7 @@ private slots:
                               << QByteArray(
                                      "{\"path\":\"a,b.jpg\",\"tag\":\"Make\",\"value\":\"Canon\"}\n"
                                      "{\"path\":\"a,b.jpg\",\"tag\":\"Comment\",\"value\":"
-                                     "\"say \\\"hi\\\"\\r\\nnow\"}\n"
+                                     "\"say \\\"hi\\\",\\tnow\\\\\"}\n"
                                      "{\"path\":\"c.jpg\",\"tag\":\"Make\",\"value\":\"Canon\"}\n");
         FindOptions quiet = mode(OutputMode::Lines);
         quiet.quiet = true;
@@ -110,6 +117,7 @@ private slots:
         QFETCH(FindOptions, options);
         QFETCH(QByteArray, out);
         QCOMPARE(printed(options), out);
+        QCOMPARE(printed(options, {}, true), out);
     }
 
     void colorsMarkThePathAndTheMatches()

@@ -14,7 +14,9 @@ public:
     /// `closed`: the program started with its standard output closed, so that anything
     /// written to it is an error.
     /// The output is written in blocks, on a terminal too: flush() sends what waits.
-    Output(std::FILE* out, std::FILE* err, bool closed);
+    Output(std::FILE* out, std::FILE* err, bool closed) : m_out(out), m_err(err), m_closed(closed)
+    {
+    }
     bool write(const QByteArray& bytes);
     bool flush();
     /// True once nothing more can be written.
@@ -25,7 +27,10 @@ public:
 
 private:
     bool fail(int error);
-    static constexpr size_t kBufferSize = 64 * 1024;
+    /// Writes what waits; false when it cannot be written.
+    bool drain();
+    static constexpr qsizetype kBlockSize = 64 * 1024;
+    QByteArray m_pending;
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_closed;

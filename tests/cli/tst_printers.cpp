@@ -25,7 +25,7 @@ public:
     Output& output() { return m_output; }
     QByteArray bytes()
     {
-        std::fflush(m_file);
+        m_output.flush();
         return QByteArray(m_buffer, qsizetype(m_size));
     }
 

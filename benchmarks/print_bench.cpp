@@ -120,6 +120,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int images = argc > 1 ? QByteArray(argv[1]).toInt() : 50000;
     const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 3;
+    // Only the modes named, separated by commas ("lines,--table"), when some are.
+    const QStringList only =
+        argc > 3 ? QString::fromLocal8Bit(argv[3]).split(',', Qt::SkipEmptyParts) : QStringList();
     QTemporaryDir dir;
     const QString library = dir.path() + "/library";
     QDir().mkpath(dir.path() + "/cache/Brimvale/Tagsifter");
@@ -144,6 +147,9 @@ int main(int argc, char** argv)
     std::printf("print: %-16s %10s %10s %10s  (best of %d, seconds)\n", "mode", "pipe", "terminal",
                 "bytes", rounds);
     for (const QStringList& options : modes) {
+        const QString name = options.isEmpty() ? QStringLiteral("lines") : options.join(' ');
+        if (!only.isEmpty() && !only.contains(name))
+            continue;
         QString find = quoted(program) + " find";
         for (const QString& option : options)
             find += " " + option;
@@ -153,10 +159,22 @@ int main(int argc, char** argv)
         QByteArray ignored;
         const double terminal = bestOf(
             rounds, "script -qec " + quoted(find) + " /dev/null > /dev/null", environment, ignored);
-        std::printf("print: %-16s %10.3f %10.3f %10s\n",
-                    options.isEmpty() ? "lines" : qPrintable(options.join(' ')), pipe, terminal,
+        std::printf("print: %-16s %10.3f %10.3f %10s\n", qPrintable(name), pipe, terminal,
                     printed.trimmed().constData());
         std::fflush(stdout);
     }
+    // What the pipe and the terminal take for the same bytes from cat: the floor under every
+    // figure above.
+    const QString saved = dir.path() + "/lines.txt";
+    QByteArray ignored;
+    bestOf(1, quoted(program) + " find 0 " + quoted(library) + " > " + quoted(saved), environment,
+           ignored);
+    const double catPipe =
+        bestOf(rounds, "cat " + quoted(saved) + " | wc -c", environment, ignored);
+    const double catTerminal =
+        bestOf(rounds, "script -qec " + quoted("cat " + quoted(saved)) + " /dev/null > /dev/null",
+               environment, ignored);
+    std::printf("print: %-16s %10.3f %10.3f %10s\n", "cat of lines", catPipe, catTerminal,
+                ignored.isEmpty() ? "" : ignored.trimmed().constData());
     return 0;
 }

@@ -88,7 +88,9 @@ public:
         if (problem.kind == SearchProblem::Kind::ImageUnreadable &&
             shown(problem.path) == m_image.path)
             m_image.unreadable = true;
-        const QByteArray line = problemLine(problem);
+        SearchProblem told = problem;
+        told.path = shown(problem.path);
+        const QByteArray line = problemLine(told);
         std::fwrite(line.constData(), 1, line.size(), m_err);
         m_failed = true;
     }

@@ -51,10 +51,11 @@ public:
     }
     void packedHits(const QString& path, const QByteArray& packed) override
     {
+        // The path is escaped once for all its rows, and the rows leave UTF-8 only where the
+        // matches in a value are marked.
+        QByteArray escaped = OutputFormat::escapeField(encodeFileName(path));
         if (m_marking.color)
-            return Printer::packedHits(path, packed);
-        // The path is escaped once for all its rows, and the rows never leave UTF-8.
-        const QByteArray escaped = OutputFormat::escapeField(encodeFileName(path));
+            escaped = kPathColor + escaped + kReset;
         QByteArray lines;
         lines.reserve(packed.size() + packed.count('\n') * (escaped.size() + 2));
         forEachPackedRow(packed, [&](QByteArrayView tag, QByteArrayView value) {
@@ -62,7 +63,10 @@ public:
             lines += '\t';
             OutputFormat::appendEscaped(lines, tag);
             lines += '\t';
-            OutputFormat::appendEscaped(lines, value);
+            if (m_marking.color)
+                appendMarkedValue(lines, QString::fromUtf8(value), m_marking.matches.get());
+            else
+                OutputFormat::appendEscaped(lines, value);
             lines += '\n';
         });
         m_output.write(lines);
@@ -200,20 +204,28 @@ public:
 
 } // namespace
 
+void appendMarkedValue(QByteArray& out, const QString& value, const PatternMatcher* matches)
+{
+    qsizetype at = 0;
+    if (matches != nullptr) {
+        for (const auto& [start, length] : matches->spans(value)) {
+            OutputFormat::appendEscaped(out, value.mid(at, start - at).toUtf8());
+            out += kMatchColor;
+            OutputFormat::appendEscaped(out, value.mid(start, length).toUtf8());
+            out += kReset;
+            at = start + length;
+        }
+    }
+    OutputFormat::appendEscaped(out, at == 0 ? value.toUtf8() : value.mid(at).toUtf8());
+}
+
 QByteArray markedHitLine(const QByteArray& path, const QString& tag, const QString& value,
                          const PatternMatcher* matches)
 {
     QByteArray line = kPathColor + OutputFormat::escapeField(path) + kReset + '\t' +
                       OutputFormat::escapeField(tag.toUtf8()) + '\t';
-    qsizetype at = 0;
-    if (matches != nullptr) {
-        for (const auto& [start, length] : matches->spans(value)) {
-            line += OutputFormat::escapeField(value.mid(at, start - at).toUtf8()) + kMatchColor +
-                    OutputFormat::escapeField(value.mid(start, length).toUtf8()) + kReset;
-            at = start + length;
-        }
-    }
-    return line + OutputFormat::escapeField(value.mid(at).toUtf8()) + '\n';
+    appendMarkedValue(line, value, matches);
+    return line + '\n';
 }
 
 std::unique_ptr<Printer> makePrinter(const FindOptions& options, Output& output, Marking marking)

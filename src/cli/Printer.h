@@ -55,6 +55,9 @@ struct Marking
 /// The printer of `options` (its mode, -q and -0), writing to `output`.
 std::unique_ptr<Printer> makePrinter(const FindOptions& options, Output& output, Marking marking);
 
+/// Appends `value` escaped as hitLine escapes it, each span of `matches` in its colour.
+void appendMarkedValue(QByteArray& out, const QString& value, const PatternMatcher* matches);
+
 /// A line of hits with colours: the path, tag and value escaped as hitLine escapes them, the
 /// path and each span of the value in their colours.
 QByteArray markedHitLine(const QByteArray& path, const QString& tag, const QString& value,

@@ -833,6 +833,29 @@ private slots:
         QCOMPARE(run.status, status);
     }
 
+    void quietEndsAtTheFirstHit()
+    {
+        // The empty image after the first hit is never reached with -q: no trouble is told.
+        QTemporaryDir dir;
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        writeFile(dir.path() + "/b.jpg", QByteArray());
+        const Run all = runTagsifterIn(dir.path(), {"find", "kodak"});
+        QCOMPARE(all.status, 2);
+        QCOMPARE(all.err, QByteArray("tagsifter: b.jpg: cannot be read: File is empty\n"));
+        const Run quiet = runTagsifterIn(dir.path(), {"find", "-q", "kodak"});
+        QCOMPARE(quiet.err, QByteArray());
+        QCOMPARE(quiet.out, QByteArray());
+        QCOMPARE(quiet.status, 0);
+        // An error before the hit is told, and the hit still makes it 0, as grep's -q.
+        const Run before = runTagsifterIn(dir.path(), {"find", "-q", "kodak", "b.jpg", "a.jpg"});
+        QCOMPARE(before.err, QByteArray("tagsifter: b.jpg: cannot be read: File is empty\n"));
+        QCOMPARE(before.status, 0);
+        // -L does not list an image that cannot be read.
+        const Run without = runTagsifterIn(dir.path(), {"find", "-L", "nikon"});
+        QCOMPARE(without.out, QByteArray("a.jpg\n"));
+        QCOMPARE(without.status, 2);
+    }
+
     void colorsOnlyWhereAsked()
     {
         // Into a pipe "auto" writes no colour; NO_COLOR holds for "auto", "always" wins.

@@ -89,6 +89,10 @@ private slots:
                                            "\"a,b.jpg\",Make,Canon\r\n"
                                            "\"a,b.jpg\",Comment,\"say \"\"hi\"\",\tnow\\\"\r\n"
                                            "c.jpg,Make,Canon\r\n");
+        QTest::newRow("table") << mode(OutputMode::Table)
+                               << QByteArray("a,b.jpg\tMake   \tCanon\n"
+                                             "a,b.jpg\tComment\tsay \"hi\",\tnow\\\n"
+                                             "c.jpg  \tMake   \tCanon\n");
         QTest::newRow("files with matches")
             << mode(OutputMode::FilesWithMatches) << QByteArray("a,b.jpg\nc.jpg\n");
         QTest::newRow("files without match")
@@ -134,9 +138,32 @@ private slots:
                  QByteArray("\033[35mx.jpg\033[0m\tTag\tnone here\n"));
         FindOptions options = mode(OutputMode::Lines);
         const QByteArray colored = printed(options, {true, matcher});
+        QCOMPARE(printed(options, {true, matcher}, true), colored);
         QVERIFY2(colored.startsWith("\033[35ma,b.jpg\033[0m\tMake\tC\033[1;31ma\033[0mnon\n"
                                     "\033[35ma,b.jpg"),
                  colored);
+    }
+
+    void tableWidthsCountCharactersNotBytes()
+    {
+        // Packed hits are UTF-8: a tag's width is still its characters, an emoji two units as
+        // the window's table counts it; the spaces at a value's end go.
+        const QList<TagValue> rows = {{"Caf\u00e9 \U0001F600", "x  "}, {"Make", "Canon"}};
+        QByteArray unpacked, packed;
+        for (const bool asPacked : {false, true}) {
+            Caught caught;
+            FindOptions options = mode(OutputMode::Table);
+            const auto printer = makePrinter(options, caught.output(), {});
+            if (asPacked)
+                printer->packedHits("a.jpg", packEntries(rows));
+            else
+                printer->hits("a.jpg", rows);
+            printer->end(SearchOutcome(), stderr);
+            (asPacked ? packed : unpacked) = caught.bytes();
+        }
+        QCOMPARE(unpacked, QByteArray("a.jpg\tCaf\xc3\xa9 \xf0\x9f\x98\x80\tx\n"
+                                      "a.jpg\tMake   \tCanon\n"));
+        QCOMPARE(packed, unpacked);
     }
 
     void tagsCountImagesNotRows()

@@ -23,10 +23,10 @@ QString roff(const QString& text)
     return out;
 }
 
-/// The first line of an option's help, as a shell shows it beside the option.
+/// An option's help on one line, as a shell shows it beside the option.
 QString summary(const OptionRow& row)
 {
-    return latin(row.help).section(QLatin1Char('\n'), 0, 0);
+    return latin(row.help).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
 /// The options of `command` in the order of the table.
@@ -87,14 +87,15 @@ QString bashCommand(const QString& name, unsigned command)
         .arg(name, bashValues(command), bashWords(command));
 }
 
-/// A text inside single quotes and zsh's brackets.
-QString zshText(const QString& text)
+/// A text inside single quotes and zsh's brackets (`colons`: where a colon ends a part).
+QString zshText(const QString& text, bool colons = false)
 {
     QString out = text;
     out.replace(QLatin1Char('\''), QLatin1String("'\\''"));
     out.replace(QLatin1Char('['), QLatin1String("\\["));
     out.replace(QLatin1Char(']'), QLatin1String("\\]"));
-    out.replace(QLatin1Char(':'), QLatin1String("\\:"));
+    if (colons)
+        out.replace(QLatin1Char(':'), QLatin1String("\\:"));
     return out;
 }
 
@@ -109,7 +110,7 @@ QString zshSpecs(unsigned command)
                 action = QStringLiteral("_files");
             else if (row.completes == Completes::Choices)
                 action = QStringLiteral("(%1)").arg(latin(row.choices));
-            value = QStringLiteral(":%1:%2").arg(zshText(latin(row.value)), action);
+            value = QStringLiteral(":%1:%2").arg(zshText(latin(row.value), true), action);
         }
         const QString help = QStringLiteral("[%1]").arg(zshText(summary(row)));
         QStringList names{QStringLiteral("--") + latin(row.longName)};

@@ -856,6 +856,44 @@ private slots:
         QCOMPARE(without.status, 2);
     }
 
+    void theCacheFilesPassPrintsWhatExiftoolGave()
+    {
+        // 66 images: a search again reads the cache file in one pass, and its packed hits go
+        // out as the rows exiftool gave the first time, in every form.
+        QTemporaryDir dir;
+        const QStringList samples = QDir(samplesFolder()).entryList({"*.jpg"}, QDir::Files);
+        for (int copy = 0; copy < 11; ++copy) {
+            const QString folder = dir.path() + QString("/photos/%1/").arg(copy);
+            QVERIFY(QDir().mkpath(folder));
+            for (const QString& sample : samples) {
+                const QByteArray first = QFile::encodeName(dir.path() + "/photos/0/" + sample);
+                if (copy == 0)
+                    QVERIFY(QFile::copy(samplesFolder() + "/" + sample, folder + sample));
+                else
+                    QVERIFY(::link(first.constData(),
+                                   QFile::encodeName(folder + sample).constData()) == 0);
+            }
+        }
+        QProcessEnvironment environment = terminal();
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        const QList<QStringList> searches = {
+            {"find", "--csv", "-w", "-e", "kodak", "-e", "400"},
+            {"find", "-L", "kodak"},
+            {"find", "--color=always", "--tag", "make", "-E", "^(canon|sony)$"},
+            {"find", "--table", "-s", "Kodak"},
+            {"tags", "--json"}};
+        QList<QByteArray> first;
+        for (const QStringList& search : searches)
+            first.append(runTagsifterIn(dir.path() + "/photos", search, environment).out);
+        QVERIFY(QFile::exists(dir.path() + "/cache/Brimvale/Tagsifter/dumps.sqlite"));
+        for (qsizetype i = 0; i < searches.size(); ++i) {
+            QVERIFY2(first.at(i).count('\n') >= 11, qPrintable(searches.at(i).join(' ')));
+            QCOMPARE(runTagsifterIn(dir.path() + "/photos", searches.at(i), environment).out,
+                     first.at(i));
+        }
+    }
+
     void colorsOnlyWhereAsked()
     {
         // Into a pipe "auto" writes no colour; NO_COLOR holds for "auto", "always" wins.

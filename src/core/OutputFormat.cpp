@@ -11,7 +11,13 @@ namespace {
 void appendJsonString(QByteArray& out, QByteArrayView text)
 {
     out += '"';
-    for (const char c : text) {
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(text.data() + start, i - start);
+        start = i + 1;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -29,15 +35,36 @@ void appendJsonString(QByteArray& out, QByteArrayView text)
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += "\\u00";
-                out += "0123456789abcdef"[(c >> 4) & 0xf];
-                out += "0123456789abcdef"[c & 0xf];
-            } else {
-                out += c;
-            }
+            out += "\\u00";
+            out += "0123456789abcdef"[c >> 4];
+            out += "0123456789abcdef"[c & 0xf];
         }
     }
+    out.append(text.data() + start, text.size() - start);
+    out += '"';
+}
+
+/// Appends `field` as CSV writes it: in double quotes, its own doubled, when it holds a comma,
+/// a double quote, a CR or an LF.
+void appendCsvField(QByteArray& out, QByteArrayView field)
+{
+    bool quoted = false;
+    for (const char c : field)
+        quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
+    if (!quoted) {
+        out.append(field.data(), field.size());
+        return;
+    }
+    out += '"';
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] != '"')
+            continue;
+        out.append(field.data() + start, i + 1 - start);
+        out += '"';
+        start = i + 1;
+    }
+    out.append(field.data() + start, field.size() - start);
     out += '"';
 }
 
@@ -120,14 +147,9 @@ QByteArray jsonLine(const QByteArray& path, const QString& tag, const QString& v
 
 QByteArray csvField(QByteArrayView field)
 {
-    bool quoted = false;
-    for (const char c : field)
-        quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
-    if (!quoted)
-        return field.toByteArray();
-    QByteArray out = field.toByteArray();
-    out.replace('"', "\"\"");
-    return '"' + out + '"';
+    QByteArray out;
+    appendCsvField(out, field);
+    return out;
 }
 
 QByteArray csvPathPart(const QByteArray& path)
@@ -140,9 +162,9 @@ void appendCsvLine(QByteArray& out, const QByteArray& pathPart, QByteArrayView t
 {
     out += pathPart;
     out += ',';
-    out += csvField(tag);
+    appendCsvField(out, tag);
     out += ',';
-    out += csvField(value);
+    appendCsvField(out, value);
     out += "\r\n";
 }
 

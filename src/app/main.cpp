@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -60,6 +61,13 @@ QStringList absolutePaths(const QStringList& paths)
     return absolute;
 }
 
+// True when something, even a dangling link, has the name `path`.
+bool exists(const QString& path)
+{
+    struct stat status;
+    return ::lstat(tagsifter::encodeFileName(path).constData(), &status) == 0;
+}
+
 int print(std::FILE* stream, const QString& text, int status)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -105,15 +113,18 @@ int main(int argc, char* argv[])
     const CommandLine line = CommandLine::parse(heldArguments(argc, argv));
     switch (line.action) {
     case CommandLine::Action::Error:
-        return print(stderr,
-                     QStringLiteral("tagsifter: %1\n").arg(line.error) + CommandLine::usage(), 2);
+        // One line, as grep says it: the rest of the screen stays the user's.
+        return print(stderr, QStringLiteral("tagsifter: %1\n").arg(line.error), 2);
     case CommandLine::Action::Help:
         return print(stdout, CommandLine::help(), 0);
     case CommandLine::Action::FindHelp:
         return print(stdout, CommandLine::findHelp(), 0);
+    case CommandLine::Action::TagsHelp:
+        return print(stdout, CommandLine::tagsHelp(), 0);
     case CommandLine::Action::Version:
         return print(stdout, QStringLiteral("Tagsifter " TAGSIFTER_VERSION "\n"), 0);
-    case CommandLine::Action::Find: {
+    case CommandLine::Action::Find:
+    case CommandLine::Action::Tags: {
         QCoreApplication app(argc, argv);
         describe(app);
         return tagsifter::FindCommand::run(line.find, stdout, stderr, outClosed);
@@ -121,13 +132,19 @@ int main(int argc, char* argv[])
     case CommandLine::Action::Window:
         break;
     }
+    // A word that is neither a file nor a command is a command mistyped, not an empty list.
+    for (const QString& path : line.paths) {
+        if (!exists(path))
+            return print(stderr,
+                         QStringLiteral("tagsifter: '%1' is neither a file, a folder nor a "
+                                        "command (find, tags)\n")
+                                 .arg(path) +
+                             CommandLine::usage(),
+                         2);
+    }
     // Without a display the window cannot be made (Qt would abort): say so, as a terminal
     // program does.
     if (!tagsifter::displayAvailable())
-        return print(stderr,
-                     QStringLiteral("tagsifter: no display to show the window on; to search "
-                                    "in a terminal: tagsifter find TEXT PATH... (tagsifter "
-                                    "--help)\n"),
-                     2);
+        return print(stderr, QStringLiteral("tagsifter: cannot open the window: no display\n"), 2);
     return runWindow(argc, argv, line.paths);
 }

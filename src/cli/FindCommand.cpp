@@ -1,75 +1,28 @@
 #include "FindCommand.h"
 
-#include "query/QueryParser.h"
+#include "Output.h"
+#include "Printer.h"
+#include "TagsPrinter.h"
 
-#include "TableSpool.h"
-
-#include "core/OutputFormat.h"
 #include "platform/FileNames.h"
 #include "platform/QtServices.h"
 #include "platform/Termination.h"
+#include "query/PatternMatcher.h"
+#include "query/QueryParser.h"
 #include "search/SearchEngine.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 
-#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 namespace tagsifter {
 
 namespace {
-
-/// Standard output, written as the hits come. A reader that has gone (`| head`) ends the
-/// search quietly; any other failure to write is an error, said once.
-class Output
-{
-public:
-    Output(std::FILE* out, std::FILE* err, bool closed) : m_out(out), m_err(err), m_closed(closed)
-    {
-    }
-    bool write(const QByteArray& bytes)
-    {
-        if (m_readerGone || m_failed)
-            return false;
-        if (m_closed)
-            return fail(EBADF);
-        if (std::fwrite(bytes.constData(), 1, bytes.size(), m_out) !=
-            static_cast<size_t>(bytes.size()))
-            return fail(errno);
-        return true;
-    }
-    bool flush()
-    {
-        if (m_readerGone || m_failed || m_closed)
-            return !m_readerGone && !m_failed;
-        if (std::fflush(m_out) != 0)
-            return fail(errno);
-        return true;
-    }
-    /// True once nothing more can be written.
-    bool ended() const { return m_readerGone || m_failed; }
-    bool failed() const { return m_failed; }
-
-private:
-    bool fail(int error)
-    {
-        if (error == EPIPE) {
-            m_readerGone = true;
-            return false;
-        }
-        m_failed = true;
-        std::fprintf(m_err, "tagsifter: write error: %s\n", std::strerror(error));
-        return false;
-    }
-    std::FILE* m_out;
-    std::FILE* m_err;
-    bool m_closed;
-    bool m_readerGone = false;
-    bool m_failed = false;
-};
 
 QByteArray problemLine(const SearchProblem& problem)
 {
@@ -92,56 +45,83 @@ QByteArray problemLine(const SearchProblem& problem)
     return "tagsifter: " + path + ": " + reason + '\n';
 }
 
-/// Where each hit goes, in the form the options ask for; what went wrong goes to standard
-/// error as it happens.
+/// The engine's hits handed to the printer, each image searched without a hit told once it is
+/// known, and what went wrong written to standard error as it happens.
 class TerminalSink : public HitSink
 {
 public:
-    TerminalSink(const FindOptions& options, Output& output, std::FILE* err,
-                 EventLoopService& events)
-        : m_options(options), m_output(output), m_err(err), m_events(events),
-          m_progressShown(::isatty(fileno(err)) == 1)
+    TerminalSink(Printer& printer, Output& output, std::FILE* err, EventLoopService& events,
+                 bool currentFolder)
+        : m_printer(printer), m_output(output), m_err(err), m_events(events),
+          m_progressShown(::isatty(fileno(err)) == 1), m_currentFolder(currentFolder)
     {
+        m_sinceProgress.start();
     }
-    void imageStarting(int, int, const QString&) override
+    void imageStarting(int, int, const QString& path) override
     {
+        tellWithoutHits();
+        m_image = {shown(path), false, false, false};
         // A signal is seen through the event loop.
         m_events.yieldSometimes();
     }
     void found(const QString& path, const QList<TagValue>& hits) override
     {
-        const QByteArray bytes = encodeFileName(path);
-        if (m_options.count)
-            return;
-        if (m_options.filesWithMatches) {
-            m_output.write(bytes + (m_options.null ? '\0' : '\n'));
-        } else if (m_options.table) {
-            m_table.add(path, hits);
-            return;
-        } else {
-            QByteArray lines;
-            for (const TagValue& hit : hits)
-                lines += m_options.json ? OutputFormat::jsonLine(bytes, hit.tag, hit.value)
-                                        : OutputFormat::hitLine(bytes, hit.tag, hit.value);
-            m_output.write(lines);
-        }
-        m_output.flush();
+        m_image.hits = true;
+        m_anyHit = true;
+        m_printer.hits(shown(path), hits);
+    }
+    void foundInSidecar(const QString& path, const QString& sidecar,
+                        const QList<TagValue>& hits) override
+    {
+        m_image.hits = true;
+        m_anyHit = true;
+        m_printer.sidecarHits(shown(path), shown(sidecar), hits);
+    }
+    void foundPacked(const QString& path, const QByteArray& packedHits) override
+    {
+        m_image.hits = true;
+        m_anyHit = true;
+        m_printer.packedHits(shown(path), packedHits);
+    }
+    DumpProgress readProgress() override
+    {
+        // The hits wait in the output's buffer while images come fast; before the search
+        // waits for exiftool they go out.
+        DumpProgress progress;
+        progress.setBeforeWait([this] { m_output.flush(); });
+        return progress;
     }
     void problem(const SearchProblem& problem) override
     {
         clearProgress();
-        const QByteArray line = problemLine(problem);
+        if (problem.kind == SearchProblem::Kind::ImageUnreadable &&
+            shown(problem.path) == m_image.path)
+            m_image.unreadable = true;
+        SearchProblem told = problem;
+        told.path = shown(problem.path);
+        const QByteArray line = problemLine(told);
         std::fwrite(line.constData(), 1, line.size(), m_err);
         m_failed = true;
     }
-    bool failed() const { return m_failed; }
     void progress(int done, int total) override
     {
-        if (!m_progressShown)
+        m_image.searched = true;
+        // A few times a second is what an eye can follow; a line an image would slow a fast
+        // search down.
+        if (!m_progressShown ||
+            (m_progressWritten && done < total && m_sinceProgress.elapsed() < kProgressEveryMs))
             return;
+        m_sinceProgress.restart();
         std::fprintf(m_err, "\r%d of %d images", done, total);
         std::fflush(m_err);
         m_progressWritten = true;
+    }
+    /// The image in progress, when it was searched and holds no hit, to the printer.
+    void tellWithoutHits()
+    {
+        if (m_image.searched && !m_image.hits && !m_image.unreadable)
+            m_printer.noHits(m_image.path);
+        m_image = {};
     }
     /// Takes the progress line away before anything else is said on the terminal.
     void clearProgress()
@@ -149,17 +129,35 @@ public:
         if (std::exchange(m_progressWritten, false))
             std::fputs("\r\033[K", m_err);
     }
-    TableSpool& table() { return m_table; }
+    bool failed() const { return m_failed; }
+    bool anyHit() const { return m_anyHit; }
 
 private:
-    const FindOptions& m_options;
+    /// A path as printed: the current folder searched for want of PATH leaves out its "./",
+    /// as rg does.
+    QString shown(const QString& path) const
+    {
+        return m_currentFolder && path.startsWith(QLatin1String("./")) ? path.mid(2) : path;
+    }
+    struct Image
+    {
+        QString path;
+        bool searched = false;
+        bool hits = false;
+        bool unreadable = false;
+    };
+    static constexpr qint64 kProgressEveryMs = 100;
+    Printer& m_printer;
     Output& m_output;
     std::FILE* m_err;
     EventLoopService& m_events;
     bool m_progressShown;
+    bool m_currentFolder;
     bool m_progressWritten = false;
     bool m_failed = false;
-    TableSpool m_table;
+    bool m_anyHit = false;
+    QElapsedTimer m_sinceProgress;
+    Image m_image;
 };
 
 /// The paths a file names, one a line; false, after saying why, when it cannot be read.
@@ -184,19 +182,52 @@ bool readPathList(const QString& name, QStringList& paths, std::FILE* err)
     return true;
 }
 
-/// The query of `options` read into `query` with the tag names of the exiftool that searches;
-/// false, after one line on `err` with the reason and the column, when it cannot be read.
-bool readQuery(const FindOptions& options, SearchEngine& engine, SearchQuery& query, std::FILE* err)
+/// True when colours are wanted: always, or on a terminal that is not "dumb" and without
+/// NO_COLOR set to something.
+bool colorWanted(ColorChoice choice, const Output& output)
 {
-    std::variant<SearchQuery, QueryError> read =
-        SearchQuery::parse(options.text, engine.tagVocabulary());
-    if (const QueryError* error = std::get_if<QueryError>(&read)) {
-        std::fprintf(err, "tagsifter: the query cannot be read at column %d: %s\n", error->column,
-                     error->reason.toLocal8Bit().constData());
-        return false;
-    }
-    query = std::get<SearchQuery>(std::move(read));
-    return true;
+    if (choice != ColorChoice::Auto)
+        return choice == ColorChoice::Always;
+    const char* noColor = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    return output.isTerminal() && (noColor == nullptr || *noColor == '\0') &&
+           (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
+/// The query of the texts and tags of `options`, and its matcher for marking the matches; the
+/// line that says why when a regular expression cannot be read.
+std::variant<SearchQuery, QByteArray> queryOf(const FindOptions& options,
+                                              std::shared_ptr<const PatternMatcher>& matcher)
+{
+    PatternOptions patterns;
+    patterns.patterns = options.texts();
+    patterns.word = options.word;
+    patterns.caseSensitive = options.caseSensitive;
+    patterns.regex = options.regex;
+    patterns.tags = options.tags;
+    auto made = PatternMatcher::make(patterns);
+    if (const PatternError* error = std::get_if<PatternError>(&made))
+        return "tagsifter: the regular expression '" + error->pattern.toLocal8Bit() +
+               "' cannot be read at column " + QByteArray::number(error->column) + ": " +
+               error->reason.toLocal8Bit() + '\n';
+    auto shared = std::get<std::shared_ptr<const PatternMatcher>>(std::move(made));
+    matcher = shared;
+    // One text ignoring case in every tag is the window's search, with its own fast matcher.
+    if (patterns.patterns.size() == 1 && !patterns.word && !patterns.caseSensitive &&
+        !patterns.regex && patterns.tags.isEmpty())
+        return SearchQuery::containing(patterns.patterns.first());
+    return SearchQuery::matching(std::move(shared));
+}
+
+/// `text` read in the query language with the tag names of the exiftool that searches; the
+/// line that says why and at which column when it cannot be read.
+std::variant<SearchQuery, QByteArray> readQuery(const QString& text, SearchEngine& engine)
+{
+    std::variant<SearchQuery, QueryError> read = SearchQuery::parse(text, engine.tagVocabulary());
+    if (const QueryError* error = std::get_if<QueryError>(&read))
+        return "tagsifter: the query cannot be read at column " +
+               QByteArray::number(error->column) + ": " + error->reason.toLocal8Bit() + '\n';
+    return std::get<SearchQuery>(std::move(read));
 }
 
 } // namespace
@@ -204,15 +235,19 @@ bool readQuery(const FindOptions& options, SearchEngine& engine, SearchQuery& qu
 int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err, bool outClosed)
 {
     CoreServices services;
-    SearchEngine engine(services.platform());
+    SearchEngine engine(services.platform(), QString(), options.jobs);
     if (options.noSidecars)
         engine.setSidecars(false);
     SearchRequest request;
-    if (!options.query) {
-        request.query = SearchQuery::containing(options.text);
-    } else if (!readQuery(options, engine, request.query, err)) {
+    std::shared_ptr<const PatternMatcher> matcher;
+    std::variant<SearchQuery, QByteArray> query =
+        options.hasQuery ? readQuery(options.query, engine) : queryOf(options, matcher);
+    if (const QByteArray* problem = std::get_if<QByteArray>(&query)) {
+        std::fputs(problem->constData(), err);
         return 2;
-    } else if (options.explain) {
+    }
+    request.query = std::get<SearchQuery>(std::move(query));
+    if (options.explain) {
         Output explained(out, err, outClosed);
         explained.write(request.query.explain().toUtf8() + '\n');
         explained.flush();
@@ -229,30 +264,33 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     int signalled = 0;
     QObject context;
     onTerminationRequest(&context, [&signalled](int signal) { signalled = signal; });
-    request.stopRequested = [&signalled] { return signalled != 0; };
 
     // A reader that has gone is told by EPIPE, not by a signal that would end the program.
     std::signal(SIGPIPE, SIG_IGN);
     Output output(out, err, outClosed);
-    TerminalSink sink(options, output, err, *services.platform().events);
-    const auto stop = request.stopRequested;
-    request.stopRequested = [&] { return stop() || output.ended(); };
+    const std::unique_ptr<Printer> printer =
+        makePrinter(options, output, Marking{colorWanted(options.color, output), matcher});
+    // The tags' names are exiftool's own, listed by it once and then kept in the cache file.
+    if (auto* tags = dynamic_cast<TagsPrinter*>(printer.get()))
+        tags->setNames(engine.tagVocabulary());
+    TerminalSink sink(*printer, output, err, *services.platform().events, options.currentFolder);
+    // -q needs no more than the first hit.
+    request.stopRequested = [&] {
+        return signalled != 0 || output.ended() || (options.quiet && sink.anyHit());
+    };
 
+    printer->start();
     const SearchOutcome outcome = engine.run(request, sink);
     engine.abort();
+    sink.tellWithoutHits();
     sink.clearProgress();
-    failed = failed || sink.failed();
-    if (options.count && !output.ended())
-        output.write(
-            OutputFormat::countLine(outcome.imagesSearched, outcome.imagesWithHits, outcome.hits));
-    if (options.table && !sink.table().isEmpty() && !output.ended() &&
-        !sink.table().write([&output](const QByteArray& block) { return output.write(block); })) {
-        std::fputs("tagsifter: the table's rows could not be kept in the temporary folder\n", err);
-        failed = true;
-    }
+    failed = !printer->end(outcome, err) || failed || sink.failed();
     output.flush();
     if (signalled != 0)
         return 128 + signalled;
+    // As grep's -q: a hit is what counts, whatever went wrong besides.
+    if (options.quiet && outcome.hits > 0)
+        return 0;
     if (failed || output.failed())
         return 2;
     return outcome.hits > 0 ? 0 : 1;

@@ -1,15 +1,16 @@
 #pragma once
 
-#include "CommandLine.h"
+#include "OptionTable.h"
 
 #include <cstdio>
 
 namespace tagsifter {
 
-/// `tagsifter find`: the search from a terminal, on the same engine as the window. Files are
-/// searched as given, folders walked as "Add All JPEG File(s) In Folder" walks them; what went
-/// wrong is one line on standard error each, in the way of grep. Exit status as grep's: 0
-/// found, 1 nothing found, 2 an error (also when something was found).
+/// `tagsifter find` and `tagsifter tags`: the search from a terminal, on the same engine as
+/// the window. Files are searched as given, folders walked as "Add All JPEG File(s) In Folder"
+/// walks them; the hits go to the printer of the options' mode; what went wrong is one line on
+/// standard error each, in the way of grep. Exit status as grep's: 0 found, 1 nothing found, 2
+/// an error (also when something was found, unless -q).
 class FindCommand
 {
 public:

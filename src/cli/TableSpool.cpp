@@ -42,6 +42,18 @@ qsizetype trimmedSize(const QString& text)
     return end;
 }
 
+/// The size as a QString counts it (UTF-16 units) of the valid UTF-8 `utf8`.
+qint64 utf16Size(QByteArrayView utf8)
+{
+    qint64 size = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A lead byte starts a character; one of four bytes takes two units.
+        size += (byte & 0xC0) != 0x80 ? (byte >= 0xF0 ? 2 : 1) : 0;
+    }
+    return size;
+}
+
 } // namespace
 
 TableSpool::TableSpool() : m_device(unnamedFile())
@@ -70,6 +82,30 @@ void TableSpool::add(const QString& path, const QList<TagValue>& hits)
             << encodeFileName(hit.value.left(trimmedSize(hit.value)));
     }
     m_rows += hits.size();
+    m_failed = out.status() != QDataStream::Ok;
+}
+
+void TableSpool::addPacked(const QString& path, const QByteArray& packed)
+{
+    if (packed.isEmpty() || m_failed)
+        return;
+    const qint64 count = packed.count('\n');
+    QDataStream out(m_device.get());
+    m_widths[0] = std::max(m_widths[0], path.size());
+    out << encodeFileName(path) << qint64(path.size()) << count;
+    for (qsizetype start = 0; start < packed.size();) {
+        const qsizetype colon = packed.indexOf(':', start);
+        const qsizetype end = packed.indexOf('\n', colon);
+        const QByteArray tag = packed.mid(start, colon - start);
+        qsizetype valueEnd = end;
+        while (valueEnd > colon + 1 && packed.at(valueEnd - 1) == ' ')
+            --valueEnd;
+        const qint64 tagSize = utf16Size(tag);
+        m_widths[1] = std::max(m_widths[1], qsizetype(tagSize));
+        out << tag << tagSize << packed.mid(colon + 1, valueEnd - colon - 1);
+        start = end + 1;
+    }
+    m_rows += count;
     m_failed = out.status() != QDataStream::Ok;
 }
 

@@ -26,6 +26,8 @@ public:
 
     /// Keeps the rows (`path`, tag, value) of one image.
     void add(const QString& path, const QList<TagValue>& hits);
+    /// The same for the hits as packEntries holds them ("TAG:VALUE" lines in UTF-8).
+    void addPacked(const QString& path, const QByteArray& packed);
     bool isEmpty() const { return m_rows == 0; }
     /// Hands `put` the table, as clipboardTable lays it out with LF line ends and the bytes of
     /// each name as on disk, in blocks; stops when `put` answers false. False when the rows

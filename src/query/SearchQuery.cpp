@@ -1,5 +1,6 @@
 #include "query/SearchQuery.h"
 
+#include "query/PatternMatcher.h"
 #include "query/QueryMatcher.h"
 #include "query/TagVocabulary.h"
 #include "query/TextPrefilter.h"
@@ -30,6 +31,13 @@ SearchQuery::parse(const QString& text, std::shared_ptr<const TagVocabulary> voc
     return query;
 }
 
+SearchQuery SearchQuery::matching(std::shared_ptr<const PatternMatcher> patterns)
+{
+    SearchQuery query;
+    query.m_patterns = std::move(patterns);
+    return query;
+}
+
 QString SearchQuery::explain() const
 {
     return m_matcher ? explainQuery(m_matcher->root()) : quoteQueryText(m_text);
@@ -37,30 +45,37 @@ QString SearchQuery::explain() const
 
 bool SearchQuery::isBlank() const
 {
-    return trimSpaces(m_text).isEmpty();
+    // An empty text among the terminal's patterns matches every row, as grep's does.
+    return !m_patterns && !m_matcher && trimSpaces(m_text).isEmpty();
 }
 
 bool SearchQuery::mayMatch(const QByteArray& utf8) const
 {
-    return m_matcher ? m_matcher->mayMatch(utf8) : m_prefilter->mayContain(utf8);
+    if (m_matcher)
+        return m_matcher->mayMatch(utf8);
+    return m_patterns ? m_patterns->mayMatch(utf8) : m_prefilter->mayContain(utf8);
 }
 
 bool SearchQuery::mayMatchTimes() const
 {
-    return m_matcher ? m_matcher->mayMatchTimes() : m_prefilter->mayMatchTimes();
+    if (m_matcher)
+        return m_matcher->mayMatchTimes();
+    return m_patterns ? m_patterns->mayMatchTimes() : m_prefilter->mayMatchTimes();
 }
 
 QList<TagValue> SearchQuery::matchingRows(const QString& dump) const
 {
-    return m_matcher ? m_matcher->matchingRows(dump.toUtf8()) : matchingEntries(dump, m_text);
+    if (m_matcher)
+        return m_matcher->matchingRows(dump.toUtf8());
+    return m_patterns ? m_patterns->matchingRows(dump) : matchingEntries(dump, m_text);
 }
 
 QList<TagValue> SearchQuery::matchingRows(const QString& dump, const QString& sidecar,
                                           QList<TagValue>& sidecarHits) const
 {
     if (!m_matcher) {
-        sidecarHits = matchingEntries(sidecar, m_text);
-        return matchingEntries(dump, m_text);
+        sidecarHits = matchingRows(sidecar);
+        return matchingRows(dump);
     }
     const QByteArray image = dump.toUtf8() + '\n';
     return m_matcher->matchingRows(image + sidecar.toUtf8(), image.size(), &sidecarHits);
@@ -68,7 +83,10 @@ QList<TagValue> SearchQuery::matchingRows(const QString& dump, const QString& si
 
 QList<TagValue> SearchQuery::matchingRows(const QByteArray& utf8) const
 {
-    return m_matcher ? m_matcher->matchingRows(utf8) : m_prefilter->matchingEntries(utf8);
+    if (m_matcher)
+        return m_matcher->matchingRows(utf8);
+    return m_patterns ? m_patterns->matchingRows(QString::fromUtf8(utf8))
+                      : m_prefilter->matchingEntries(utf8);
 }
 
 } // namespace tagsifter

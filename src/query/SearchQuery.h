@@ -13,6 +13,7 @@ namespace tagsifter {
 
 class QueryMatcher;
 class TagVocabulary;
+class PatternMatcher;
 class TextPrefilter;
 struct QueryError;
 
@@ -35,6 +36,8 @@ public:
     bool isQuery() const { return m_matcher != nullptr; }
     /// How a query was read, fully parenthesised; the plain text in quotes otherwise.
     QString explain() const;
+    /// Rows that `patterns` matches (the terminal's -e, -w, -s, -E and --tag).
+    static SearchQuery matching(std::shared_ptr<const PatternMatcher> patterns);
 
     /// What the user typed, as typed.
     const QString& text() const { return m_text; }
@@ -61,6 +64,8 @@ private:
     std::shared_ptr<const TextPrefilter> m_prefilter;
     /// The query read, when the text is one.
     std::shared_ptr<const QueryMatcher> m_matcher;
+    /// The terminal's texts and tags, when they are more than one text ignoring case.
+    std::shared_ptr<const PatternMatcher> m_patterns;
 };
 
 } // namespace tagsifter

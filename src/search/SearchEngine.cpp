@@ -64,10 +64,12 @@ QString SearchEngine::whyUnreadable(const QString& path) const
     return QStringLiteral("exiftool gave no metadata");
 }
 
-SearchEngine::SearchEngine(const Platform& platform, QString exiftool)
+SearchEngine::SearchEngine(const Platform& platform, QString exiftool, int sessions)
     : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
-      m_reader(platform, m_exifTool), m_tagNames(platform, m_exifTool, m_reader)
+      m_reader(platform, m_exifTool, sessions), m_tagNames(platform, m_exifTool, m_reader)
 {
+    if (m_platform.settings)
+        m_sidecars = m_platform.settings->read(Setting::Sidecars) != QLatin1String("0");
 }
 
 void SearchEngine::setStopRequest(std::function<bool()> stopRequested)

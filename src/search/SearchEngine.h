@@ -159,8 +159,9 @@ struct SearchOutcome
 class SearchEngine
 {
 public:
-    /// `exiftool` names the program to run; empty means the one on the search path.
-    explicit SearchEngine(const Platform& platform, QString exiftool = QString());
+    /// `exiftool` names the program to run; empty means the one on the search path. `sessions`
+    /// is how many exiftool processes read at once; 0 is one per core.
+    explicit SearchEngine(const Platform& platform, QString exiftool = QString(), int sessions = 0);
     Q_DISABLE_COPY_MOVE(SearchEngine)
 
     /// The whole search of `request`: its images in order, hits to `sink` as they are found.

@@ -58,6 +58,20 @@ Run runTagsifter(const QStringList& arguments, const QString& path = QString(),
             program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1};
 }
 
+/// The program started in `folder`, as a terminal in that folder would start it.
+Run runTagsifterIn(const QString& folder, const QStringList& arguments,
+                   QProcessEnvironment environment = terminal())
+{
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(folder);
+    program.start(QStringLiteral(TAGSIFTER_BINARY_DIR "/src/tagsifter"), arguments);
+    if (!program.waitForFinished(120000))
+        qFatal("tagsifter did not end");
+    return {program.readAllStandardOutput(), program.readAllStandardError(),
+            program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1};
+}
+
 QString unescaped(const QByteArray& field)
 {
     QByteArray out;
@@ -257,6 +271,14 @@ private slots:
                               .toUtf8());
         QCOMPARE(run.err, ("tagsifter: " + d + "/n.xmp: cannot be read: File is empty\n").toUtf8());
         QCOMPARE(run.status, 2);
+        // JSON names the sidecar a row came from.
+        const Run json = runTagsifter({"find", "--json", "one, two", d + "/IMG.jpg"});
+        const QString parts =
+            "{\"path\":\"" + d + "/IMG.jpg\",\"sidecar\":\"" + d + "/IMG.JPG.XMP\",";
+        QCOMPARE(json.out,
+                 (parts + "\"tag\":\"Location Created City\",\"value\":\"one, two, three\"}\n" +
+                  parts + "\"tag\":\"Subject\",\"value\":\"one, two\"}\n")
+                     .toUtf8());
         // A query matches an image and its sidecar as one.
         const Run query = runTagsifter({"find", "-Q", "subject:two model:canon", d});
         QCOMPARE(query.out, (d + "/IMG.jpg\tCamera Model Name\tCanon EOS 40D\n" + d +
@@ -490,7 +512,7 @@ private slots:
         QCOMPARE(missing.status, 2);
         QCOMPARE(missing.err,
                  QByteArray("tagsifter: /nonexistent/photos: No such file or directory\n"));
-        const Run usage = runTagsifter({"find", "kodak"});
+        const Run usage = runTagsifter({"find"});
         QCOMPARE(usage.status, 2);
         QVERIFY(usage.err.startsWith("tagsifter: "));
         QCOMPARE(runTagsifter({"find", "--nonsense", "kodak", samplesFolder()}).status, 2);
@@ -588,11 +610,11 @@ private slots:
         QCOMPARE(dashed.err, QByteArray());
         const Run unknown = runTagsifter({"find", "-w.jpg", "kodak", samplesFolder()});
         QCOMPARE(unknown.status, 2);
-        QVERIFY(unknown.err.startsWith("tagsifter: unknown option '-w.jpg'\n"));
+        QCOMPARE(unknown.err, QByteArray("tagsifter: unknown option '-w.jpg'\n"));
         // Without a display the window's command line is read all the same.
         const Run bogus = runTagsifter({"--bogus"});
         QCOMPARE(bogus.status, 2);
-        QVERIFY(bogus.err.startsWith("tagsifter: unknown option '--bogus'\n"));
+        QCOMPARE(bogus.err, QByteArray("tagsifter: unknown option '--bogus'\n"));
     }
 
     void signalsEndItAsTheWindow_data()
@@ -605,12 +627,22 @@ private slots:
 
     void withoutADisplayTheWindowIsRefusedNotAborted()
     {
-        // A word a user tries in a terminal, taken as a file for the window.
-        for (const QStringList& arguments : {QStringList{"tags"}, QStringList{}}) {
+        for (const QStringList& arguments : {QStringList{samplesFolder()}, QStringList{}}) {
             const Run run = runTagsifter(arguments);
             QCOMPARE(run.status, 2);
-            QVERIFY2(run.err.startsWith("tagsifter: no display to show the window on"), run.err);
+            QCOMPARE(run.err, QByteArray("tagsifter: cannot open the window: no display\n"));
             QCOMPARE(run.out, QByteArray());
+        }
+        // A word a user tries in a terminal is no file for the window: it says so, display or
+        // not.
+        QProcessEnvironment display = terminal();
+        display.insert("QT_QPA_PLATFORM", "offscreen");
+        for (const QProcessEnvironment& environment : {terminal(), display}) {
+            const Run word = runTagsifter({"fnd", "kodak"}, QString(), environment);
+            QCOMPARE(word.status, 2);
+            QVERIFY2(word.err.startsWith("tagsifter: 'fnd' is neither a file, a folder nor a "
+                                         "command (find, tags)\nusage: "),
+                     word.err);
         }
     }
 
@@ -855,6 +887,226 @@ private slots:
         QVERIFY(lines.at(0).endsWith("00.jpg\tMake\tKODAK"));
         QCOMPARE(shell.readAllStandardError(), QByteArray());
         QTRY_VERIFY_WITH_TIMEOUT(!processWith(bin.path()), 10000);
+    }
+
+    void grepsOptions_data()
+    {
+        // Over the samples, from their own folder (no PATH: the current folder, its "./" left
+        // out as rg leaves it out).
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<int>("status");
+        QTest::newRow("-e twice: either text")
+            << QStringList{"-e", "z981", "-e", "PORTRA"}
+            << QByteArray("Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n"
+                          "Old_bridge.jpg\tDescription\tScanned from a Kodak Portra 400 negative\n")
+            << 0;
+        QTest::newRow("-s: case counts")
+            << QStringList{"-s", "Kodak"}
+            << QByteArray("Harbour_at_dawn.jpg\tMake\tEastman Kodak Company\n"
+                          "Old_bridge.jpg\tDescription\tScanned from a Kodak Portra 400 negative\n")
+            << 0;
+        QTest::newRow("-w: no part of a word") << QStringList{"-w", "odak"} << QByteArray() << 1;
+        QTest::newRow("-w: a whole word")
+            << QStringList{"-w", "easyshare"}
+            << QByteArray("Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n") << 0;
+        QTest::newRow("-E ignoring case")
+            << QStringList{"-E", "kodak [a-z]+ z\\d+$"}
+            << QByteArray("Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n") << 0;
+        QTest::newRow("-Es") << QStringList{"-Es", "^Kodak|Kodak \\w+ny$"}
+                             << QByteArray("Harbour_at_dawn.jpg\tMake\tEastman Kodak Company\n")
+                             << 0;
+        QTest::newRow("--tag, spaces and case aside")
+            << QStringList{"--tag", "make", "--tag", "cameramodelname", "kodak"}
+            << QByteArray("Garden_party.jpg\tMake\tKODAK\n"
+                          "Harbour_at_dawn.jpg\tMake\tEastman Kodak Company\n"
+                          "Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n")
+            << 0;
+        QTest::newRow("-e \"\" matches every row")
+            << QStringList{"--tag=Make", "-e", ""}
+            << QByteArray("Beach_walk.jpg\tMake\tFUJIFILM\n"
+                          "City_lights.jpg\tMake\tCanon\n"
+                          "Garden_party.jpg\tMake\tKODAK\n"
+                          "Harbour_at_dawn.jpg\tMake\tEastman Kodak Company\n"
+                          "Mountain_trail.jpg\tMake\tNIKON CORPORATION\n"
+                          "Old_bridge.jpg\tMake\tSONY\n")
+            << 0;
+        QTest::newRow("-L") << QStringList{"-L", "kodak"}
+                            << QByteArray("Beach_walk.jpg\nCity_lights.jpg\nMountain_trail.jpg\n")
+                            << 0;
+        QTest::newRow("-L0") << QStringList{"-L0", "kodak"}
+                             << QByteArray("Beach_walk.jpg\0City_lights.jpg\0Mountain_trail.jpg\0",
+                                           50)
+                             << 0;
+        QTest::newRow("--csv")
+            << QStringList{"--csv", "-e", "z981", "-e", "eastman"}
+            << QByteArray("path,tag,value\r\n"
+                          "Harbour_at_dawn.jpg,Make,Eastman Kodak Company\r\n"
+                          "Harbour_at_dawn.jpg,Camera Model Name,KODAK EASYSHARE Z981\r\n")
+            << 0;
+        QTest::newRow("--color=always")
+            << QStringList{"--color=always", "-e", "kodak", "-e", "dak e"}
+            << QByteArray("\033[35mGarden_party.jpg\033[0m\tMake\t\033[1;31mKODAK\033[0m\n"
+                          "\033[35mHarbour_at_dawn.jpg\033[0m\tMake\tEastman "
+                          "\033[1;31mKodak\033[0m Company\n"
+                          "\033[35mHarbour_at_dawn.jpg\033[0m\tCamera Model Name\t"
+                          "\033[1;31mKODAK E\033[0mASYSHARE Z981\n"
+                          "\033[35mOld_bridge.jpg\033[0m\tDescription\tScanned from a "
+                          "\033[1;31mKodak\033[0m Portra 400 negative\n")
+            << 0;
+        QTest::newRow("--color=always -l")
+            << QStringList{"--color=always", "-l", "z981"}
+            << QByteArray("\033[35mHarbour_at_dawn.jpg\033[0m\n") << 0;
+        QTest::newRow("--color=always, --json has none")
+            << QStringList{"--color=always", "--json", "z981"}
+            << QByteArray("{\"path\":\"Harbour_at_dawn.jpg\",\"tag\":\"Camera Model Name\","
+                          "\"value\":\"KODAK EASYSHARE Z981\"}\n")
+            << 0;
+        QTest::newRow("-q found") << QStringList{"-q", "kodak"} << QByteArray() << 0;
+        QTest::newRow("-q not found") << QStringList{"-q", "no such text"} << QByteArray() << 1;
+        QTest::newRow("-j 1") << QStringList{"-j", "1", "-c", "kodak"}
+                              << QByteArray("6 images searched, 3 with hits, 4 hits\n") << 0;
+    }
+
+    void grepsOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, out);
+        QFETCH(int, status);
+        const Run run = runTagsifterIn(samplesFolder(), QStringList{"find"} + arguments);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.status, status);
+    }
+
+    void quietEndsAtTheFirstHit()
+    {
+        // The empty image after the first hit is never reached with -q: no trouble is told.
+        QTemporaryDir dir;
+        copy(samplesFolder() + "/Garden_party.jpg", dir.path() + "/a.jpg");
+        writeFile(dir.path() + "/b.jpg", QByteArray());
+        const Run all = runTagsifterIn(dir.path(), {"find", "kodak"});
+        QCOMPARE(all.status, 2);
+        QCOMPARE(all.err, QByteArray("tagsifter: b.jpg: cannot be read: File is empty\n"));
+        const Run quiet = runTagsifterIn(dir.path(), {"find", "-q", "kodak"});
+        QCOMPARE(quiet.err, QByteArray());
+        QCOMPARE(quiet.out, QByteArray());
+        QCOMPARE(quiet.status, 0);
+        // An error before the hit is told, and the hit still makes it 0, as grep's -q.
+        const Run before = runTagsifterIn(dir.path(), {"find", "-q", "kodak", "b.jpg", "a.jpg"});
+        QCOMPARE(before.err, QByteArray("tagsifter: b.jpg: cannot be read: File is empty\n"));
+        QCOMPARE(before.status, 0);
+        // -L does not list an image that cannot be read.
+        const Run without = runTagsifterIn(dir.path(), {"find", "-L", "nikon"});
+        QCOMPARE(without.out, QByteArray("a.jpg\n"));
+        QCOMPARE(without.status, 2);
+    }
+
+    void theCacheFilesPassPrintsWhatExiftoolGave()
+    {
+        // 66 images: a search again reads the cache file in one pass, and its packed hits go
+        // out as the rows exiftool gave the first time, in every form.
+        QTemporaryDir dir;
+        const QStringList samples = QDir(samplesFolder()).entryList({"*.jpg"}, QDir::Files);
+        for (int copy = 0; copy < 11; ++copy) {
+            const QString folder = dir.path() + QString("/photos/%1/").arg(copy);
+            QVERIFY(QDir().mkpath(folder));
+            for (const QString& sample : samples) {
+                const QByteArray first = QFile::encodeName(dir.path() + "/photos/0/" + sample);
+                if (copy == 0)
+                    QVERIFY(QFile::copy(samplesFolder() + "/" + sample, folder + sample));
+                else
+                    QVERIFY(::link(first.constData(),
+                                   QFile::encodeName(folder + sample).constData()) == 0);
+            }
+        }
+        QProcessEnvironment environment = terminal();
+        environment.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        const QList<QStringList> searches = {
+            {"find", "--csv", "-w", "-e", "kodak", "-e", "400"},
+            {"find", "-L", "kodak"},
+            {"find", "--color=always", "--tag", "make", "-E", "^(canon|sony)$"},
+            {"find", "--table", "-s", "Kodak"},
+            {"tags", "--json"}};
+        QList<QByteArray> first;
+        for (const QStringList& search : searches)
+            first.append(runTagsifterIn(dir.path() + "/photos", search, environment).out);
+        QVERIFY(QFile::exists(dir.path() + "/cache/Brimvale/Tagsifter/dumps.sqlite"));
+        for (qsizetype i = 0; i < searches.size(); ++i) {
+            QVERIFY2(first.at(i).count('\n') >= 11, qPrintable(searches.at(i).join(' ')));
+            QCOMPARE(runTagsifterIn(dir.path() + "/photos", searches.at(i), environment).out,
+                     first.at(i));
+        }
+    }
+
+    void colorsOnlyWhereAsked()
+    {
+        // Into a pipe "auto" writes no colour; NO_COLOR holds for "auto", "always" wins.
+        QProcessEnvironment noColor = terminal();
+        noColor.insert("NO_COLOR", "1");
+        const QByteArray plain = "Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n";
+        QCOMPARE(runTagsifterIn(samplesFolder(), {"find", "--color=auto", "z981"}).out, plain);
+        QCOMPARE(runTagsifterIn(samplesFolder(), {"find", "z981"}, noColor).out, plain);
+        QCOMPARE(runTagsifterIn(samplesFolder(), {"find", "--color", "never", "z981"}).out, plain);
+        QVERIFY(runTagsifterIn(samplesFolder(), {"find", "--color=always", "z981"}, noColor)
+                    .out.startsWith("\033[35m"));
+    }
+
+    void badInputIsRefusedBeforeAnySearch_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("invalid expression")
+            << QStringList{"find", "-E", "-e", "ok", "-e", "(kodak|z9"}
+            << QByteArray("tagsifter: the regular expression '(kodak|z9' cannot be read at "
+                          "column 10: missing closing parenthesis\n");
+        QTest::newRow("-l with --csv") << QStringList{"find", "-l", "--csv", "kodak"}
+                                       << QByteArray("tagsifter: --files-with-matches and --csv "
+                                                     "cannot be combined\n");
+        QTest::newRow("-0 without -l") << QStringList{"find", "-0", "kodak"}
+                                       << QByteArray("tagsifter: --null goes with "
+                                                     "--files-with-matches or "
+                                                     "--files-without-match\n");
+        QTest::newRow("-j 0") << QStringList{"find", "-j0", "kodak"}
+                              << QByteArray("tagsifter: --jobs needs a number of exiftool "
+                                            "processes above 0, not '0'\n");
+    }
+
+    void badInputIsRefusedBeforeAnySearch()
+    {
+        // No exiftool at all: a search begun would say so.
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, err);
+        QProcessEnvironment environment = terminal();
+        environment.insert("PATH", "/nonexistent");
+        const Run run = runTagsifterIn(samplesFolder(), arguments, environment);
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.err, err);
+    }
+
+    void theTagsTheImagesHold()
+    {
+        QTemporaryDir dir;
+        copy(samplesFolder() + "/Harbour_at_dawn.jpg", dir.path() + "/a.jpg");
+        copy(samplesFolder() + "/Old_bridge.jpg", dir.path() + "/b/b.jpg");
+        const Run run = runTagsifterIn(dir.path(), {"tags"});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.status, 0);
+        // Both images hold the file's tags and a description; GPS only the harbour.
+        const QList<QByteArray> lines = run.out.split('\n');
+        QCOMPARE(lines.first(), QByteArray("2\tFileName\tFile Name"));
+        // exiftool's own tag name, as it lists its tags.
+        QVERIFY(lines.contains("2\tModel\tCamera Model Name"));
+        QVERIFY(lines.contains("1\tGPSLatitude\tGPS Latitude"));
+        QVERIFY(lines.contains("2\tDescription\tDescription"));
+        QVERIFY(lines.indexOf("2\tMegapixels\tMegapixels") <
+                lines.indexOf("1\tGPSLatitude\tGPS Latitude"));
+        const Run json = runTagsifterIn(dir.path(), {"tags", "--json", "b"});
+        QVERIFY(
+            json.out.startsWith("{\"images\":1,\"name\":\"FileName\",\"tag\":\"File Name\"}\n"));
+        QCOMPARE(json.out.count('\n'), runTagsifterIn(dir.path(), {"tags", "b"}).out.count('\n'));
     }
 
 private:

@@ -65,6 +65,15 @@ private slots:
                      path);
     }
 
+    void jsonKeepsCharactersBeyondTheBasicPlane()
+    {
+        // An emoji is two UTF-16 units: it goes out as its four UTF-8 bytes, in the path too.
+        QCOMPARE(OutputFormat::jsonLine("/p/\xf0\x9f\x93\xb7.jpg", "Comment",
+                                        QString::fromUtf8("\xf0\x9f\x98\x80 \x7f")),
+                 QByteArray("{\"path\":\"/p/\xf0\x9f\x93\xb7.jpg\",\"tag\":\"Comment\","
+                            "\"value\":\"\xf0\x9f\x98\x80 \x7f\"}\n"));
+    }
+
     void countLine()
     {
         QCOMPARE(OutputFormat::countLine(441, 12, 3000000000LL),

@@ -32,7 +32,8 @@ if [ "$mode" = deb ]; then
         ./usr/share/icons/hicolor/256x256/apps/tagsifter.png \
         ./usr/share/tagsifter/Samples/Garden_party.jpg ./usr/share/man/man1/tagsifter.1.gz \
         ./usr/share/bash-completion/completions/tagsifter ./usr/share/doc/tagsifter/copyright \
-        $calc_module; do
+        ./usr/share/zsh/vendor-completions/_tagsifter \
+        ./usr/share/fish/vendor_completions.d/tagsifter.fish $calc_module; do
         grep -q " $file\$" <<<"$contents" || fail "the package lacks $file"
     done
     if grep -q "Depends:.*libreoffice-calc" <<<"$info"; then
@@ -63,7 +64,8 @@ for file in bin/tagsifter share/tagsifter/HAND-M.CUR share/tagsifter/drag.ico \
     share/applications/example.brimvale.Tagsifter.desktop \
     share/metainfo/example.brimvale.Tagsifter.metainfo.xml \
     share/icons/hicolor/256x256/apps/tagsifter.png share/icons/hicolor/48x48/apps/tagsifter.png \
-    share/man/man1/tagsifter.1.gz share/bash-completion/completions/tagsifter; do
+    share/man/man1/tagsifter.1.gz share/bash-completion/completions/tagsifter \
+    share/zsh/vendor-completions/_tagsifter share/fish/vendor_completions.d/tagsifter.fish; do
     [ -e "$root/$file" ] || fail "$file is not installed"
 done
 grep -q '^Exec=tagsifter %F$' "$root/share/applications/example.brimvale.Tagsifter.desktop" ||
@@ -75,6 +77,9 @@ grep -q '^MimeType=image/jpeg;$' \
 grep -q '^StartupWMClass=Tagsifter$' \
     "$root/share/applications/example.brimvale.Tagsifter.desktop" || fail "no StartupWMClass"
 man -l "$root/share/man/man1/tagsifter.1.gz" >/dev/null 2>&1 || fail "the manual page does not format"
+# groff finds nothing to warn of in the page the build made.
+man_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/share/man/man1/tagsifter.1.gz" 2>&1 >/dev/null)
+[ -z "$man_warnings" ] || fail "the manual page has warnings: $man_warnings"
 [ "$(ls "$root/share/tagsifter/Samples" | wc -l)" -ge 5 ] || fail "the samples are not installed"
 # The program itself starts without LibreOffice; the module, installed beside it, loads.
 if readelf -d "$root/bin/tagsifter" | grep -q 'NEEDED.*uno'; then

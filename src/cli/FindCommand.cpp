@@ -9,6 +9,8 @@
 #include "platform/Termination.h"
 #include "query/PatternMatcher.h"
 #include "query/QueryParser.h"
+#include "query/QueryValues.h"
+#include "query/TagVocabulary.h"
 #include "search/SearchEngine.h"
 
 #include <QCoreApplication>
@@ -197,7 +199,8 @@ bool colorWanted(ColorChoice choice, const Output& output)
 /// The query of the texts and tags of `options`, and its matcher for marking the matches; the
 /// line that says why when a regular expression cannot be read.
 std::variant<SearchQuery, QByteArray> queryOf(const FindOptions& options,
-                                              std::shared_ptr<const PatternMatcher>& matcher)
+                                              std::shared_ptr<const PatternMatcher>& matcher,
+                                              const TagVocabulary* names)
 {
     PatternOptions patterns;
     patterns.patterns = options.texts();
@@ -205,6 +208,17 @@ std::variant<SearchQuery, QByteArray> queryOf(const FindOptions& options,
     patterns.caseSensitive = options.caseSensitive;
     patterns.regex = options.regex;
     patterns.tags = options.tags;
+    // A tag named by exiftool's name ("Model") is also the tag the list shows for it ("Camera
+    // Model Name"), as a query names tags.
+    if (names) {
+        for (const QString& tag : options.tags) {
+            const QString compact = compactTag(tag);
+            for (const auto& [name, description] : names->pairs()) {
+                if (compactTag(name) == compact && !patterns.tags.contains(description))
+                    patterns.tags.append(description);
+            }
+        }
+    }
     auto made = PatternMatcher::make(patterns);
     if (const PatternError* error = std::get_if<PatternError>(&made))
         return "tagsifter: the regular expression '" + error->pattern.toLocal8Bit() +
@@ -241,7 +255,9 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     SearchRequest request;
     std::shared_ptr<const PatternMatcher> matcher;
     std::variant<SearchQuery, QByteArray> query =
-        options.hasQuery ? readQuery(options.query, engine) : queryOf(options, matcher);
+        options.hasQuery ? readQuery(options.query, engine)
+                         : queryOf(options, matcher,
+                                   options.tags.isEmpty() ? nullptr : engine.tagVocabulary().get());
     if (const QByteArray* problem = std::get_if<QByteArray>(&query)) {
         std::fputs(problem->constData(), err);
         return 2;

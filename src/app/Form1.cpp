@@ -152,7 +152,8 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     m_searchRun = std::make_unique<SearchRun>(m_platform, controls, std::move(exiftool));
     // The results' subsystems work on the list's model and its chosen row; the view is the
     // window's.
-    ListModel& results = *m_listView2->listModel();
+    m_listView2->enableSortAndFilter();
+    ShownRows& results = *m_listView2->shownRows();
     ChosenRow& chosen = m_listView2->chosenRow();
     m_resultsList = std::make_unique<ResultsList>(m_platform, results, chosen, *this);
     connect(m_listView2, &ListView::doubleClicked, m_resultsList.get(),
@@ -334,7 +335,7 @@ void Form1::connectButtons()
     on(4, [this] { m_adder->PushButton4_Click(); });
     on(6, [this] { m_resultsList->PushButton6_Click(); });
     on(7, [this] { m_editor->PushButton7_Click(); });
-    on(8, [this] { copyResultsToClipboard(m_platform, *m_listView2->listModel()); });
+    on(8, [this] { copyResultsToClipboard(m_platform, *m_listView2->shownRows()); });
     on(11, [this] { m_resultsList->PushButton11_Click(); });
     on(12, [this] { PushButton12_Click(); });
     on(13, [this] { PushButton13_Click(); });

@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 namespace tagsifter {
@@ -149,7 +150,7 @@ void ListModel::removeRange(int row, int count)
     endRemoveRows();
 }
 
-void ListModel::removeRowsAt(const QList<int>& rows)
+std::vector<ListModel::Row> ListModel::takeRowsAt(const QList<int>& rows)
 {
     for (const int row : rows)
         checkRow(row);
@@ -159,6 +160,8 @@ void ListModel::removeRowsAt(const QList<int>& rows)
     // runs: over a minute for scattered rows of a list of a million.
     m_gapAt = m_rows.size();
     m_gapSize = 0;
+    std::vector<Row> taken;
+    taken.reserve(static_cast<size_t>(rows.size()));
     qsizetype end = rows.size();
     while (end > 0) {
         qsizetype start = end - 1;
@@ -166,6 +169,8 @@ void ListModel::removeRowsAt(const QList<int>& rows)
             --start;
         const auto first = static_cast<size_t>(rows.at(start) - 1);
         const auto removed = static_cast<size_t>(end - start);
+        for (size_t i = first + removed; i > first; --i)
+            taken.push_back(m_rows[i - 1]);
         beginRemoveRows(QModelIndex(), static_cast<int>(first),
                         static_cast<int>(first + removed) - 1);
         const auto gap = m_rows.begin() + static_cast<std::ptrdiff_t>(m_gapAt);
@@ -180,6 +185,29 @@ void ListModel::removeRowsAt(const QList<int>& rows)
     m_rows.erase(gap, gap + static_cast<std::ptrdiff_t>(m_gapSize));
     m_gapAt = 0;
     m_gapSize = 0;
+    std::reverse(taken.begin(), taken.end());
+    return taken;
+}
+
+void ListModel::insertRowsAt(const std::vector<int>& positions, std::vector<Row> rows)
+{
+    const size_t total = m_rows.size() + rows.size();
+    if (positions.size() != rows.size() ||
+        (!positions.empty() && (positions.front() < 1 || positions.back() > int(total))) ||
+        std::adjacent_find(positions.begin(), positions.end(), std::greater_equal<int>()) !=
+            positions.end())
+        outOfBounds();
+    beginResetModel();
+    std::deque<Row> merged;
+    size_t kept = 0, back = 0;
+    for (size_t at = 0; at < total; ++at) {
+        if (back < positions.size() && positions[back] == static_cast<int>(at) + 1)
+            merged.push_back(std::move(rows[back++]));
+        else
+            merged.push_back(std::move(m_rows[kept++]));
+    }
+    m_rows.swap(merged);
+    endResetModel();
 }
 
 void ListModel::clear()

@@ -3,7 +3,7 @@
 #include "LineEnd.h"
 #include "core/ClipboardTable.h"
 #include "core/ErrorReport.h"
-#include "platform/ListModel.h"
+#include "core/RowTable.h"
 
 namespace tagsifter {
 
@@ -43,19 +43,19 @@ bool SetClipboardText(ClipboardService& clipboard, const QString& text)
     return false;
 }
 
-bool CopyListToClipboard(const Platform& platform, const ListModel& list)
+bool CopyListToClipboard(const Platform& platform, const RowTable& list)
 {
     if (list.count() == 0)
         return true;
     const QString text = clipboardTable(
-        list.count(), list.columnCount(),
+        list.count(), list.columns(),
         [&list](int row, int column) { return list.cell(row, column); }, platformLineEnd(),
         platform.events);
     ClearClipboard(*platform.clipboard);
     return SetClipboardText(*platform.clipboard, text);
 }
 
-void copyResultsToClipboard(const Platform& platform, const ListModel& results)
+void copyResultsToClipboard(const Platform& platform, const RowTable& results)
 {
     ErrorReport report(*platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton8_Click")));

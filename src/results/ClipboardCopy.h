@@ -4,7 +4,7 @@
 
 namespace tagsifter {
 
-class ListModel;
+class RowTable;
 
 /// Empties the clipboard, trying up to 1000 times; true when an attempt succeeded.
 bool ClearClipboard(ClipboardService& clipboard);
@@ -13,10 +13,10 @@ bool SetClipboardText(ClipboardService& clipboard, const QString& text);
 
 /// Copies `list` as a table; does nothing when it has no rows. False when the clipboard
 /// refused the text.
-bool CopyListToClipboard(const Platform& platform, const ListModel& list);
+bool CopyListToClipboard(const Platform& platform, const RowTable& list);
 
 /// "Copy Results To Clipboard".
-void copyResultsToClipboard(const Platform& platform, const ListModel& results);
+void copyResultsToClipboard(const Platform& platform, const RowTable& results);
 
 QString copiedMessage();
 QString copyFailedMessage();

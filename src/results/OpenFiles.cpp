@@ -2,15 +2,15 @@
 
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
+#include "core/RowTable.h"
 #include "platform/ChosenRow.h"
 #include "platform/FileNames.h"
-#include "platform/ListModel.h"
 
 #include <QUrl>
 
 namespace tagsifter {
 
-OpenFiles::OpenFiles(const Platform& platform, ListModel& results, ChosenRow& chosen,
+OpenFiles::OpenFiles(const Platform& platform, RowTable& results, ChosenRow& chosen,
                      WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_chosen(chosen), m_pointer(pointer)
 {

@@ -9,7 +9,7 @@
 namespace tagsifter {
 
 class ChosenRow;
-class ListModel;
+class RowTable;
 
 /// "Open Selected File" and "Open All Files": the images open in the programs the desktop
 /// associates with them.
@@ -18,7 +18,7 @@ class OpenFiles
     Q_DECLARE_TR_FUNCTIONS(OpenFiles)
 
 public:
-    OpenFiles(const Platform& platform, ListModel& results, ChosenRow& chosen,
+    OpenFiles(const Platform& platform, RowTable& results, ChosenRow& chosen,
               WindowPointer& pointer);
 
     void PushButton15_Click();
@@ -32,7 +32,7 @@ private:
     void open(const QString& path);
 
     Platform m_platform;
-    ListModel& m_results;
+    RowTable& m_results;
     ChosenRow& m_chosen;
     WindowPointer& m_pointer;
 };

@@ -95,7 +95,7 @@ private slots:
                                  {"/c d/5.jpg", "Make", "x"}});
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
+        ResultsList buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
         fake.input.answers = {answer};
         if (containing)
             buttons.PushButton17_Click();
@@ -136,16 +136,17 @@ private slots:
             model.addColumn(QString::fromLatin1(header));
         for (const char* path : {"/1", "/2", "/3"})
             model.addItem(QString::fromLatin1(path), {"Make", "x"});
-        QItemSelectionModel selection(&model);
-        ChosenRow chosen(model, selection);
-        selection.setCurrentIndex(model.index(0, 0), QItemSelectionModel::NoUpdate);
+        ShownRows shown(model);
+        QItemSelectionModel selection(&shown);
+        ChosenRow chosen(shown, selection);
+        selection.setCurrentIndex(shown.index(0, 0), QItemSelectionModel::NoUpdate);
         QCOMPARE(chosen.index(), 0);
         chosen.choose(3);
         selection.clearSelection();
         QCOMPARE(chosen.text(), QStringLiteral("/3"));
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), model, chosen, pointer);
+        ResultsList buttons(fake.platform(), shown, chosen, pointer);
         model.remove(1);
         QCOMPARE(chosen.index(), 2);
         buttons.ListView2_DblClick();
@@ -159,7 +160,7 @@ private slots:
         auto list = resultsWith({{"/1"}, {"/2"}});
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
+        ResultsList buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
         buttons.PushButton17_Click(); // cancel gives the empty text
         QCOMPARE(list->count(), 2);
         QVERIFY(pointer.history.isEmpty());
@@ -310,7 +311,7 @@ private slots:
             resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
         FakePlatform fake;
         FakePointer pointer;
-        OpenFiles buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
+        OpenFiles buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
         buttons.PushButton16_Click();
         QCOMPARE(fake.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(b), QUrl::fromLocalFile(a),
                                                  QUrl::fromLocalFile(bLower)}));
@@ -333,7 +334,7 @@ private slots:
                  QStringLiteral("Can not open this file. It does not exist."));
 
         auto empty = resultsWith({});
-        OpenFiles none(fake.platform(), *empty->listModel(), empty->chosenRow(), pointer);
+        OpenFiles none(fake.platform(), *empty->shownRows(), empty->chosenRow(), pointer);
         none.PushButton15_Click();
         none.PushButton16_Click();
         QCOMPARE(fake.messages.texts().mid(fake.messages.shown.size() - 2),

@@ -1,0 +1,456 @@
+#include "ShownRows.h"
+
+#include "core/Failure.h"
+#include "platform/NaturalOrder.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string_view>
+#include <thread>
+
+namespace tagsifter {
+
+namespace {
+
+// The work of a sort or a filter is split among this many threads at most.
+int workers(size_t items)
+{
+    const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+    return items < 20000 ? 1 : static_cast<int>(std::min(cores, 4U));
+}
+
+// Runs `work(begin, end, part)` over [0, items) in `parts` parts, each on a thread of its own.
+template <typename Work> void inParts(size_t items, int parts, Work work)
+{
+    std::vector<std::thread> threads;
+    for (int part = 1; part < parts; ++part)
+        threads.emplace_back(work, items * size_t(part) / size_t(parts),
+                             items * size_t(part + 1) / size_t(parts), part);
+    work(size_t(0), items / size_t(parts), 0);
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+// One row's place in a sort: the first eight bytes of its key, which settle most comparisons
+// without reading the rest.
+struct SortEntry
+{
+    quint64 prefix;
+    int row;
+};
+
+struct SortKeys
+{
+    std::string bytes;
+    std::vector<quint32> offsets; // one more than rows
+};
+
+quint64 prefixOf(const char* key, size_t length)
+{
+    quint64 prefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < length ? quint64(static_cast<unsigned char>(key[i])) : 0);
+    return prefix;
+}
+
+[[noreturn]] void outOfBounds()
+{
+    throw Failure(QStringLiteral("Index out of bounds"), ErrorCode::SubscriptOutOfRange);
+}
+
+} // namespace
+
+ShownRows::ShownRows(ListModel& source, QObject* parent)
+    : QAbstractTableModel(parent), m_source(source)
+{
+    connectSource();
+}
+
+int ShownRows::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int ShownRows::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_source.columns();
+}
+
+QVariant ShownRows::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return QVariant();
+    const int row = isIdentity() ? index.row() : m_shown[size_t(index.row())];
+    return m_source.data(m_source.index(row, index.column()), role);
+}
+
+QVariant ShownRows::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    return m_source.headerData(section, orientation, role);
+}
+
+int ShownRows::count() const
+{
+    return isIdentity() ? m_source.count() : static_cast<int>(m_shown.size());
+}
+
+int ShownRows::sourceRow(int row) const
+{
+    if (row < 1 || row > count())
+        outOfBounds();
+    return isIdentity() ? row : m_shown[size_t(row - 1)] + 1;
+}
+
+QString ShownRows::text(int row) const
+{
+    return m_source.text(sourceRow(row));
+}
+
+QString ShownRows::cell(int row, int column) const
+{
+    return m_source.cell(sourceRow(row), column);
+}
+
+std::vector<int> ShownRows::sortedRows() const
+{
+    const auto n = static_cast<size_t>(m_source.count());
+    std::vector<int> rows(n);
+    std::iota(rows.begin(), rows.end(), 0);
+    if (m_sortColumn == 0)
+        return rows;
+    // Each part's rows get their keys on a thread of their own, into one block of bytes a part.
+    const int parts = workers(n);
+    std::vector<SortKeys> keys(static_cast<size_t>(parts));
+    std::vector<size_t> partBegin(static_cast<size_t>(parts));
+    std::vector<SortEntry> entries(n);
+    const NaturalOrder order;
+    inParts(n, parts, [&](size_t begin, size_t end, int part) {
+        const NaturalOrder mine(order);
+        SortKeys& own = keys[size_t(part)];
+        partBegin[size_t(part)] = begin;
+        own.offsets.reserve(end - begin + 1);
+        for (size_t i = begin; i < end; ++i) {
+            const ListModel::Row& row = m_source.row(int(i) + 1);
+            const QString& text =
+                m_sortColumn == 1 ? row.text : row.subItems[size_t(m_sortColumn - 2)];
+            const size_t at = own.bytes.size();
+            own.offsets.push_back(quint32(at));
+            mine.appendKey(text, own.bytes);
+            entries[i] = {prefixOf(own.bytes.data() + at, own.bytes.size() - at), int(i)};
+        }
+        own.offsets.push_back(quint32(own.bytes.size()));
+    });
+    const auto keyOf = [&](int row) {
+        size_t part = size_t(parts) - 1;
+        while (partBegin[part] > size_t(row))
+            --part;
+        const SortKeys& own = keys[part];
+        const size_t i = size_t(row) - partBegin[part];
+        return std::string_view(own.bytes.data() + own.offsets[i],
+                                own.offsets[i + 1] - own.offsets[i]);
+    };
+    const auto before = [&](const SortEntry& a, const SortEntry& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const int byKey = keyOf(a.row).compare(keyOf(b.row));
+        return byKey != 0 ? byKey < 0 : a.row < b.row;
+    };
+    // The parts are sorted side by side, then merged.
+    inParts(n, parts, [&](size_t begin, size_t end, int) {
+        std::sort(entries.begin() + std::ptrdiff_t(begin), entries.begin() + std::ptrdiff_t(end),
+                  before);
+    });
+    for (int part = 1; part < parts; ++part)
+        std::inplace_merge(
+            entries.begin(), entries.begin() + std::ptrdiff_t(n * size_t(part) / size_t(parts)),
+            entries.begin() + std::ptrdiff_t(n * size_t(part + 1) / size_t(parts)), before);
+    for (size_t i = 0; i < n; ++i)
+        rows[i] = entries[i].row;
+    if (m_sortOrder == Qt::DescendingOrder)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+bool ShownRows::keeps(int sourceRow) const
+{
+    const ListModel::Row& row = m_source.row(sourceRow + 1);
+    return row.text.contains(m_filter, Qt::CaseInsensitive) ||
+           std::any_of(row.subItems.begin(), row.subItems.end(), [this](const QString& item) {
+               return item.contains(m_filter, Qt::CaseInsensitive);
+           });
+}
+
+std::vector<int> ShownRows::filtered(const std::vector<int>& rows) const
+{
+    if (m_filter.isEmpty())
+        return rows;
+    const int parts = workers(rows.size());
+    std::vector<std::vector<int>> kept(static_cast<size_t>(parts));
+    inParts(rows.size(), parts, [&](size_t begin, size_t end, int part) {
+        // The rows of an image share their path's text, and the rows of a tag its name: each
+        // is tested once while it repeats.
+        const QChar* lastPath = nullptr;
+        bool lastPathKept = false;
+        QHash<const QChar*, bool> tags;
+        std::vector<int>& own = kept[size_t(part)];
+        for (size_t i = begin; i < end; ++i) {
+            const ListModel::Row& row = m_source.row(rows[i] + 1);
+            if (row.text.constData() != lastPath) {
+                lastPath = row.text.constData();
+                lastPathKept = row.text.contains(m_filter, Qt::CaseInsensitive);
+            }
+            bool keep = lastPathKept;
+            if (!keep) {
+                const QString& tag = row.subItems[0];
+                auto known = tags.constFind(tag.constData());
+                if (known == tags.constEnd())
+                    known =
+                        tags.insert(tag.constData(), tag.contains(m_filter, Qt::CaseInsensitive));
+                keep = known.value() || row.subItems[1].contains(m_filter, Qt::CaseInsensitive);
+            }
+            if (keep)
+                own.push_back(rows[i]);
+        }
+    });
+    std::vector<int> all = std::move(kept[0]);
+    for (size_t part = 1; part < kept.size(); ++part)
+        all.insert(all.end(), kept[part].begin(), kept[part].end());
+    return all;
+}
+
+void ShownRows::rebuild(bool narrowing)
+{
+    if (isIdentity())
+        m_shown = std::vector<int>();
+    else if (narrowing)
+        m_shown = filtered(m_shown);
+    else
+        m_shown = filtered(sortedRows());
+}
+
+void ShownRows::sortBy(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column > m_source.columns())
+        outOfBounds();
+    if (column == 0)
+        order = Qt::AscendingOrder;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> sources;
+    for (const QModelIndex& index : before)
+        sources.push_back(index.isValid() ? sourceRow(index.row() + 1) - 1 : -1);
+    m_sortColumn = column;
+    m_sortOrder = order;
+    rebuild(false);
+    QModelIndexList after;
+    if (!before.isEmpty()) {
+        std::vector<int> shownAt(size_t(m_source.count()), -1);
+        for (int row = 1; row <= count(); ++row)
+            shownAt[size_t(sourceRow(row) - 1)] = row - 1;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            const int at = sources[size_t(i)] < 0 ? -1 : shownAt[size_t(sources[size_t(i)])];
+            after.append(at < 0 ? QModelIndex() : index(at, before.at(i).column()));
+        }
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit sorted(m_sortColumn, m_sortOrder);
+    emit shownChanged();
+}
+
+void ShownRows::setFilterText(const QString& text)
+{
+    if (text == m_filter)
+        return;
+    // A longer text shows a part of what the shorter one showed.
+    const bool narrowing = !m_filter.isEmpty() && text.contains(m_filter, Qt::CaseInsensitive);
+    const bool wasIdentity = isIdentity();
+    beginResetModel();
+    m_filter = text;
+    rebuild(narrowing && !wasIdentity);
+    endResetModel();
+    emit shownChanged();
+}
+
+ShownRows::Removed ShownRows::removeShown(QList<int> rows)
+{
+    for (int& row : rows)
+        row = sourceRow(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return removeListRows(rows);
+}
+
+ShownRows::Removed ShownRows::removeListRows(const QList<int>& rows)
+{
+    Removed removed;
+    if (rows.isEmpty())
+        return removed;
+    const auto before = static_cast<size_t>(m_source.count());
+    m_changing = true;
+    beginResetModel();
+    removed.rows = m_source.takeRowsAt(rows);
+    removed.positions.assign(rows.begin(), rows.end());
+    if (!isIdentity()) {
+        // Each row kept moves up by the rows removed above it.
+        std::vector<int> movedTo(before);
+        size_t gone = 0, next = 0;
+        for (size_t row = 0; row < before; ++row) {
+            const bool isGone = next < removed.positions.size() &&
+                                removed.positions[next] == static_cast<int>(row) + 1;
+            next += isGone;
+            gone += isGone;
+            movedTo[row] = isGone ? -1 : static_cast<int>(row - gone);
+        }
+        std::vector<int> shown;
+        shown.reserve(m_shown.size());
+        for (const int row : m_shown) {
+            if (movedTo[size_t(row)] >= 0)
+                shown.push_back(movedTo[size_t(row)]);
+        }
+        m_shown.swap(shown);
+    }
+    endResetModel();
+    m_changing = false;
+    emit shownChanged();
+    return removed;
+}
+
+ShownRows::Removed ShownRows::removeAll()
+{
+    QList<int> all(m_source.count());
+    std::iota(all.begin(), all.end(), 1);
+    return removeListRows(all);
+}
+
+void ShownRows::restore(Removed removed)
+{
+    if (removed.isEmpty())
+        return;
+    m_changing = true;
+    beginResetModel();
+    m_source.insertRowsAt(removed.positions, std::move(removed.rows));
+    rebuild(false);
+    endResetModel();
+    m_changing = false;
+    emit shownChanged();
+}
+
+void ShownRows::connectSource()
+{
+    // While the list shows as it is, each change of the list is passed on as it comes;
+    // otherwise rows added at the end are placed, and any other change shows anew.
+    connect(&m_source, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (!m_changing && isIdentity())
+                    beginInsertRows(QModelIndex(), first, last);
+            });
+    connect(&m_source, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (m_changing)
+                    return;
+                if (isIdentity())
+                    endInsertRows();
+                else
+                    onRowsInserted(first, last);
+                emit shownChanged();
+            });
+    connect(&m_source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (m_changing)
+                    return;
+                if (isIdentity())
+                    beginRemoveRows(QModelIndex(), first, last);
+                else
+                    beginResetModel();
+            });
+    connect(&m_source, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (m_changing)
+                    return;
+                if (isIdentity()) {
+                    endRemoveRows();
+                } else {
+                    std::vector<int> shown;
+                    for (const int row : m_shown) {
+                        if (row < first || row > last)
+                            shown.push_back(row > last ? row - (last - first + 1) : row);
+                    }
+                    m_shown.swap(shown);
+                    endResetModel();
+                }
+                emit shownChanged();
+            });
+    connectResets();
+}
+
+void ShownRows::connectResets()
+{
+    connect(&m_source, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (!m_changing)
+            beginResetModel();
+    });
+    connect(&m_source, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_changing)
+            return;
+        // A list made anew (a new search) shows in the order found.
+        const bool wasSorted = m_sortColumn != 0;
+        m_sortColumn = 0;
+        m_sortOrder = Qt::AscendingOrder;
+        rebuild(false);
+        endResetModel();
+        if (wasSorted)
+            emit sorted(m_sortColumn, m_sortOrder);
+        emit listRenewed();
+        emit shownChanged();
+    });
+    connect(&m_source, &QAbstractItemModel::dataChanged, this, [this] {
+        if (count() > 0)
+            emit dataChanged(index(0, 0), index(count() - 1, columnCount() - 1));
+    });
+    connect(&m_source, &QAbstractItemModel::headerDataChanged, this,
+            &QAbstractItemModel::headerDataChanged);
+    connect(&m_source, &QAbstractItemModel::columnsAboutToBeInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                beginInsertColumns(QModelIndex(), first, last);
+            });
+    connect(&m_source, &QAbstractItemModel::columnsInserted, this, [this] { endInsertColumns(); });
+}
+
+void ShownRows::onRowsInserted(int first, int last)
+{
+    std::vector<int> added;
+    for (int row = first; row <= last; ++row) {
+        if (m_filter.isEmpty() || keeps(row))
+            added.push_back(row);
+    }
+    if (m_sortColumn == 0) {
+        if (added.empty())
+            return;
+        const int at = count();
+        beginInsertRows(QModelIndex(), at, at + static_cast<int>(added.size()) - 1);
+        m_shown.insert(m_shown.end(), added.begin(), added.end());
+        endInsertRows();
+        return;
+    }
+    // Rows found while the list is sorted go to their places one by one.
+    const NaturalOrder order;
+    const auto textOf = [this](int row) { return m_source.cell(row + 1, m_sortColumn); };
+    for (const int row : added) {
+        const QString text = textOf(row);
+        const auto place = std::partition_point(m_shown.begin(), m_shown.end(), [&](int shown) {
+            const int byText = order.compare(textOf(shown), text);
+            const int ascending = byText != 0 ? byText : (shown < row ? -1 : 1);
+            return m_sortOrder == Qt::AscendingOrder ? ascending < 0 : ascending > 0;
+        });
+        const int at = static_cast<int>(place - m_shown.begin());
+        beginInsertRows(QModelIndex(), at, at);
+        m_shown.insert(place, row);
+        endInsertRows();
+    }
+}
+
+} // namespace tagsifter

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "app/ResultsPanel.h"
 #include "app/SearchRun.h"
 #include "core/AppTitle.h"
 #include "core/ErrorReport.h"
@@ -12,6 +13,7 @@
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
+#include "results/SearchForValue.h"
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
 
@@ -161,6 +163,7 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     m_textExport = std::make_unique<TextExport>(m_platform, results, *this);
     m_spreadsheetExport = std::make_unique<SpreadsheetExport>(m_platform, results, *this);
     m_openFiles = std::make_unique<OpenFiles>(m_platform, results, chosen, *this);
+    createResultsPanel();
 
     connectButtons();
 }
@@ -196,6 +199,24 @@ void Form1::createControls()
             m_designed.insert(button, button->geometry());
     }
     m_listView1->setFocus();
+}
+
+void Form1::createResultsPanel()
+{
+    m_resultsPanel = new ResultsPanel(
+        m_platform, *m_listView2, *m_resultsList, *m_openFiles,
+        {m_pushButton[2], m_pushButton[14], m_pushButton[8], m_pushButton[16]}, *this);
+    QWidget::setTabOrder(m_listView2, &m_resultsPanel->filterBox());
+    connect(m_resultsPanel, &ResultsPanel::searchFor, this,
+            [this](const QString& tag, const QString& value) {
+                m_text1->setText(searchForValueText(tag, value, queryMode()));
+                m_text1->setFocus(Qt::OtherFocusReason);
+            });
+}
+
+void Form1::showSearched(int images)
+{
+    m_resultsPanel->searched(images);
 }
 
 void Form1::resizeEvent(QResizeEvent* event)

@@ -114,6 +114,30 @@ QString ShownRows::cell(int row, int column) const
     return m_source.cell(sourceRow(row), column);
 }
 
+int ShownRows::distinctTextsShown() const
+{
+    // The rows of an image follow one another in the list and share its path's text: the
+    // texts change from image to image. The rows shown are walked in the list's order.
+    const int rows = m_source.count();
+    std::vector<bool> isShown;
+    if (!isIdentity()) {
+        isShown.assign(size_t(rows), false);
+        for (const int row : m_shown)
+            isShown[size_t(row)] = true;
+    }
+    int distinct = 0;
+    const QString* last = nullptr;
+    for (int row = 0; row < rows; ++row) {
+        if (!isShown.empty() && !isShown[size_t(row)])
+            continue;
+        const QString& text = m_source.row(row + 1).text;
+        if (!last || (text.constData() != last->constData() && text != *last))
+            ++distinct;
+        last = &text;
+    }
+    return distinct;
+}
+
 std::vector<int> ShownRows::sortedRows() const
 {
     const auto n = static_cast<size_t>(m_source.count());

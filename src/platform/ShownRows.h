@@ -34,6 +34,9 @@ public:
     int sourceRow(int row) const;
     ListModel& source() const { return m_source; }
 
+    /// How many different first-column texts (images) the rows shown have.
+    int distinctTextsShown() const;
+
     /// Sorts by `column` (1-based; 0: the order found), ascending or descending.
     void sortBy(int column, Qt::SortOrder order = Qt::AscendingOrder);
     int sortColumn() const { return m_sortColumn; }

@@ -3,6 +3,7 @@
 #include "LineEnd.h"
 #include "core/ClipboardTable.h"
 #include "core/ErrorReport.h"
+#include "core/RowSelection.h"
 #include "core/RowTable.h"
 
 namespace tagsifter {
@@ -53,6 +54,35 @@ bool CopyListToClipboard(const Platform& platform, const RowTable& list)
         platform.events);
     ClearClipboard(*platform.clipboard);
     return SetClipboardText(*platform.clipboard, text);
+}
+
+bool copyRowsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+{
+    if (rows.isEmpty())
+        return true;
+    const QString text = clipboardTable(
+        static_cast<int>(rows.size()), list.columns(),
+        [&](int row, int column) { return list.cell(rows.at(row - 1), column); }, platformLineEnd(),
+        platform.events);
+    return SetClipboardText(*platform.clipboard, text);
+}
+
+bool copyPathsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+{
+    QStringList texts;
+    for (const int row : rows)
+        texts.append(list.text(row));
+    const QStringList paths = distinctPaths(texts);
+    return paths.isEmpty() || SetClipboardText(*platform.clipboard, paths.join(platformLineEnd()));
+}
+
+bool copyValuesToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+{
+    QStringList values;
+    for (const int row : rows)
+        values.append(list.cell(row, list.columns()));
+    return values.isEmpty() ||
+           SetClipboardText(*platform.clipboard, values.join(platformLineEnd()));
 }
 
 void copyResultsToClipboard(const Platform& platform, const RowTable& results)

@@ -2,6 +2,8 @@
 
 #include "core/Platform.h"
 
+#include <QList>
+
 namespace tagsifter {
 
 class RowTable;
@@ -17,6 +19,13 @@ bool CopyListToClipboard(const Platform& platform, const RowTable& list);
 
 /// "Copy Results To Clipboard".
 void copyResultsToClipboard(const Platform& platform, const RowTable& results);
+
+/// The rows `rows` (1-based, in this order) of `list` as the aligned table, the paths of their
+/// images (each once, a line each), or their values (the last column, whole, a line each).
+/// False when the clipboard refused the text.
+bool copyRowsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows);
+bool copyPathsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows);
+bool copyValuesToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows);
 
 QString copiedMessage();
 QString copyFailedMessage();

@@ -23,6 +23,10 @@ public:
 
     void PushButton15_Click();
     void PushButton16_Click();
+    /// Opens the images of the rows shown at `rows` (1-based), each once.
+    void openRows(const QList<int>& rows);
+    /// Opens the folders that hold the images of `rows`, each once.
+    void openFolders(const QList<int>& rows);
 
     static QString noSelectionMessage() { return tr("No files selected in list."); }
     static QString emptyListMessage() { return tr("No file selected in Results list."); }
@@ -30,6 +34,7 @@ public:
 
 private:
     void open(const QString& path);
+    void openEach(const QStringList& paths);
 
     Platform m_platform;
     RowTable& m_results;

@@ -106,6 +106,27 @@ void ListView::sortBy(int column, Qt::SortOrder order)
         scrollTo(currentIndex());
 }
 
+void ListView::setFooter(QWidget* footer)
+{
+    m_footer = footer;
+    footer->setParent(this);
+    footer->show();
+    updateGeometries();
+}
+
+void ListView::updateGeometries()
+{
+    QTreeView::updateGeometries();
+    if (!m_footer)
+        return;
+    const int height = m_footer->sizeHint().height();
+    const QMargins margins = viewportMargins();
+    if (margins.bottom() != height)
+        setViewportMargins(margins.left(), margins.top(), margins.right(), height);
+    const QRect rows = viewport()->geometry();
+    m_footer->setGeometry(rows.left(), rows.bottom() + 1, rows.width(), height);
+}
+
 QList<int> ListView::selectedRows() const
 {
     QList<int> rows;

@@ -76,6 +76,10 @@ public:
     QList<int> selectedRows() const;
     /// The header's menu for `column` (1-based): ascending, descending, the order found.
     QMenu* sortMenu(int column);
+    /// Puts `footer` inside the list's frame, under its rows and over its scroll bar, at its
+    /// size hint's height: the list keeps its place and size, its rows have less room.
+    void setFooter(QWidget* footer);
+    QWidget* footer() const { return m_footer; }
     ListModel* listModel() const { return m_model; }
     /// The row the user chose, beside the model: what acts on it needs no view.
     ChosenRow& chosenRow() const { return *m_chosenRow; }
@@ -89,6 +93,7 @@ signals:
     void doubleClicked();
 
 protected:
+    void updateGeometries() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -105,6 +110,7 @@ private:
 
     ListModel* m_model;
     ShownRows* m_shown = nullptr;
+    QWidget* m_footer = nullptr;
     int m_savedScroll = 0;
     ChosenRow* m_chosenRow = nullptr;
     DropHandler* m_dropHandler = nullptr;

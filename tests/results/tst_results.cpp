@@ -6,8 +6,10 @@
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
+#include "results/SearchForValue.h"
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
+#include "results/Totals.h"
 #include "support/FakePlatform.h"
 #include "support/WidgetSupport.h"
 
@@ -70,6 +72,69 @@ class TestResults : public QObject
 {
     Q_OBJECT
 private slots:
+    void searchForValue_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("plain") << "Make"
+                               << "Canon"
+                               << "Make=\"Canon\"";
+        QTest::newRow("quote and backslash") << "Comment"
+                                             << "a \"b\" c:\\d"
+                                             << "Comment=\"a \\\"b\\\" c:\\\\d\"";
+        QTest::newRow("a tag with a space") << "Focal Length"
+                                            << "10 mm"
+                                            << "\"Focal Length\"=\"10 mm\"";
+        QTest::newRow("a tag with a quote") << "A\"B"
+                                            << ""
+                                            << "\"A\\\"B\"=\"\"";
+        QTest::newRow("letters of any script") << "Schärfe2"
+                                               << "x"
+                                               << "Schärfe2=\"x\"";
+        QTest::newRow("an empty tag") << ""
+                                      << "v"
+                                      << "\"\"=\"v\"";
+    }
+    void searchForValue()
+    {
+        QFETCH(QString, tag);
+        QFETCH(QString, value);
+        QFETCH(QString, query);
+        QCOMPARE(searchForValueText(tag, value, true), query);
+        QCOMPARE(searchForValueText(tag, value, false), value);
+    }
+
+    void totals_data()
+    {
+        QTest::addColumn<QList<int>>("counts"); // rows shown, rows, images shown, searched
+        QTest::addColumn<bool>("filtered");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing yet") << QList<int>{0, 0, 0, -1} << false << QString();
+        QTest::newRow("nothing found")
+            << QList<int>{0, 0, 0, 12} << false << "0 rows from 0 of 12 images";
+        QTest::newRow("thousands")
+            << QList<int>{1234, 1234, 56, 432} << false << "1,234 rows from 56 of 432 images";
+        QTest::newRow("one of one") << QList<int>{1, 1, 1, 1} << false << "1 row from 1 of 1 image";
+        QTest::newRow("during a run") << QList<int>{7, 7, 2, -1} << false << "7 rows from 2 images";
+        QTest::newRow("filtered") << QList<int>{3, 1234, 1, 432} << true
+                                  << "3 of 1,234 rows shown, from 1 of 432 images";
+    }
+    void totals()
+    {
+        QFETCH(QList<int>, counts);
+        QFETCH(bool, filtered);
+        QFETCH(QString, line);
+        Totals::Counts c;
+        c.rowsShown = counts[0];
+        c.rows = counts[1];
+        c.imagesShown = counts[2];
+        c.imagesSearched = counts[3];
+        c.filtered = filtered;
+        QCOMPARE(Totals::text(c), line);
+        QCOMPARE(Totals::note(c).contains("use the rows shown"), filtered);
+    }
+
     void filters_data()
     {
         QTest::addColumn<QString>("answer");

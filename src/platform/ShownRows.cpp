@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <string_view>
 #include <thread>
@@ -245,14 +246,36 @@ std::vector<int> ShownRows::filtered(const std::vector<int>& rows) const
     return all;
 }
 
-void ShownRows::rebuild(bool narrowing)
+void ShownRows::rebuild(bool narrowing, bool resort)
 {
-    if (isIdentity())
+    if (m_sortColumn == 0)
+        m_sorted = std::vector<int>();
+    else if (resort || m_sorted.size() != size_t(m_source.count()))
+        m_sorted = sortedRows();
+    if (isIdentity()) {
         m_shown = std::vector<int>();
-    else if (narrowing)
+    } else if (narrowing) {
         m_shown = filtered(m_shown);
-    else
-        m_shown = filtered(sortedRows());
+    } else if (m_sortColumn != 0) {
+        m_shown = filtered(m_sorted);
+    } else {
+        std::vector<int> all(size_t(m_source.count()));
+        std::iota(all.begin(), all.end(), 0);
+        m_shown = filtered(all);
+    }
+}
+
+void ShownRows::remap(const std::function<int(int)>& movedTo)
+{
+    for (std::vector<int>* rows : {&m_shown, &m_sorted}) {
+        std::vector<int> kept;
+        kept.reserve(rows->size());
+        for (const int row : *rows) {
+            if (const int to = movedTo(row); to >= 0)
+                kept.push_back(to);
+        }
+        rows->swap(kept);
+    }
 }
 
 void ShownRows::sortBy(int column, Qt::SortOrder order)
@@ -268,7 +291,7 @@ void ShownRows::sortBy(int column, Qt::SortOrder order)
         sources.push_back(index.isValid() ? sourceRow(index.row() + 1) - 1 : -1);
     m_sortColumn = column;
     m_sortOrder = order;
-    rebuild(false);
+    rebuild(false, true);
     QModelIndexList after;
     if (!before.isEmpty()) {
         std::vector<int> shownAt(size_t(m_source.count()), -1);
@@ -294,7 +317,7 @@ void ShownRows::setFilterText(const QString& text)
     const bool wasIdentity = isIdentity();
     beginResetModel();
     m_filter = text;
-    rebuild(narrowing && !wasIdentity);
+    rebuild(narrowing && !wasIdentity, false);
     endResetModel();
     emit shownChanged();
 }
@@ -316,6 +339,11 @@ ShownRows::Removed ShownRows::removeListRows(const QList<int>& rows)
     const auto before = static_cast<size_t>(m_source.count());
     m_changing = true;
     beginResetModel();
+    if (m_sortColumn != 0) {
+        removed.sortedBefore = m_sorted;
+        removed.sortColumn = m_sortColumn;
+        removed.sortOrder = m_sortOrder;
+    }
     removed.rows = m_source.takeRowsAt(rows);
     removed.positions.assign(rows.begin(), rows.end());
     if (!isIdentity()) {
@@ -329,13 +357,7 @@ ShownRows::Removed ShownRows::removeListRows(const QList<int>& rows)
             gone += isGone;
             movedTo[row] = isGone ? -1 : static_cast<int>(row - gone);
         }
-        std::vector<int> shown;
-        shown.reserve(m_shown.size());
-        for (const int row : m_shown) {
-            if (movedTo[size_t(row)] >= 0)
-                shown.push_back(movedTo[size_t(row)]);
-        }
-        m_shown.swap(shown);
+        remap([&movedTo](int row) { return movedTo[size_t(row)]; });
     }
     endResetModel();
     m_changing = false;
@@ -357,7 +379,13 @@ void ShownRows::restore(Removed removed)
     m_changing = true;
     beginResetModel();
     m_source.insertRowsAt(removed.positions, std::move(removed.rows));
-    rebuild(false);
+    // The order shown before the removal holds again when nothing has changed since.
+    const bool sameOrder = removed.sortColumn == m_sortColumn && m_sortColumn != 0 &&
+                           removed.sortOrder == m_sortOrder &&
+                           removed.sortedBefore.size() == size_t(m_source.count());
+    if (sameOrder)
+        m_sorted = std::move(removed.sortedBefore);
+    rebuild(false, !sameOrder);
     endResetModel();
     m_changing = false;
     emit shownChanged();
@@ -398,12 +426,9 @@ void ShownRows::connectSource()
                 if (isIdentity()) {
                     endRemoveRows();
                 } else {
-                    std::vector<int> shown;
-                    for (const int row : m_shown) {
-                        if (row < first || row > last)
-                            shown.push_back(row > last ? row - (last - first + 1) : row);
-                    }
-                    m_shown.swap(shown);
+                    remap([first, last](int row) {
+                        return row < first ? row : row > last ? row - (last - first + 1) : -1;
+                    });
                     endResetModel();
                 }
                 emit shownChanged();
@@ -424,7 +449,7 @@ void ShownRows::connectResets()
         const bool wasSorted = m_sortColumn != 0;
         m_sortColumn = 0;
         m_sortOrder = Qt::AscendingOrder;
-        rebuild(false);
+        rebuild(false, false);
         endResetModel();
         if (wasSorted)
             emit sorted(m_sortColumn, m_sortOrder);
@@ -463,13 +488,19 @@ void ShownRows::onRowsInserted(int first, int last)
     // Rows found while the list is sorted go to their places one by one.
     const NaturalOrder order;
     const auto textOf = [this](int row) { return m_source.cell(row + 1, m_sortColumn); };
-    for (const int row : added) {
+    const auto placeIn = [&](std::vector<int>& rows, int row) {
         const QString text = textOf(row);
-        const auto place = std::partition_point(m_shown.begin(), m_shown.end(), [&](int shown) {
-            const int byText = order.compare(textOf(shown), text);
-            const int ascending = byText != 0 ? byText : (shown < row ? -1 : 1);
+        return std::partition_point(rows.begin(), rows.end(), [&](int other) {
+            const int byText = order.compare(textOf(other), text);
+            const int ascending = byText != 0 ? byText : (other < row ? -1 : 1);
             return m_sortOrder == Qt::AscendingOrder ? ascending < 0 : ascending > 0;
         });
+    };
+    for (int row = first; row <= last; ++row) {
+        m_sorted.insert(placeIn(m_sorted, row), row);
+        if (std::find(added.begin(), added.end(), row) == added.end())
+            continue;
+        const auto place = placeIn(m_shown, row);
         const int at = static_cast<int>(place - m_shown.begin());
         beginInsertRows(QModelIndex(), at, at);
         m_shown.insert(place, row);

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <vector>
 
 namespace tagsifter {
@@ -53,6 +54,10 @@ public:
     {
         std::vector<int> positions;
         std::vector<ListModel::Row> rows;
+        /// While the list was sorted: its order before the removal, to show again at once.
+        std::vector<int> sortedBefore;
+        int sortColumn = 0;
+        Qt::SortOrder sortOrder = Qt::AscendingOrder;
         bool isEmpty() const { return positions.empty(); }
     };
     /// Removes the shown rows `rows` (1-based, any order, each once) from the list.
@@ -80,8 +85,11 @@ private:
     /// Of `rows`, those the filter keeps.
     std::vector<int> filtered(const std::vector<int>& rows) const;
     bool keeps(int sourceRow) const;
-    /// Sorts and filters anew; `narrowing`: only the rows shown can stay.
-    void rebuild(bool narrowing);
+    /// Filters anew, and sorts anew when `resort` (or the order kept does not fit the list);
+    /// `narrowing`: only the rows shown can stay.
+    void rebuild(bool narrowing, bool resort);
+    /// Moves each row kept to `movedTo(row)`; rows it gives -1 are gone.
+    void remap(const std::function<int(int)>& movedTo);
     void connectSource();
     void connectResets();
     void onRowsInserted(int first, int last);
@@ -92,6 +100,8 @@ private:
     QString m_filter;
     /// The list's rows shown (0-based), in order; unused while the list shows as it is.
     std::vector<int> m_shown;
+    /// Every row of the list (0-based) in the order of the sort; empty in the order found.
+    std::vector<int> m_sorted;
     /// True while this model changes the list itself and tells its view in one step.
     bool m_changing = false;
 };

@@ -117,11 +117,11 @@ int benchResultsView(int rows)
     const double sortValue = timed([&] { click(3); });
     const double reversed = timed([&] { click(3); });
     const double found = timed([&] { click(3); });
-    std::printf("  sort by value %.3f s, reversed %.3f s, order found %.3f s\n", sortValue,
-                reversed, found);
+    std::printf("  sort by value %.3f s, reversed %.3f s, order found %.3f s (peak %ld MB)\n",
+                sortValue, reversed, found, peakMb());
     const double byImage = timed([&] { click(1); });
     const double byTag = timed([&] { click(2); });
-    std::printf("  sort by image %.3f s, by tag %.3f s\n", byImage, byTag);
+    std::printf("  sort by image %.3f s, by tag %.3f s (peak %ld MB)\n", byImage, byTag, peakMb());
     click(2);
     click(2);
     QStringList keystrokes;
@@ -133,7 +133,8 @@ int benchResultsView(int rows)
                               .arg(step, 0, 'f', 3)
                               .arg(list.model()->rowCount()));
     }
-    std::printf("  filter keystrokes %s\n", qPrintable(keystrokes.join(", ")));
+    std::printf("  filter keystrokes %s (peak %ld MB)\n", qPrintable(keystrokes.join(", ")),
+                peakMb());
     click(3);
     const double sortedFilter = timed([&] { type(QStringLiteral("ärger")); });
     const int sortedShown = list.model()->rowCount();
@@ -152,16 +153,16 @@ int benchResultsView(int rows)
     const double redo =
         timed([&] { QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); });
     std::printf("  remove containing \"1.JPG\" %.3f s (%d rows left), undo %.3f s (%d rows), "
-                "redo %.3f s\n",
-                remove, left, undo, rows, redo);
+                "redo %.3f s (peak %ld MB)\n",
+                remove, left, undo, rows, redo, peakMb());
     click(3);
     fake.input.answers = {"1.JPG"};
     QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
     const double removeSorted = timed([&] { containing->click(); });
     const double undoSorted =
         timed([&] { QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier); });
-    std::printf("  sorted by value: remove containing %.3f s, undo %.3f s\n", removeSorted,
-                undoSorted);
+    std::printf("  sorted by value: remove containing %.3f s, undo %.3f s (peak %ld MB)\n",
+                removeSorted, undoSorted, peakMb());
     click(3);
     click(3);
     list.setFocus();

@@ -150,18 +150,24 @@ void ListModel::removeRange(int row, int count)
     endRemoveRows();
 }
 
-std::vector<ListModel::Row> ListModel::takeRowsAt(const QList<int>& rows)
+std::deque<ListModel::Row> ListModel::takeRowsAt(const QList<int>& rows)
 {
     for (const int row : rows)
         checkRow(row);
+    std::deque<Row> taken;
+    if (!rows.isEmpty() && rows.size() == count() && rows.constLast() == count()) {
+        // Every row: the list itself is handed over.
+        beginRemoveRows(QModelIndex(), 0, count() - 1);
+        taken.swap(m_rows);
+        endRemoveRows();
+        return taken;
+    }
     // The rows removed so far make a gap that grows towards the front: the rows kept between
     // two runs move once, to the gap's end, and after each step the view sees the list as it
     // now is. Moving everything after each run instead takes time that grows with rows times
     // runs: over a minute for scattered rows of a list of a million.
     m_gapAt = m_rows.size();
     m_gapSize = 0;
-    std::vector<Row> taken;
-    taken.reserve(static_cast<size_t>(rows.size()));
     qsizetype end = rows.size();
     while (end > 0) {
         qsizetype start = end - 1;
@@ -169,10 +175,10 @@ std::vector<ListModel::Row> ListModel::takeRowsAt(const QList<int>& rows)
             --start;
         const auto first = static_cast<size_t>(rows.at(start) - 1);
         const auto removed = static_cast<size_t>(end - start);
-        for (size_t i = first + removed; i > first; --i)
-            taken.push_back(m_rows[i - 1]);
         beginRemoveRows(QModelIndex(), static_cast<int>(first),
                         static_cast<int>(first + removed) - 1);
+        for (size_t i = first + removed; i > first; --i)
+            taken.push_back(std::move(m_rows[i - 1]));
         const auto gap = m_rows.begin() + static_cast<std::ptrdiff_t>(m_gapAt);
         std::move_backward(m_rows.begin() + static_cast<std::ptrdiff_t>(first + removed), gap,
                            gap + static_cast<std::ptrdiff_t>(m_gapSize));
@@ -189,7 +195,7 @@ std::vector<ListModel::Row> ListModel::takeRowsAt(const QList<int>& rows)
     return taken;
 }
 
-void ListModel::insertRowsAt(const std::vector<int>& positions, std::vector<Row> rows)
+void ListModel::insertRowsAt(const std::vector<int>& positions, std::deque<Row> rows)
 {
     const size_t total = m_rows.size() + rows.size();
     if (positions.size() != rows.size() ||
@@ -198,15 +204,21 @@ void ListModel::insertRowsAt(const std::vector<int>& positions, std::vector<Row>
             positions.end())
         outOfBounds();
     beginResetModel();
-    std::deque<Row> merged;
-    size_t kept = 0, back = 0;
-    for (size_t at = 0; at < total; ++at) {
-        if (back < positions.size() && positions[back] == static_cast<int>(at) + 1)
-            merged.push_back(std::move(rows[back++]));
-        else
-            merged.push_back(std::move(m_rows[kept++]));
+    if (m_rows.empty()) {
+        m_rows.swap(rows);
+        endResetModel();
+        return;
     }
-    m_rows.swap(merged);
+    // Merged from the end, in place: the rows kept move down once, and the list is never
+    // held twice.
+    size_t kept = m_rows.size(), back = positions.size();
+    m_rows.resize(total);
+    for (size_t at = total; at-- > 0 && back > 0;) {
+        if (positions[back - 1] == static_cast<int>(at) + 1)
+            m_rows[at] = std::move(rows[--back]);
+        else
+            m_rows[at] = std::move(m_rows[--kept]);
+    }
     endResetModel();
 }
 

@@ -63,11 +63,11 @@ public:
     void removeRowsAt(const QList<int>& rows) { takeRowsAt(rows); }
     /// Removes the rows at the positions `rows` as removeRowsAt does and hands them back, in
     /// their order.
-    std::vector<Row> takeRowsAt(const QList<int>& rows);
+    std::deque<Row> takeRowsAt(const QList<int>& rows);
     /// Puts `rows` back at the positions `rows` had (ascending, 1-based, as the list is once
     /// they are in), the rows between moving down: the undoing of takeRowsAt. One step, which
     /// the views see as a new list.
-    void insertRowsAt(const std::vector<int>& positions, std::vector<Row> rows);
+    void insertRowsAt(const std::vector<int>& positions, std::deque<Row> rows);
     void clear();
     /// The text of every row, top to bottom.
     QStringList texts() const;

@@ -35,27 +35,95 @@ template <typename Work> void inParts(size_t items, int parts, Work work)
         thread.join();
 }
 
-// One row's place in a sort: the first eight bytes of its key, which settle most comparisons
-// without reading the rest.
+// One row's place in a sort: the first sixteen bytes of its key, which settle most
+// comparisons without reading the rest.
 struct SortEntry
 {
     quint64 prefix;
+    quint64 prefix2;
+    /// Rows that share a key (an image's path, a tag's name) share this number.
+    quint32 key;
     int row;
 };
 
+// The keys of one part of the rows: where each row's key lies in the part's bytes.
 struct SortKeys
 {
     std::string bytes;
-    std::vector<quint32> offsets; // one more than rows
+    std::vector<std::pair<quint32, quint32>> spans; // offset, length
 };
 
-quint64 prefixOf(const char* key, size_t length)
+constexpr quint32 kNoSharedKey = quint32(1) << 30;
+
+// The bytes `from` to `from` + 8 of `key` as a number that orders as they do.
+quint64 prefixOf(const char* key, size_t length, size_t from = 0)
 {
     quint64 prefix = 0;
-    for (size_t i = 0; i < 8; ++i)
+    for (size_t i = from; i < from + 8; ++i)
         prefix = (prefix << 8) | (i < length ? quint64(static_cast<unsigned char>(key[i])) : 0);
     return prefix;
 }
+
+// The filter's text, with a quick look for its first letter that passes over most texts that
+// cannot hold it before the comparison that ignores case as the search does.
+class Needle
+{
+public:
+    explicit Needle(const QString& text)
+        : m_text(text), m_quick(!text.isEmpty() && !text.at(0).isSurrogate()),
+          m_first(m_quick ? QChar::toCaseFolded(char32_t(text.at(0).unicode())) : 0)
+    {
+    }
+    bool in(const QString& hay) const
+    {
+        return (!m_quick || holdsFirst(hay)) && hay.contains(m_text, Qt::CaseInsensitive);
+    }
+
+private:
+    bool holdsFirst(const QString& hay) const
+    {
+        for (const QChar c : hay) {
+            const char32_t u = c.unicode();
+            const char32_t folded =
+                u < 128 ? (u >= 'A' && u <= 'Z' ? u + 32 : u) : QChar::toCaseFolded(u);
+            if (folded == m_first)
+                return true;
+        }
+        return false;
+    }
+
+    const QString& m_text;
+    bool m_quick;
+    char32_t m_first;
+};
+
+// Whether a row holds the filter's text. The rows of an image share their path's text, and
+// the rows of a tag its name: each is tested once while it repeats.
+class RowTest
+{
+public:
+    explicit RowTest(const QString& filter) : m_needle(filter) {}
+    bool keeps(const ListModel::Row& row)
+    {
+        if (row.text.constData() != m_lastPath) {
+            m_lastPath = row.text.constData();
+            m_lastPathKept = m_needle.in(row.text);
+        }
+        if (m_lastPathKept)
+            return true;
+        const QString& tag = row.subItems[0];
+        auto known = m_tags.constFind(tag.constData());
+        if (known == m_tags.constEnd())
+            known = m_tags.insert(tag.constData(), m_needle.in(tag));
+        return known.value() || m_needle.in(row.subItems[1]);
+    }
+
+private:
+    Needle m_needle;
+    const QChar* m_lastPath = nullptr;
+    bool m_lastPathKept = false;
+    QHash<const QChar*, bool> m_tags;
+};
 
 [[noreturn]] void outOfBounds()
 {
@@ -152,34 +220,63 @@ std::vector<int> ShownRows::sortedRows() const
     std::vector<size_t> partBegin(static_cast<size_t>(parts));
     std::vector<SortEntry> entries(n);
     const NaturalOrder order;
+    const int column = m_sortColumn;
+    const auto textOf = [column](const ListModel::Row& row) -> const QString& {
+        return column == 1 ? row.text : row.subItems[size_t(column - 2)];
+    };
     inParts(n, parts, [&](size_t begin, size_t end, int part) {
         const NaturalOrder mine(order);
         SortKeys& own = keys[size_t(part)];
         partBegin[size_t(part)] = begin;
-        own.offsets.reserve(end - begin + 1);
+        own.spans.reserve(end - begin);
+        // Reserved, not touched: only the bytes written take memory.
+        size_t characters = 0;
+        for (size_t i = begin; i < end; ++i)
+            characters += size_t(textOf(m_source.row(int(i) + 1)).size());
+        own.bytes.reserve(characters * 4 + (end - begin) * 24);
+        // A text shared by neighbouring rows (an image's path) or by many (a tag's name) gets
+        // its key once.
+        QHash<const QChar*, std::pair<quint32, quint32>> made;
+        const QChar* last = nullptr;
         for (size_t i = begin; i < end; ++i) {
-            const ListModel::Row& row = m_source.row(int(i) + 1);
-            const QString& text =
-                m_sortColumn == 1 ? row.text : row.subItems[size_t(m_sortColumn - 2)];
-            const size_t at = own.bytes.size();
-            own.offsets.push_back(quint32(at));
-            mine.appendKey(text, own.bytes);
-            entries[i] = {prefixOf(own.bytes.data() + at, own.bytes.size() - at), int(i)};
+            const QString& text = textOf(m_source.row(int(i) + 1));
+            std::pair<quint32, quint32> span;
+            if (text.constData() == last) {
+                span = own.spans.back();
+            } else if (auto found = made.constFind(text.constData()); found != made.constEnd()) {
+                span = found.value();
+            } else {
+                const size_t at = own.bytes.size();
+                mine.appendKey(text, own.bytes);
+                span = {quint32(at), quint32(own.bytes.size() - at)};
+                if (m_sortColumn == 2)
+                    made.insert(text.constData(), span);
+            }
+            last = text.constData();
+            own.spans.push_back(span);
+            const char* key = own.bytes.data() + span.first;
+            // The part in the top two bits; a key too far into its part's bytes has no number.
+            const quint32 shared =
+                span.first < kNoSharedKey ? (quint32(part) << 30) | span.first : kNoSharedKey;
+            entries[i] = {prefixOf(key, span.second), prefixOf(key, span.second, 8), shared,
+                          int(i)};
         }
-        own.offsets.push_back(quint32(own.bytes.size()));
     });
     const auto keyOf = [&](int row) {
         size_t part = size_t(parts) - 1;
         while (partBegin[part] > size_t(row))
             --part;
         const SortKeys& own = keys[part];
-        const size_t i = size_t(row) - partBegin[part];
-        return std::string_view(own.bytes.data() + own.offsets[i],
-                                own.offsets[i + 1] - own.offsets[i]);
+        const auto span = own.spans[size_t(row) - partBegin[part]];
+        return std::string_view(own.bytes.data() + span.first, span.second);
     };
     const auto before = [&](const SortEntry& a, const SortEntry& b) {
         if (a.prefix != b.prefix)
             return a.prefix < b.prefix;
+        if (a.prefix2 != b.prefix2)
+            return a.prefix2 < b.prefix2;
+        if (a.key == b.key && a.key != kNoSharedKey)
+            return a.row < b.row;
         const int byKey = keyOf(a.row).compare(keyOf(b.row));
         return byKey != 0 ? byKey < 0 : a.row < b.row;
     };
@@ -201,11 +298,7 @@ std::vector<int> ShownRows::sortedRows() const
 
 bool ShownRows::keeps(int sourceRow) const
 {
-    const ListModel::Row& row = m_source.row(sourceRow + 1);
-    return row.text.contains(m_filter, Qt::CaseInsensitive) ||
-           std::any_of(row.subItems.begin(), row.subItems.end(), [this](const QString& item) {
-               return item.contains(m_filter, Qt::CaseInsensitive);
-           });
+    return RowTest(m_filter).keeps(m_source.row(sourceRow + 1));
 }
 
 std::vector<int> ShownRows::filtered(const std::vector<int>& rows) const
@@ -213,34 +306,31 @@ std::vector<int> ShownRows::filtered(const std::vector<int>& rows) const
     if (m_filter.isEmpty())
         return rows;
     const int parts = workers(rows.size());
+    std::vector<int> all;
+    if (rows.size() == size_t(m_source.count())) {
+        // Every row: tested in the list's order, where an image's rows follow one another,
+        // then taken in the order given.
+        std::vector<char> kept(rows.size());
+        inParts(rows.size(), parts, [&](size_t begin, size_t end, int) {
+            RowTest test(m_filter);
+            for (size_t i = begin; i < end; ++i)
+                kept[i] = test.keeps(m_source.row(int(i) + 1));
+        });
+        for (const int row : rows) {
+            if (kept[size_t(row)])
+                all.push_back(row);
+        }
+        return all;
+    }
     std::vector<std::vector<int>> kept(static_cast<size_t>(parts));
     inParts(rows.size(), parts, [&](size_t begin, size_t end, int part) {
-        // The rows of an image share their path's text, and the rows of a tag its name: each
-        // is tested once while it repeats.
-        const QChar* lastPath = nullptr;
-        bool lastPathKept = false;
-        QHash<const QChar*, bool> tags;
-        std::vector<int>& own = kept[size_t(part)];
+        RowTest test(m_filter);
         for (size_t i = begin; i < end; ++i) {
-            const ListModel::Row& row = m_source.row(rows[i] + 1);
-            if (row.text.constData() != lastPath) {
-                lastPath = row.text.constData();
-                lastPathKept = row.text.contains(m_filter, Qt::CaseInsensitive);
-            }
-            bool keep = lastPathKept;
-            if (!keep) {
-                const QString& tag = row.subItems[0];
-                auto known = tags.constFind(tag.constData());
-                if (known == tags.constEnd())
-                    known =
-                        tags.insert(tag.constData(), tag.contains(m_filter, Qt::CaseInsensitive));
-                keep = known.value() || row.subItems[1].contains(m_filter, Qt::CaseInsensitive);
-            }
-            if (keep)
-                own.push_back(rows[i]);
+            if (test.keeps(m_source.row(rows[i] + 1)))
+                kept[size_t(part)].push_back(rows[i]);
         }
     });
-    std::vector<int> all = std::move(kept[0]);
+    all = std::move(kept[0]);
     for (size_t part = 1; part < kept.size(); ++part)
         all.insert(all.end(), kept[part].begin(), kept[part].end());
     return all;
@@ -289,9 +379,17 @@ void ShownRows::sortBy(int column, Qt::SortOrder order)
     std::vector<int> sources;
     for (const QModelIndex& index : before)
         sources.push_back(index.isValid() ? sourceRow(index.row() + 1) - 1 : -1);
+    // The same column the other way round is the order kept, reversed.
+    const bool reversing = column != 0 && column == m_sortColumn && order != m_sortOrder &&
+                           m_sorted.size() == size_t(m_source.count());
     m_sortColumn = column;
     m_sortOrder = order;
-    rebuild(false, true);
+    if (reversing) {
+        std::reverse(m_sorted.begin(), m_sorted.end());
+        std::reverse(m_shown.begin(), m_shown.end());
+    } else {
+        rebuild(false, true);
+    }
     QModelIndexList after;
     if (!before.isEmpty()) {
         std::vector<int> shownAt(size_t(m_source.count()), -1);

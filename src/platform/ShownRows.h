@@ -53,7 +53,7 @@ public:
     struct Removed
     {
         std::vector<int> positions;
-        std::vector<ListModel::Row> rows;
+        std::deque<ListModel::Row> rows;
         /// While the list was sorted: its order before the removal, to show again at once.
         std::vector<int> sortedBefore;
         int sortColumn = 0;

@@ -60,7 +60,7 @@ void ResultsList::filter(const QString& procedure, const QString& prompt, bool c
         return;
     report.line(104, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
     report.line(106, [&] {
-        done(m_results.removeShown(rowsMatching(m_results.texts(), answer, containing)));
+        done(m_results.removeShown(rowsMatching(m_results, answer, containing)));
     });
     report.line(108, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }

@@ -59,9 +59,8 @@ void ResultsList::filter(const QString& procedure, const QString& prompt, bool c
     if (report.condition(102, [&] { return answer.isEmpty(); }))
         return;
     report.line(104, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
-    report.line(106, [&] {
-        done(m_results.removeShown(rowsMatching(m_results, answer, containing)));
-    });
+    report.line(106,
+                [&] { done(m_results.removeShown(rowsMatching(m_results, answer, containing))); });
     report.line(108, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }
 

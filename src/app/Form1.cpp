@@ -226,6 +226,9 @@ void Form1::resizeEvent(QResizeEvent* event)
     for (auto it = m_designed.cbegin(); it != m_designed.cend(); ++it)
         it.key()->setGeometry(grownGeometry(it.value(), extra));
     m_text1->resize(twipsToPixels(7320) + extra.width(), m_text1->height());
+    // Wider than designed by a pane's width or more: the preview shows beside the results.
+    if (m_resultsPanel)
+        m_resultsPanel->setWide(extra.width() >= 240);
     // The last column of each list takes the width the list gained or lost.
     for (ListView* list : {m_listView1, m_listView2}) {
         const int columns = list->columnCount();

@@ -1,5 +1,6 @@
 #include "ResultsPanel.h"
 
+#include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
@@ -7,7 +8,9 @@
 #include "results/Totals.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +27,7 @@ ResultsPanel::ResultsPanel(const Platform& platform, ListView& results, ResultsL
 {
     createFooter();
     createActions(window);
+    createPreview();
     ShownRows& shown = *m_results.shownRows();
     // A burst of changes (rows found, keys typed) is shown once, at the next turn of the loop.
     m_totalsTimer = new QTimer(this);
@@ -190,6 +194,113 @@ void ResultsPanel::searchForValue()
     if (row > 0) {
         const ShownRows& shown = *m_results.shownRows();
         emit searchFor(shown.cell(row, 2), shown.cell(row, 3));
+    }
+}
+
+void ResultsPanel::createPreview()
+{
+    m_preview = new ImagePreview(this);
+    connect(m_preview, &ImagePreview::shown, this, &ResultsPanel::previewShown);
+    m_pane = new QLabel;
+    m_pane->setObjectName(QStringLiteral("ResultsPreview"));
+    m_pane->setAccessibleName(previewName());
+    m_pane->setAlignment(Qt::AlignCenter);
+    m_pane->setWordWrap(true);
+    m_pane->setFrameShape(QFrame::StyledPanel);
+    m_results.setSidePane(m_pane, m_preview->limits().box.width() + 8);
+    m_popup = new QLabel(&m_results, Qt::ToolTip);
+    m_popup->setObjectName(QStringLiteral("ResultsPreviewPopup"));
+    m_popup->setAccessibleName(previewName());
+    m_popup->setAlignment(Qt::AlignCenter);
+    m_popup->setFrameShape(QFrame::Box);
+    m_popup->setAutoFillBackground(true);
+    m_hoverTimer = new QTimer(this);
+    m_hoverTimer->setSingleShot(true);
+    m_hoverTimer->setInterval(600);
+    connect(m_hoverTimer, &QTimer::timeout, this, [this] {
+        if (!m_hoverPath.isEmpty())
+            m_preview->request(m_hoverPath);
+    });
+    connect(m_results.selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ResultsPanel::showCurrentPreview);
+    connect(&m_results, &ListView::mouseMoved, this,
+            [this](Qt::MouseButtons buttons, QPoint at, QPoint screenAt) {
+                if (buttons == Qt::NoButton)
+                    hovered(at, screenAt);
+            });
+    m_results.viewport()->installEventFilter(this);
+}
+
+void ResultsPanel::setHoverDelay(int ms)
+{
+    m_hoverTimer->setInterval(ms);
+}
+
+void ResultsPanel::setWide(bool wide)
+{
+    if (wide == m_wide)
+        return;
+    m_wide = wide;
+    m_results.setSidePaneShown(wide);
+    m_popup->hide();
+    if (wide)
+        showCurrentPreview();
+}
+
+void ResultsPanel::showCurrentPreview()
+{
+    if (!m_wide)
+        return;
+    const QModelIndex current = m_results.currentIndex();
+    m_panePath = current.isValid() ? m_results.shownRows()->text(current.row() + 1) : QString();
+    if (m_panePath.isEmpty()) {
+        m_pane->clear();
+        return;
+    }
+    m_preview->request(m_panePath);
+}
+
+void ResultsPanel::hovered(QPoint at, QPoint screenAt)
+{
+    if (m_wide)
+        return;
+    const int row = m_results.hitTest(at);
+    const QString path = row > 0 ? m_results.shownRows()->text(row) : QString();
+    if (path == m_hoverPath)
+        return;
+    m_hoverPath = path;
+    m_hoverAt = screenAt;
+    m_popup->hide();
+    if (path.isEmpty())
+        m_hoverTimer->stop();
+    else
+        m_hoverTimer->start();
+}
+
+bool ResultsPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_results.viewport() && event->type() == QEvent::Leave) {
+        m_hoverPath.clear();
+        m_hoverTimer->stop();
+        m_popup->hide();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ResultsPanel::previewShown(const QString& path, const QImage& picture, const QString& reason)
+{
+    QLabel* target = m_wide ? m_pane : m_popup;
+    if (path != (m_wide ? m_panePath : m_hoverPath))
+        return;
+    if (picture.isNull())
+        target->setText(reason);
+    else
+        target->setPixmap(QPixmap::fromImage(picture));
+    target->setAccessibleDescription(reason.isEmpty() ? path : reason);
+    if (!m_wide) {
+        m_popup->adjustSize();
+        m_popup->move(m_hoverAt + QPoint(16, 16));
+        m_popup->show();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "core/Platform.h"
 
 #include <QObject>
+#include <QPoint>
 
 class QAction;
 class QLabel;
@@ -13,6 +14,7 @@ class QTimer;
 
 namespace tagsifter {
 
+class ImagePreview;
 class ListView;
 class OpenFiles;
 class ResultsList;
@@ -32,6 +34,13 @@ public:
     QLabel& totals() const { return *m_totals; }
     /// The rows' context menu, for the rows selected now.
     QMenu* rowMenu();
+    /// Shows the preview pane beside the rows (the window is wide enough), or the preview
+    /// over a row the pointer rests on.
+    void setWide(bool wide);
+    QLabel& previewPane() const { return *m_pane; }
+    QLabel& previewPopup() const { return *m_popup; }
+    ImagePreview& preview() const { return *m_preview; }
+    void setHoverDelay(int ms);
     /// A run has ended, `images` searched.
     void searched(int images);
     /// Shows the filter's and the totals' state at once, not at the next turn of the loop.
@@ -39,6 +48,7 @@ public:
 
     static QString filterName() { return tr("Filter results"); }
     static QString totalsName() { return tr("Results totals"); }
+    static QString previewName() { return tr("Preview"); }
     static QString shownOnlyTip() { return tr("Works on the rows shown by the filter only"); }
 
 signals:
@@ -60,6 +70,11 @@ private:
     void remove();
     void searchForValue();
     void copied(bool ok);
+    void createPreview();
+    void showCurrentPreview();
+    void hovered(QPoint at, QPoint screenAt);
+    void previewShown(const QString& path, const QImage& picture, const QString& reason);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     Platform m_platform;
     ListView& m_results;
@@ -74,6 +89,15 @@ private:
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;
     int m_imagesSearched = -1;
+    ImagePreview* m_preview = nullptr;
+    QLabel* m_pane = nullptr;
+    QLabel* m_popup = nullptr;
+    QTimer* m_hoverTimer = nullptr;
+    bool m_wide = false;
+    /// The image under the pointer, and where the pointer rests, for the pop-up.
+    QString m_hoverPath;
+    QPoint m_hoverAt;
+    QString m_panePath;
 };
 
 } // namespace tagsifter

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/ResultsPanel.h"
+#include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedProcesses.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,6 +257,88 @@ private slots:
         QCOMPARE(w.form.searchBox().text(), QString("Kodak \"Easy\""));
         QVERIFY(w.form.searchBox().hasFocus());
         delete menu;
+    }
+
+    void previewsAreDecodedAsideOrToldWhyNot_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("decodeBytes");
+        QTest::addColumn<QString>("reason");
+        const QString camera = TAGSIFTER_SOURCE_DIR "/tests/data/corpus/Canon_40D.jpg";
+        QTest::newRow("a camera JPEG") << camera << qint64(48) << QString();
+        QTest::newRow("a vanished file")
+            << "/no/such/file.jpg" << qint64(48) << ImagePreview::missingText();
+        QTest::newRow("not a picture")
+            << TAGSIFTER_SOURCE_DIR "/README.md" << qint64(48) << ImagePreview::unreadableText();
+        // The memory allowed below what even an eighth of it takes.
+        QTest::newRow("too large") << camera << qint64(0) << ImagePreview::tooLargeText();
+    }
+    void previewsAreDecodedAsideOrToldWhyNot()
+    {
+        QFETCH(QString, file);
+        QFETCH(qint64, decodeBytes);
+        QFETCH(QString, reason);
+        ImagePreview::Limits limits;
+        limits.box = QSize(100, 80);
+        limits.decodeBytes = decodeBytes << 20;
+        ImagePreview preview(limits, nullptr);
+        QList<QImage> pictures;
+        QStringList reasons;
+        connect(&preview, &ImagePreview::shown, this,
+                [&](const QString&, const QImage& picture, const QString& why) {
+                    pictures.append(picture);
+                    reasons.append(why);
+                });
+        preview.request(file);
+        QTRY_COMPARE(reasons.size(), 1);
+        QCOMPARE(reasons.first(), reason);
+        QCOMPARE(pictures.first().isNull(), !reason.isEmpty());
+        if (reason.isEmpty()) {
+            QVERIFY(pictures.first().width() <= 100 && pictures.first().height() <= 80);
+            QVERIFY(pictures.first().width() == 100 || pictures.first().height() == 80);
+        }
+        // Asked again, it comes from what was kept, at once.
+        preview.request(file);
+        QCOMPARE(reasons.size(), 2);
+    }
+
+    void rowsPassedQuicklyLeaveOnePreviewToShow()
+    {
+        const QString camera = TAGSIFTER_SOURCE_DIR "/tests/data/corpus/Canon_40D.jpg";
+        QList<QStringList> rows;
+        for (int i = 0; i < 100; ++i)
+            rows.append({i == 99 ? camera : QString("/no/%1.jpg").arg(i), "Make", "Canon"});
+        Window w(rows);
+        QCOMPARE(w.form.resultsPanel().previewPane().accessibleName(), QString("Preview"));
+        QVERIFY(!w.form.resultsPanel().previewPane().isVisible());
+        w.form.resize(536 + 300, 628);
+        QTRY_VERIFY(w.form.resultsPanel().previewPane().isVisible());
+        QStringList shown;
+        connect(&w.form.resultsPanel().preview(), &ImagePreview::shown, this,
+                [&](const QString& path) { shown.append(path); });
+        w.list().setFocus();
+        QTest::mouseClick(w.rows(), Qt::LeftButton, {}, w.centre(1));
+        for (int i = 0; i < 99; ++i)
+            QTest::keyClick(&w.list(), Qt::Key_Down);
+        QTRY_VERIFY(!w.form.resultsPanel().previewPane().pixmap().isNull());
+        QCOMPARE(shown.last(), camera);
+        // Far fewer decoded than passed.
+        QVERIFY(shown.size() < 50);
+        // At the designed size the pane goes, and a pointer resting on a row shows a pop-up.
+        w.form.resize(536, 628);
+        QTRY_VERIFY(!w.form.resultsPanel().previewPane().isVisible());
+        w.form.resultsPanel().setHoverDelay(0);
+        w.list().scrollToTop();
+        QMouseEvent move(QEvent::MouseMove, w.centre(1), w.rows()->mapToGlobal(w.centre(1)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w.rows(), &move);
+        QLabel& popup = w.form.resultsPanel().previewPopup();
+        QTRY_VERIFY(popup.isVisible());
+        QCOMPARE(popup.text(), ImagePreview::missingText());
+        QCOMPARE(popup.accessibleName(), QString("Preview"));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(w.rows(), &leave);
+        QVERIFY(!popup.isVisible());
     }
 
     void theNewControlsAreNamedAndInTheTabOrder()

@@ -114,17 +114,38 @@ void ListView::setFooter(QWidget* footer)
     updateGeometries();
 }
 
+void ListView::setSidePane(QWidget* pane, int width)
+{
+    m_sidePane = pane;
+    m_sidePaneWidth = width;
+    pane->setParent(this);
+    pane->hide();
+}
+
+void ListView::setSidePaneShown(bool shown)
+{
+    if (!m_sidePane || m_sidePane->isVisibleTo(this) == shown)
+        return;
+    m_sidePane->setVisible(shown);
+    updateGeometries();
+}
+
 void ListView::updateGeometries()
 {
     QTreeView::updateGeometries();
-    if (!m_footer)
+    if (!m_footer && !m_sidePane)
         return;
-    const int height = m_footer->sizeHint().height();
+    const int bottom = m_footer ? m_footer->sizeHint().height() : 0;
+    const int right = m_sidePane && m_sidePane->isVisibleTo(this) ? m_sidePaneWidth : 0;
     const QMargins margins = viewportMargins();
-    if (margins.bottom() != height)
-        setViewportMargins(margins.left(), margins.top(), margins.right(), height);
+    if (margins.bottom() != bottom || margins.right() != right)
+        setViewportMargins(margins.left(), margins.top(), right, bottom);
     const QRect rows = viewport()->geometry();
-    m_footer->setGeometry(rows.left(), rows.bottom() + 1, rows.width(), height);
+    if (m_footer)
+        m_footer->setGeometry(rows.left(), rows.bottom() + 1, rows.width() + right, bottom);
+    if (right > 0)
+        m_sidePane->setGeometry(rows.right() + 1, frameWidth(), right,
+                                rows.bottom() + 1 - frameWidth());
 }
 
 QList<int> ListView::selectedRows() const

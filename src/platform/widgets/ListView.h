@@ -80,6 +80,9 @@ public:
     /// size hint's height: the list keeps its place and size, its rows have less room.
     void setFooter(QWidget* footer);
     QWidget* footer() const { return m_footer; }
+    /// Puts `pane` inside the list's frame, right of its rows, `width` wide while it shows.
+    void setSidePane(QWidget* pane, int width);
+    void setSidePaneShown(bool shown);
     ListModel* listModel() const { return m_model; }
     /// The row the user chose, beside the model: what acts on it needs no view.
     ChosenRow& chosenRow() const { return *m_chosenRow; }
@@ -111,6 +114,8 @@ private:
     ListModel* m_model;
     ShownRows* m_shown = nullptr;
     QWidget* m_footer = nullptr;
+    QWidget* m_sidePane = nullptr;
+    int m_sidePaneWidth = 0;
     int m_savedScroll = 0;
     ChosenRow* m_chosenRow = nullptr;
     DropHandler* m_dropHandler = nullptr;

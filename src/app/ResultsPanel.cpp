@@ -124,6 +124,14 @@ void ResultsPanel::createActions(QWidget& window)
         m_filter->setFocus(Qt::ShortcutFocusReason);
         m_filter->selectAll();
     });
+    // Shift+F10 opens the menu at the current row, as the Menu key does.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &m_results, nullptr,
+                                  nullptr, Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QRect row = m_results.visualRect(m_results.currentIndex());
+        rowMenu()->popup(
+            m_results.viewport()->mapToGlobal(row.isValid() ? row.center() : QPoint(0, 0)));
+    });
     m_results.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_results, &QWidget::customContextMenuRequested, this,
             [this](QPoint at) { rowMenu()->popup(m_results.viewport()->mapToGlobal(at)); });
@@ -142,6 +150,12 @@ QMenu* ResultsPanel::rowMenu()
         menu->addAction(m_rowActions.at(i));
     }
     menu->addSeparator();
+    QMenu* sort = menu->addMenu(tr("Sort By"));
+    for (int column = 1; column <= m_results.columnCount(); ++column)
+        sort->addAction(m_results.headerText(column), this,
+                        [this, column] { m_results.cycleSort(column); });
+    sort->addAction(tr("Order Found"), this,
+                    [this] { m_results.shownRows()->sortBy(0, Qt::AscendingOrder); });
     menu->addAction(m_undo);
     menu->addAction(m_redo);
     return menu;

@@ -235,8 +235,17 @@ private slots:
                 captions.append(action->text());
         }
         QCOMPARE(captions, QStringList({"Open", "Open Containing Folder", "Copy Rows", "Copy Paths",
-                                        "Copy Value", "Remove", "Search For This Value",
+                                        "Copy Value", "Remove", "Search For This Value", "Sort By",
                                         "Undo Removal", "Redo Removal"}));
+        // Sort By reaches the order from the keyboard: Value, then Value again reverses.
+        QMenu* sortBy = menu->actions().at(menu->actions().size() - 3)->menu();
+        QVERIFY(sortBy);
+        sortBy->actions().at(2)->trigger();
+        sortBy->actions().at(2)->trigger();
+        QCOMPARE(w.shown(3).at(1), QString("Kodak \"Easy\""));
+        QVERIFY(w.shown(3).at(0).startsWith("xxx"));
+        sortBy->actions().at(3)->trigger();
+        QCOMPARE(w.shown(3).first(), QString("Canon"));
         // Ctrl+C copies the selected rows as the aligned table; a huge value is whole.
         QTest::keyClick(&w.list(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(w.fake.clipboard.text,

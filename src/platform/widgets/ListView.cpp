@@ -54,7 +54,8 @@ void ListView::enableSortAndFilter()
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(true);
     header()->setSortIndicator(-1, Qt::AscendingOrder);
-    connect(header(), &QHeaderView::sectionClicked, this, &ListView::headerClicked);
+    connect(header(), &QHeaderView::sectionClicked, this,
+            [this](int section) { cycleSort(section + 1); });
     header()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header(), &QHeaderView::customContextMenuRequested, this, [this](QPoint at) {
         const int section = header()->logicalIndexAt(at);
@@ -86,9 +87,8 @@ QMenu* ListView::sortMenu(int column)
     return menu;
 }
 
-void ListView::headerClicked(int section)
+void ListView::cycleSort(int column)
 {
-    const int column = section + 1;
     if (m_shown->sortColumn() != column)
         sortBy(column, Qt::AscendingOrder);
     else if (m_shown->sortOrder() == Qt::AscendingOrder)

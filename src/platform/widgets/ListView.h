@@ -74,6 +74,9 @@ public:
     ShownRows* shownRows() const { return m_shown; }
     /// The positions shown of the selected rows, ascending.
     QList<int> selectedRows() const;
+    /// What a click on the header of `column` (1-based) does: ascending, then descending,
+    /// then the order found.
+    void cycleSort(int column);
     /// The header's menu for `column` (1-based): ascending, descending, the order found.
     QMenu* sortMenu(int column);
     /// Puts `footer` inside the list's frame, under its rows and over its scroll bar, at its
@@ -108,7 +111,6 @@ protected:
 
 private:
     void applyPointer();
-    void headerClicked(int section);
     void sortBy(int column, Qt::SortOrder order);
 
     ListModel* m_model;

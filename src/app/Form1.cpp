@@ -9,6 +9,8 @@
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
 #include "filelist/Samples.h"
+#include "platform/widgets/ImagePreview.h"
+#include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
@@ -207,6 +209,7 @@ void Form1::createResultsPanel()
         m_platform, *m_listView2, *m_resultsList, *m_openFiles,
         {m_pushButton[2], m_pushButton[14], m_pushButton[8], m_pushButton[16]}, *this);
     QWidget::setTabOrder(m_listView2, &m_resultsPanel->filterBox());
+    m_resultsPanel->preview().setExifTool(m_searchRun->exifTool().EnsureExifTool());
     connect(m_resultsPanel, &ResultsPanel::searchFor, this,
             [this](const QString& tag, const QString& value) {
                 m_text1->setText(searchForValueText(tag, value, queryMode()));

@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -309,6 +311,39 @@ private slots:
         // Asked again, it comes from what was kept, at once.
         preview.request(file);
         QCOMPARE(reasons.size(), 2);
+    }
+
+    void aFileQtCannotReadShowsThePreviewEmbeddedInIt()
+    {
+        // A MIE file with a preview, as a raw photo carries one: exiftool writes and reads it.
+        const QString exiftool = QStandardPaths::findExecutable("exiftool");
+        QVERIFY(!exiftool.isEmpty());
+        QTemporaryDir dir;
+        const QString camera = TAGSIFTER_SOURCE_DIR "/tests/data/corpus/Canon_40D.jpg";
+        const QString raw = dir.path() + "/photo.mie";
+        QCOMPARE(QProcess::execute(exiftool, {"-q", "-o", raw, "-PreviewImage<=" + camera, camera}),
+                 0);
+        QStringList reasons;
+        QList<QImage> pictures;
+        ImagePreview preview;
+        connect(&preview, &ImagePreview::shown, this,
+                [&](const QString&, const QImage& picture, const QString& why) {
+                    pictures.append(picture);
+                    reasons.append(why);
+                });
+        preview.request(raw);
+        QTRY_COMPARE(reasons, QStringList({ImagePreview::unreadableText()}));
+        ImagePreview withTool;
+        withTool.setExifTool(exiftool);
+        connect(&withTool, &ImagePreview::shown, this,
+                [&](const QString&, const QImage& picture, const QString& why) {
+                    pictures.append(picture);
+                    reasons.append(why);
+                });
+        withTool.request(raw);
+        QTRY_COMPARE(reasons.size(), 2);
+        QCOMPARE(reasons.last(), QString());
+        QVERIFY(!pictures.last().isNull());
     }
 
     void rowsPassedQuicklyLeaveOnePreviewToShow()

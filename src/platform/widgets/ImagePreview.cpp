@@ -1,8 +1,12 @@
 #include "ImagePreview.h"
 
+#include "core/FileNameBytes.h"
+
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPointer>
+#include <QProcess>
 
 #include <limits>
 
@@ -32,11 +36,12 @@ void ImagePreview::request(const QString& path)
         return;
     }
     const Limits limits = m_limits;
-    m_pool.start([this, path, mine, limits] {
+    const QString exiftool = m_exiftool;
+    m_pool.start([this, path, mine, limits, exiftool] {
         // A later request has come: this one is passed over.
         if (m_latest != mine)
             return;
-        Result result = decode(path, limits);
+        Result result = decode(path, limits, exiftool);
         QMetaObject::invokeMethod(
             this,
             [this, path, mine, result = std::move(result)] {
@@ -49,11 +54,25 @@ void ImagePreview::request(const QString& path)
     });
 }
 
-ImagePreview::Result ImagePreview::decode(const QString& path, const Limits& limits)
+ImagePreview::Result ImagePreview::decode(const QString& path, const Limits& limits,
+                                          const QString& exiftool)
 {
     if (!QFileInfo(path).isFile())
         return {QImage(), missingText()};
     QImageReader reader(path);
+    if (reader.canRead() || exiftool.isEmpty())
+        return decode(reader, limits);
+    // A format Qt cannot read (a raw photo): the preview the camera embedded in it.
+    QByteArray embedded = embeddedPreview(path, exiftool, limits.decodeBytes);
+    if (embedded.isEmpty())
+        return {QImage(), unreadableText()};
+    QBuffer buffer(&embedded);
+    QImageReader fromBytes(&buffer);
+    return decode(fromBytes, limits);
+}
+
+ImagePreview::Result ImagePreview::decode(QImageReader& reader, const Limits& limits)
+{
     reader.setAutoTransform(true);
     reader.setAllocationLimit(static_cast<int>(std::max<qint64>(limits.decodeBytes >> 20, 1)));
     const QSize size = reader.size();
@@ -73,6 +92,38 @@ ImagePreview::Result ImagePreview::decode(const QString& path, const Limits& lim
     if (picture.isNull())
         return {QImage(), unreadableText()};
     return {picture, QString()};
+}
+
+QByteArray ImagePreview::embeddedPreview(const QString& path, const QString& exiftool,
+                                         qint64 maxBytes)
+{
+    const QByteArray name = encodeFileName(path);
+    if (name.contains('\n'))
+        return QByteArray();
+    for (const char* tag : {"-PreviewImage", "-JpgFromRaw", "-ThumbnailImage"}) {
+        QProcess process;
+        // The name goes on standard input as its bytes.
+        process.start(exiftool, {QStringLiteral("-b"), QString::fromLatin1(tag),
+                                 QStringLiteral("-@"), QStringLiteral("-")});
+        if (!process.waitForStarted(5000))
+            return QByteArray();
+        process.write(name + '\n');
+        process.closeWriteChannel();
+        QByteArray bytes;
+        while (process.state() != QProcess::NotRunning && bytes.size() <= maxBytes) {
+            if (!process.waitForReadyRead(10000) && process.state() != QProcess::NotRunning)
+                break;
+            bytes += process.readAllStandardOutput();
+        }
+        bytes += process.readAllStandardOutput();
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(1000);
+        }
+        if (!bytes.isEmpty() && bytes.size() <= maxBytes)
+            return bytes;
+    }
+    return QByteArray();
 }
 
 } // namespace tagsifter

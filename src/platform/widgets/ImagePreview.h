@@ -3,6 +3,7 @@
 #include <QCache>
 #include <QCoreApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QObject>
 #include <QSize>
 #include <QThreadPool>
@@ -32,6 +33,9 @@ public:
     ImagePreview(const Limits& limits, QObject* parent);
     ~ImagePreview() override;
 
+    /// The exiftool that gives the previews embedded in the files Qt cannot read (raw photos);
+    /// empty: none.
+    void setExifTool(const QString& program) { m_exiftool = program; }
     /// Asks for the picture of `path`: shown() brings it, or the reason there is none.
     void request(const QString& path);
     const Limits& limits() const { return m_limits; }
@@ -49,9 +53,14 @@ private:
         QImage picture;
         QString reason;
     };
-    static Result decode(const QString& path, const Limits& limits);
+    static Result decode(const QString& path, const Limits& limits, const QString& exiftool);
+    static Result decode(QImageReader& reader, const Limits& limits);
+    /// The largest preview exiftool finds embedded in the file at `path`; empty when none.
+    static QByteArray embeddedPreview(const QString& path, const QString& exiftool,
+                                      qint64 maxBytes);
 
     Limits m_limits;
+    QString m_exiftool;
     QThreadPool m_pool;
     QCache<QString, Result> m_kept;
     std::atomic<quint64> m_latest{0};

@@ -10,7 +10,6 @@
 #include "filelist/FileListEditor.h"
 #include "filelist/Samples.h"
 #include "platform/widgets/ImagePreview.h"
-#include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"

@@ -125,6 +125,55 @@ private:
     QHash<const QChar*, bool> m_tags;
 };
 
+struct Part
+{
+    size_t begin, end;
+    int number;
+};
+
+// The keys of the rows of `part` by `column` (1-based) into `own`, and their entries, with a
+// copy of `order` of the part's own.
+void makeKeys(const ListModel& source, int column, Part part, const NaturalOrder& order,
+              SortKeys& own, std::vector<SortEntry>& entries)
+{
+    const NaturalOrder mine(order);
+    const auto textOf = [column](const ListModel::Row& row) -> const QString& {
+        return column == 1 ? row.text : row.subItems[size_t(column - 2)];
+    };
+    own.spans.reserve(part.end - part.begin);
+    // Reserved, not touched: only the bytes written take memory.
+    size_t characters = 0;
+    for (size_t i = part.begin; i < part.end; ++i)
+        characters += size_t(textOf(source.row(int(i) + 1)).size());
+    own.bytes.reserve(characters * 4 + (part.end - part.begin) * 24);
+    // A text shared by neighbouring rows (an image's path) or by many (a tag's name) gets its
+    // key once.
+    QHash<const QChar*, std::pair<quint32, quint32>> made;
+    const QChar* last = nullptr;
+    for (size_t i = part.begin; i < part.end; ++i) {
+        const QString& text = textOf(source.row(int(i) + 1));
+        std::pair<quint32, quint32> span;
+        if (text.constData() == last) {
+            span = own.spans.back();
+        } else if (auto found = made.constFind(text.constData()); found != made.constEnd()) {
+            span = found.value();
+        } else {
+            const size_t at = own.bytes.size();
+            mine.appendKey(text, own.bytes);
+            span = {quint32(at), quint32(own.bytes.size() - at)};
+            if (column == 2)
+                made.insert(text.constData(), span);
+        }
+        last = text.constData();
+        own.spans.push_back(span);
+        const char* key = own.bytes.data() + span.first;
+        // The part in the top two bits; a key too far into its part's bytes has no number.
+        const quint32 shared =
+            span.first < kNoSharedKey ? (quint32(part.number) << 30) | span.first : kNoSharedKey;
+        entries[i] = {prefixOf(key, span.second), prefixOf(key, span.second, 8), shared, int(i)};
+    }
+}
+
 [[noreturn]] void outOfBounds()
 {
     throw Failure(QStringLiteral("Index out of bounds"), ErrorCode::SubscriptOutOfRange);
@@ -220,47 +269,9 @@ std::vector<int> ShownRows::sortedRows() const
     std::vector<size_t> partBegin(static_cast<size_t>(parts));
     std::vector<SortEntry> entries(n);
     const NaturalOrder order;
-    const int column = m_sortColumn;
-    const auto textOf = [column](const ListModel::Row& row) -> const QString& {
-        return column == 1 ? row.text : row.subItems[size_t(column - 2)];
-    };
     inParts(n, parts, [&](size_t begin, size_t end, int part) {
-        const NaturalOrder mine(order);
-        SortKeys& own = keys[size_t(part)];
         partBegin[size_t(part)] = begin;
-        own.spans.reserve(end - begin);
-        // Reserved, not touched: only the bytes written take memory.
-        size_t characters = 0;
-        for (size_t i = begin; i < end; ++i)
-            characters += size_t(textOf(m_source.row(int(i) + 1)).size());
-        own.bytes.reserve(characters * 4 + (end - begin) * 24);
-        // A text shared by neighbouring rows (an image's path) or by many (a tag's name) gets
-        // its key once.
-        QHash<const QChar*, std::pair<quint32, quint32>> made;
-        const QChar* last = nullptr;
-        for (size_t i = begin; i < end; ++i) {
-            const QString& text = textOf(m_source.row(int(i) + 1));
-            std::pair<quint32, quint32> span;
-            if (text.constData() == last) {
-                span = own.spans.back();
-            } else if (auto found = made.constFind(text.constData()); found != made.constEnd()) {
-                span = found.value();
-            } else {
-                const size_t at = own.bytes.size();
-                mine.appendKey(text, own.bytes);
-                span = {quint32(at), quint32(own.bytes.size() - at)};
-                if (m_sortColumn == 2)
-                    made.insert(text.constData(), span);
-            }
-            last = text.constData();
-            own.spans.push_back(span);
-            const char* key = own.bytes.data() + span.first;
-            // The part in the top two bits; a key too far into its part's bytes has no number.
-            const quint32 shared =
-                span.first < kNoSharedKey ? (quint32(part) << 30) | span.first : kNoSharedKey;
-            entries[i] = {prefixOf(key, span.second), prefixOf(key, span.second, 8), shared,
-                          int(i)};
-        }
+        makeKeys(m_source, m_sortColumn, {begin, end, part}, order, keys[size_t(part)], entries);
     });
     const auto keyOf = [&](int row) {
         size_t part = size_t(parts) - 1;

@@ -12,7 +12,7 @@ packages=(
     libreoffice-calc libreoffice-dev
     desktop-file-utils appstream dpkg-dev python3
     libqt6sql6-sqlite libzstd-dev bc clang libclang-rt-14-dev python3-xlib man-db lintian
-    bash-completion zsh fish clang-format time
+    bash-completion zsh fish clang-format time libicu-dev
 )
 if [ "${TAGSIFTER_SETUP_EXTRA:-}" != "" ]; then
     read -r -a extra <<<"$TAGSIFTER_SETUP_EXTRA"

@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "app/QueryCompleter.h"
+#include "app/ResultsPanel.h"
 #include "app/SearchRun.h"
 #include "core/AppTitle.h"
 #include "core/ErrorReport.h"
@@ -9,10 +10,12 @@
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
 #include "filelist/Samples.h"
+#include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
+#include "results/SearchForValue.h"
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
 
@@ -156,7 +159,8 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     offerTags();
     // The results' subsystems work on the list's model and its chosen row; the view is the
     // window's.
-    ListModel& results = *m_listView2->listModel();
+    m_listView2->enableSortAndFilter();
+    ShownRows& results = *m_listView2->shownRows();
     ChosenRow& chosen = m_listView2->chosenRow();
     m_resultsList = std::make_unique<ResultsList>(m_platform, results, chosen, *this);
     connect(m_listView2, &ListView::doubleClicked, m_resultsList.get(),
@@ -164,6 +168,7 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     m_textExport = std::make_unique<TextExport>(m_platform, results, *this);
     m_spreadsheetExport = std::make_unique<SpreadsheetExport>(m_platform, results, *this);
     m_openFiles = std::make_unique<OpenFiles>(m_platform, results, chosen, *this);
+    createResultsPanel();
 
     connectButtons();
 }
@@ -201,6 +206,25 @@ void Form1::createControls()
     m_listView1->setFocus();
 }
 
+void Form1::createResultsPanel()
+{
+    m_resultsPanel = new ResultsPanel(
+        m_platform, *m_listView2, *m_resultsList, *m_openFiles,
+        {m_pushButton[2], m_pushButton[14], m_pushButton[8], m_pushButton[16]}, *this);
+    QWidget::setTabOrder(m_listView2, &m_resultsPanel->filterBox());
+    m_resultsPanel->preview().setExifTool(m_searchRun->exifTool().EnsureExifTool());
+    connect(m_resultsPanel, &ResultsPanel::searchFor, this,
+            [this](const QString& tag, const QString& value) {
+                m_text1->setText(searchForValueText(tag, value, queryMode()));
+                m_text1->setFocus(Qt::OtherFocusReason);
+            });
+}
+
+void Form1::showSearched(int images)
+{
+    m_resultsPanel->searched(images);
+}
+
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -209,6 +233,9 @@ void Form1::resizeEvent(QResizeEvent* event)
         it.key()->setGeometry(grownGeometry(it.value(), extra));
     m_text1->resize(twipsToPixels(7320) + extra.width(), m_text1->height());
     m_queryBox->move(m_frame2->width() - twipsToPixels(240) - m_queryBox->width(), 0);
+    // Wider than designed by a pane's width or more: the preview shows beside the results.
+    if (m_resultsPanel)
+        m_resultsPanel->setWide(extra.width() >= 240);
     // The last column of each list takes the width the list gained or lost.
     for (ListView* list : {m_listView1, m_listView2}) {
         const int columns = list->columnCount();
@@ -310,6 +337,11 @@ void Form1::createQueryBox()
     connect(m_text1, &QLineEdit::textChanged, this, [this] { showQueryReading(); });
 }
 
+bool Form1::queryMode() const
+{
+    return m_queryBox->isChecked();
+}
+
 void Form1::showQueryReading()
 {
     if (!m_searchRun || !m_queryBox->isChecked() || m_text1->text().trimmed().isEmpty()) {
@@ -395,7 +427,7 @@ void Form1::connectButtons()
     on(4, [this] { m_adder->PushButton4_Click(); });
     on(6, [this] { m_resultsList->PushButton6_Click(); });
     on(7, [this] { m_editor->PushButton7_Click(); });
-    on(8, [this] { copyResultsToClipboard(m_platform, *m_listView2->listModel()); });
+    on(8, [this] { copyResultsToClipboard(m_platform, *m_listView2->shownRows()); });
     on(11, [this] { m_resultsList->PushButton11_Click(); });
     on(12, [this] { PushButton12_Click(); });
     on(13, [this] { PushButton13_Click(); });

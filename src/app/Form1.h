@@ -32,6 +32,7 @@ class ResultsList;
 class TextExport;
 class SpreadsheetExport;
 class OpenFiles;
+class ResultsPanel;
 
 /// The main window: its controls, the start-up sequence, the pointer modes and the button
 /// handlers, each handing its work to the subsystem it belongs to.
@@ -63,6 +64,7 @@ public:
     bool isRunning() const override;
     void setRunning(bool running) override;
     void showProgress(int value, const QString& text) override;
+    void showSearched(int images) override;
     static QString stopCaption() { return tr("Stop"); }
 
     bool SaveResultsAsExcelFileIsExcelInstalled();
@@ -80,6 +82,7 @@ public:
     QLineEdit& searchBox() const { return *m_text1; }
     QProgressBar& progressBar() const { return *m_progressBar1; }
     SearchRun& searchRun() const { return *m_searchRun; }
+    ResultsPanel& resultsPanel() const { return *m_resultsPanel; }
 
 signals:
     /// The window was closed: the process ends.
@@ -108,6 +111,9 @@ private:
     void buttonHover();
     void pointerReset();
     void centreOnScreen();
+    void createResultsPanel();
+    /// True when the search box's text is read as a query.
+    bool queryMode() const;
 
     Platform m_platform;
     QString m_applicationFolder;
@@ -138,6 +144,7 @@ private:
     std::unique_ptr<TextExport> m_textExport;
     std::unique_ptr<SpreadsheetExport> m_spreadsheetExport;
     std::unique_ptr<OpenFiles> m_openFiles;
+    ResultsPanel* m_resultsPanel = nullptr;
 };
 
 } // namespace tagsifter

@@ -164,6 +164,7 @@ void SearchRun::runOnce(ErrorReport& report)
     const SearchOutcome outcome = m_engine.run(*query, *this, *this);
     m_report = nullptr;
     addFoundRows();
+    m_controls.view->showSearched(outcome.imagesSearched);
     finish(report, outcome.status != SearchOutcome::Status::Failed && !m_startPending);
     if (m_exiftoolMissing)
         m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);

@@ -1,5 +1,8 @@
 #include "core/RowSelection.h"
 
+#include "core/RowTable.h"
+
+#include <QHash>
 #include <QSet>
 
 namespace tagsifter {
@@ -13,6 +16,26 @@ QList<int> rowsMatching(const QStringList& texts, const QString& filter, bool co
             rows.append(static_cast<int>(i) + 1);
     }
     return rows;
+}
+
+QList<int> rowsMatching(const RowTable& rows, const QString& filter, bool containing)
+{
+    const QString lowered = filter.toLower();
+    QList<int> matching;
+    // Texts held once for many rows are tested once; the copies keep them alive meanwhile.
+    QHash<const QChar*, bool> tested;
+    QList<QString> held;
+    for (int row = 1; row <= rows.count(); ++row) {
+        const QString text = rows.text(row);
+        auto known = tested.constFind(text.constData());
+        if (known == tested.constEnd() || text.isEmpty()) {
+            known = tested.insert(text.constData(), text.toLower().contains(lowered));
+            held.append(text);
+        }
+        if (known.value() == containing)
+            matching.append(row);
+    }
+    return matching;
 }
 
 QStringList distinctPaths(const QStringList& texts)

@@ -23,6 +23,9 @@ public:
         Q_UNUSED(total);
     }
 
+    /// The run has ended, `images` of them searched, before "Done." shows.
+    virtual void showSearched(int images) { Q_UNUSED(images); }
+
     /// The progress text while no run is in progress.
     static QString idleText() { return QCoreApplication::translate("SearchView", "Progress Bar"); }
 };

@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 namespace tagsifter {
@@ -149,10 +150,18 @@ void ListModel::removeRange(int row, int count)
     endRemoveRows();
 }
 
-void ListModel::removeRowsAt(const QList<int>& rows)
+std::deque<ListModel::Row> ListModel::takeRowsAt(const QList<int>& rows)
 {
     for (const int row : rows)
         checkRow(row);
+    std::deque<Row> taken;
+    if (!rows.isEmpty() && rows.size() == count() && rows.constLast() == count()) {
+        // Every row: the list itself is handed over.
+        beginRemoveRows(QModelIndex(), 0, count() - 1);
+        taken.swap(m_rows);
+        endRemoveRows();
+        return taken;
+    }
     // The rows removed so far make a gap that grows towards the front: the rows kept between
     // two runs move once, to the gap's end, and after each step the view sees the list as it
     // now is. Moving everything after each run instead takes time that grows with rows times
@@ -168,6 +177,8 @@ void ListModel::removeRowsAt(const QList<int>& rows)
         const auto removed = static_cast<size_t>(end - start);
         beginRemoveRows(QModelIndex(), static_cast<int>(first),
                         static_cast<int>(first + removed) - 1);
+        for (size_t i = first + removed; i > first; --i)
+            taken.push_back(std::move(m_rows[i - 1]));
         const auto gap = m_rows.begin() + static_cast<std::ptrdiff_t>(m_gapAt);
         std::move_backward(m_rows.begin() + static_cast<std::ptrdiff_t>(first + removed), gap,
                            gap + static_cast<std::ptrdiff_t>(m_gapSize));
@@ -180,6 +191,35 @@ void ListModel::removeRowsAt(const QList<int>& rows)
     m_rows.erase(gap, gap + static_cast<std::ptrdiff_t>(m_gapSize));
     m_gapAt = 0;
     m_gapSize = 0;
+    std::reverse(taken.begin(), taken.end());
+    return taken;
+}
+
+void ListModel::insertRowsAt(const std::vector<int>& positions, std::deque<Row> rows)
+{
+    const size_t total = m_rows.size() + rows.size();
+    if (positions.size() != rows.size() ||
+        (!positions.empty() && (positions.front() < 1 || positions.back() > int(total))) ||
+        std::adjacent_find(positions.begin(), positions.end(), std::greater_equal<int>()) !=
+            positions.end())
+        outOfBounds();
+    beginResetModel();
+    if (m_rows.empty()) {
+        m_rows.swap(rows);
+        endResetModel();
+        return;
+    }
+    // Merged from the end, in place: the rows kept move down once, and the list is never
+    // held twice.
+    size_t kept = m_rows.size(), back = positions.size();
+    m_rows.resize(total);
+    for (size_t at = total; at-- > 0 && back > 0;) {
+        if (positions[back - 1] == static_cast<int>(at) + 1)
+            m_rows[at] = std::move(rows[--back]);
+        else
+            m_rows[at] = std::move(m_rows[--kept]);
+    }
+    endResetModel();
 }
 
 void ListModel::clear()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RowTable.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -13,7 +15,7 @@ namespace tagsifter {
 /// The rows of a list: a text per row and its sub-items, under a row of column headers.
 /// Besides Qt's model interface it offers the list's own, with 1-based rows and columns; a
 /// position outside the list throws Failure 9, as the callers' error reports expect.
-class ListModel : public QAbstractTableModel
+class ListModel : public QAbstractTableModel, public RowTable
 {
     Q_OBJECT
 public:
@@ -26,7 +28,8 @@ public:
 
     // Columns, 1-based.
     void addColumn(const QString& header);
-    QString headerText(int column) const;
+    QString headerText(int column) const override;
+    int columns() const override { return static_cast<int>(m_headers.size()); }
     void setHeaderText(int column, const QString& text);
     /// Throws unless `column` is one of the list's columns.
     void checkColumn(int column) const;
@@ -45,10 +48,9 @@ public:
     int addItem(const QString& text, const QStringList& subItems = {});
     /// Appends the rows in one step, in their order.
     void addItems(std::vector<Row> rows);
-    int count() const { return static_cast<int>(m_rows.size() - m_gapSize); }
-    QString text(int row) const;
-    /// Column 1 is the row text, column k (k >= 2) sub-item k - 1.
-    QString cell(int row, int column) const;
+    int count() const override { return static_cast<int>(m_rows.size() - m_gapSize); }
+    QString text(int row) const override;
+    QString cell(int row, int column) const override;
     QString subItem(int row, int k) const;
     void setText(int row, const QString& text);
     void remove(int row) { removeRange(row, 1); }
@@ -58,10 +60,19 @@ public:
     /// rows in one step, from the last run to the first, and each row kept is moved at most
     /// once, however many runs there are. The view may read the list at every step; nothing
     /// may add or remove rows until it has returned.
-    void removeRowsAt(const QList<int>& rows);
+    void removeRowsAt(const QList<int>& rows) { takeRowsAt(rows); }
+    /// Removes the rows at the positions `rows` as removeRowsAt does and hands them back, in
+    /// their order.
+    std::deque<Row> takeRowsAt(const QList<int>& rows);
+    /// Puts `rows` back at the positions `rows` had (ascending, 1-based, as the list is once
+    /// they are in), the rows between moving down: the undoing of takeRowsAt. One step, which
+    /// the views see as a new list.
+    void insertRowsAt(const std::vector<int>& positions, std::deque<Row> rows);
     void clear();
     /// The text of every row, top to bottom.
     QStringList texts() const;
+    /// The row at `row`, with no check.
+    const Row& row(int row) const { return at(row); }
     /// Throws unless `row` is one of the list's rows.
     void checkRow(int row) const;
 

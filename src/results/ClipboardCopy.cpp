@@ -3,7 +3,8 @@
 #include "LineEnd.h"
 #include "core/ClipboardTable.h"
 #include "core/ErrorReport.h"
-#include "platform/ListModel.h"
+#include "core/RowSelection.h"
+#include "core/RowTable.h"
 
 namespace tagsifter {
 
@@ -43,19 +44,48 @@ bool SetClipboardText(ClipboardService& clipboard, const QString& text)
     return false;
 }
 
-bool CopyListToClipboard(const Platform& platform, const ListModel& list)
+bool CopyListToClipboard(const Platform& platform, const RowTable& list)
 {
     if (list.count() == 0)
         return true;
     const QString text = clipboardTable(
-        list.count(), list.columnCount(),
+        list.count(), list.columns(),
         [&list](int row, int column) { return list.cell(row, column); }, platformLineEnd(),
         platform.events);
     ClearClipboard(*platform.clipboard);
     return SetClipboardText(*platform.clipboard, text);
 }
 
-void copyResultsToClipboard(const Platform& platform, const ListModel& results)
+bool copyRowsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+{
+    if (rows.isEmpty())
+        return true;
+    const QString text = clipboardTable(
+        static_cast<int>(rows.size()), list.columns(),
+        [&](int row, int column) { return list.cell(rows.at(row - 1), column); }, platformLineEnd(),
+        platform.events);
+    return SetClipboardText(*platform.clipboard, text);
+}
+
+bool copyPathsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+{
+    QStringList texts;
+    for (const int row : rows)
+        texts.append(list.text(row));
+    const QStringList paths = distinctPaths(texts);
+    return paths.isEmpty() || SetClipboardText(*platform.clipboard, paths.join(platformLineEnd()));
+}
+
+bool copyValuesToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+{
+    QStringList values;
+    for (const int row : rows)
+        values.append(list.cell(row, list.columns()));
+    return values.isEmpty() ||
+           SetClipboardText(*platform.clipboard, values.join(platformLineEnd()));
+}
+
+void copyResultsToClipboard(const Platform& platform, const RowTable& results)
 {
     ErrorReport report(*platform.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton8_Click")));

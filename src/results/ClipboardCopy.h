@@ -2,9 +2,11 @@
 
 #include "core/Platform.h"
 
+#include <QList>
+
 namespace tagsifter {
 
-class ListModel;
+class RowTable;
 
 /// Empties the clipboard, trying up to 1000 times; true when an attempt succeeded.
 bool ClearClipboard(ClipboardService& clipboard);
@@ -13,10 +15,17 @@ bool SetClipboardText(ClipboardService& clipboard, const QString& text);
 
 /// Copies `list` as a table; does nothing when it has no rows. False when the clipboard
 /// refused the text.
-bool CopyListToClipboard(const Platform& platform, const ListModel& list);
+bool CopyListToClipboard(const Platform& platform, const RowTable& list);
 
 /// "Copy Results To Clipboard".
-void copyResultsToClipboard(const Platform& platform, const ListModel& results);
+void copyResultsToClipboard(const Platform& platform, const RowTable& results);
+
+/// The rows `rows` (1-based, in this order) of `list` as the aligned table, the paths of their
+/// images (each once, a line each), or their values (the last column, whole, a line each).
+/// False when the clipboard refused the text.
+bool copyRowsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows);
+bool copyPathsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows);
+bool copyValuesToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows);
 
 QString copiedMessage();
 QString copyFailedMessage();

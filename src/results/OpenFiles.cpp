@@ -2,15 +2,17 @@
 
 #include "core/ErrorReport.h"
 #include "core/RowSelection.h"
+#include "core/RowTable.h"
 #include "platform/ChosenRow.h"
 #include "platform/FileNames.h"
-#include "platform/ListModel.h"
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace tagsifter {
 
-OpenFiles::OpenFiles(const Platform& platform, ListModel& results, ChosenRow& chosen,
+OpenFiles::OpenFiles(const Platform& platform, RowTable& results, ChosenRow& chosen,
                      WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_chosen(chosen), m_pointer(pointer)
 {
@@ -19,6 +21,42 @@ OpenFiles::OpenFiles(const Platform& platform, ListModel& results, ChosenRow& ch
 void OpenFiles::open(const QString& path)
 {
     m_platform.shell->openUrl(fileUrl(path));
+}
+
+void OpenFiles::openEach(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        if (m_platform.files->pathExists(path))
+            open(path);
+        else
+            m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
+    }
+}
+
+void OpenFiles::openRows(const QList<int>& rows)
+{
+    if (rows.isEmpty()) {
+        m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
+        return;
+    }
+    QStringList texts;
+    for (const int row : rows)
+        texts.append(m_results.text(row));
+    openEach(distinctPaths(texts));
+}
+
+void OpenFiles::openFolders(const QList<int>& rows)
+{
+    if (rows.isEmpty()) {
+        m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
+        return;
+    }
+    QStringList folders;
+    for (const int row : rows) {
+        const QString path = m_results.text(row);
+        folders.append(path.left(std::max<qsizetype>(path.lastIndexOf(QLatin1Char('/')), 1)));
+    }
+    openEach(distinctPaths(folders));
 }
 
 void OpenFiles::PushButton15_Click()
@@ -52,12 +90,7 @@ void OpenFiles::PushButton16_Click()
     report.line(104, [&] { texts = m_results.texts(); });
     const QStringList paths = distinctPaths(texts);
     for (const QString& path : paths) {
-        report.line(106, [&] {
-            if (m_platform.files->pathExists(path))
-                open(path);
-            else
-                m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
-        });
+        report.line(106, [&] { openEach({path}); });
     }
     report.line(108, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }

@@ -9,7 +9,7 @@
 namespace tagsifter {
 
 class ChosenRow;
-class ListModel;
+class RowTable;
 
 /// "Open Selected File" and "Open All Files": the images open in the programs the desktop
 /// associates with them.
@@ -18,11 +18,15 @@ class OpenFiles
     Q_DECLARE_TR_FUNCTIONS(OpenFiles)
 
 public:
-    OpenFiles(const Platform& platform, ListModel& results, ChosenRow& chosen,
+    OpenFiles(const Platform& platform, RowTable& results, ChosenRow& chosen,
               WindowPointer& pointer);
 
     void PushButton15_Click();
     void PushButton16_Click();
+    /// Opens the images of the rows shown at `rows` (1-based), each once.
+    void openRows(const QList<int>& rows);
+    /// Opens the folders that hold the images of `rows`, each once.
+    void openFolders(const QList<int>& rows);
 
     static QString noSelectionMessage() { return tr("No files selected in list."); }
     static QString emptyListMessage() { return tr("No file selected in Results list."); }
@@ -30,9 +34,10 @@ public:
 
 private:
     void open(const QString& path);
+    void openEach(const QStringList& paths);
 
     Platform m_platform;
-    ListModel& m_results;
+    RowTable& m_results;
     ChosenRow& m_chosen;
     WindowPointer& m_pointer;
 };

@@ -2,14 +2,14 @@
 
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
-#include "platform/ListModel.h"
+#include "core/RowTable.h"
 
 #include <exception>
 #include <memory>
 
 namespace tagsifter {
 
-SpreadsheetExport::SpreadsheetExport(const Platform& platform, ListModel& results,
+SpreadsheetExport::SpreadsheetExport(const Platform& platform, RowTable& results,
                                      WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_pointer(pointer)
 {
@@ -42,7 +42,7 @@ bool SpreadsheetExport::SaveResultsAsExcelFileIsExcelInstalled()
 
 void SpreadsheetExport::writeCells(SpreadsheetDocument& document)
 {
-    const int columns = m_results.columnCount();
+    const int columns = m_results.columns();
     int c = 1;
     for (int k = 1; k <= columns; ++k) {
         m_platform.events->yieldSometimes();

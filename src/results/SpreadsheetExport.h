@@ -7,7 +7,7 @@
 
 namespace tagsifter {
 
-class ListModel;
+class RowTable;
 
 /// "Save Results As Excel File": the results in a new, visible spreadsheet document that is
 /// left open, unsaved, for the user.
@@ -16,7 +16,7 @@ class SpreadsheetExport
     Q_DECLARE_TR_FUNCTIONS(SpreadsheetExport)
 
 public:
-    SpreadsheetExport(const Platform& platform, ListModel& results, WindowPointer& pointer);
+    SpreadsheetExport(const Platform& platform, RowTable& results, WindowPointer& pointer);
 
     void PushButton14_Click();
     /// True when the spreadsheet application can be started; says so when it cannot.
@@ -30,7 +30,7 @@ private:
     void writeCells(SpreadsheetDocument& document);
 
     Platform m_platform;
-    ListModel& m_results;
+    RowTable& m_results;
     WindowPointer& m_pointer;
 };
 

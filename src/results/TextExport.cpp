@@ -4,8 +4,8 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FileSystem.h"
+#include "core/RowTable.h"
 #include "platform/FileNames.h"
-#include "platform/ListModel.h"
 
 #include <functional>
 
@@ -15,7 +15,7 @@ namespace {
 
 /// Hands `put` the row texts of `results` with their line ends, a block at a time, yielding
 /// as it goes; returns how many rows were removed while it yielded.
-int writeRowsTo(const ListModel& results, EventLoopService* events,
+int writeRowsTo(const RowTable& results, EventLoopService* events,
                 const std::function<void(const QByteArray&)>& put)
 {
     constexpr qsizetype kBlock = 64 * 1024;
@@ -45,7 +45,7 @@ int writeRowsTo(const ListModel& results, EventLoopService* events,
 
 } // namespace
 
-TextExport::TextExport(const Platform& platform, ListModel& results, WindowPointer& pointer)
+TextExport::TextExport(const Platform& platform, RowTable& results, WindowPointer& pointer)
     : m_platform(platform), m_results(results), m_pointer(pointer)
 {
 }
@@ -55,7 +55,7 @@ QString TextExport::overwriteQuestion(const QString& path)
     return tr("Are you sure you wish to overwrite ") + path + tr(" ?");
 }
 
-int TextExport::writeRows(const ListModel& results, const QString& path, FileSystem& files,
+int TextExport::writeRows(const RowTable& results, const QString& path, FileSystem& files,
                           EventLoopService* events)
 {
     const QByteArray lineEnd = platformLineEnd().toUtf8();

@@ -7,7 +7,7 @@
 
 namespace tagsifter {
 
-class ListModel;
+class RowTable;
 
 /// "Save Results As Text File": one path per results row, in list order.
 class TextExport
@@ -15,13 +15,13 @@ class TextExport
     Q_DECLARE_TR_FUNCTIONS(TextExport)
 
 public:
-    TextExport(const Platform& platform, ListModel& results, WindowPointer& pointer);
+    TextExport(const Platform& platform, RowTable& results, WindowPointer& pointer);
 
     void PushButton2_Click();
     /// Writes the row texts of `results` to `path`, replacing it only once every row is on the
     /// disk; returns how many rows were removed while it yielded. Throws Failure with the
     /// reason when a row cannot be written; an existing file is then left as it was.
-    static int writeRows(const ListModel& results, const QString& path, FileSystem& files,
+    static int writeRows(const RowTable& results, const QString& path, FileSystem& files,
                          EventLoopService* events);
 
     static QString overwriteQuestion(const QString& path);
@@ -29,7 +29,7 @@ public:
 
 private:
     Platform m_platform;
-    ListModel& m_results;
+    RowTable& m_results;
     WindowPointer& m_pointer;
 };
 

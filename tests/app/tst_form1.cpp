@@ -588,11 +588,10 @@ private slots:
                 list->addItem(QString::fromLatin1(p), {QStringLiteral("t"), QStringLiteral("v")});
             QWidget* rows = list->viewport();
             const auto rowCentre = [&](int row) {
-                return list->visualRect(list->listModel()->index(row - 1, 0)).center();
+                return list->visualRect(list->model()->index(row - 1, 0)).center();
             };
             const QPoint below =
-                rowCentre(3) +
-                QPoint(0, 3 * list->visualRect(list->listModel()->index(2, 0)).height());
+                rowCentre(3) + QPoint(0, 3 * list->visualRect(list->model()->index(2, 0)).height());
             QVERIFY(list->indexAt(below) == QModelIndex());
             // Row 2 is chosen; the first press of the double-click below the rows clears its
             // highlight, and the double-click still removes it.

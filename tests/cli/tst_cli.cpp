@@ -924,8 +924,7 @@ private slots:
             << 0;
         QTest::newRow("--tag by exiftool's name")
             << QStringList{"--tag", "Model", "kodak"}
-            << QByteArray("Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n")
-            << 0;
+            << QByteArray("Harbour_at_dawn.jpg\tCamera Model Name\tKODAK EASYSHARE Z981\n") << 0;
         QTest::newRow("-e \"\" matches every row")
             << QStringList{"--tag=Make", "-e", ""}
             << QByteArray("Beach_walk.jpg\tMake\tFUJIFILM\n"

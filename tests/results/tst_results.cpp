@@ -6,8 +6,10 @@
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
+#include "results/SearchForValue.h"
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
+#include "results/Totals.h"
 #include "support/FakePlatform.h"
 #include "support/WidgetSupport.h"
 
@@ -70,6 +72,69 @@ class TestResults : public QObject
 {
     Q_OBJECT
 private slots:
+    void searchForValue_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("plain") << "Make"
+                               << "Canon"
+                               << "Make=\"Canon\"";
+        QTest::newRow("quote and backslash") << "Comment"
+                                             << "a \"b\" c:\\d"
+                                             << "Comment=\"a \\\"b\\\" c:\\\\d\"";
+        QTest::newRow("a tag with a space") << "Focal Length"
+                                            << "10 mm"
+                                            << "\"Focal Length\"=\"10 mm\"";
+        QTest::newRow("a tag with a quote") << "A\"B"
+                                            << ""
+                                            << "\"A\\\"B\"=\"\"";
+        QTest::newRow("letters of any script") << "Schärfe2"
+                                               << "x"
+                                               << "Schärfe2=\"x\"";
+        QTest::newRow("an empty tag") << ""
+                                      << "v"
+                                      << "\"\"=\"v\"";
+    }
+    void searchForValue()
+    {
+        QFETCH(QString, tag);
+        QFETCH(QString, value);
+        QFETCH(QString, query);
+        QCOMPARE(searchForValueText(tag, value, true), query);
+        QCOMPARE(searchForValueText(tag, value, false), value);
+    }
+
+    void totals_data()
+    {
+        QTest::addColumn<QList<int>>("counts"); // rows shown, rows, images shown, searched
+        QTest::addColumn<bool>("filtered");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing yet") << QList<int>{0, 0, 0, -1} << false << QString();
+        QTest::newRow("nothing found")
+            << QList<int>{0, 0, 0, 12} << false << "0 rows from 0 of 12 images";
+        QTest::newRow("thousands")
+            << QList<int>{1234, 1234, 56, 432} << false << "1,234 rows from 56 of 432 images";
+        QTest::newRow("one of one") << QList<int>{1, 1, 1, 1} << false << "1 row from 1 of 1 image";
+        QTest::newRow("during a run") << QList<int>{7, 7, 2, -1} << false << "7 rows from 2 images";
+        QTest::newRow("filtered") << QList<int>{3, 1234, 1, 432} << true
+                                  << "3 of 1,234 rows shown, from 1 of 432 images";
+    }
+    void totals()
+    {
+        QFETCH(QList<int>, counts);
+        QFETCH(bool, filtered);
+        QFETCH(QString, line);
+        Totals::Counts c;
+        c.rowsShown = counts[0];
+        c.rows = counts[1];
+        c.imagesShown = counts[2];
+        c.imagesSearched = counts[3];
+        c.filtered = filtered;
+        QCOMPARE(Totals::text(c), line);
+        QCOMPARE(Totals::note(c).contains("use the rows shown"), filtered);
+    }
+
     void filters_data()
     {
         QTest::addColumn<QString>("answer");
@@ -95,7 +160,7 @@ private slots:
                                  {"/c d/5.jpg", "Make", "x"}});
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
+        ResultsList buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
         fake.input.answers = {answer};
         if (containing)
             buttons.PushButton17_Click();
@@ -136,16 +201,17 @@ private slots:
             model.addColumn(QString::fromLatin1(header));
         for (const char* path : {"/1", "/2", "/3"})
             model.addItem(QString::fromLatin1(path), {"Make", "x"});
-        QItemSelectionModel selection(&model);
-        ChosenRow chosen(model, selection);
-        selection.setCurrentIndex(model.index(0, 0), QItemSelectionModel::NoUpdate);
+        ShownRows shown(model);
+        QItemSelectionModel selection(&shown);
+        ChosenRow chosen(shown, selection);
+        selection.setCurrentIndex(shown.index(0, 0), QItemSelectionModel::NoUpdate);
         QCOMPARE(chosen.index(), 0);
         chosen.choose(3);
         selection.clearSelection();
         QCOMPARE(chosen.text(), QStringLiteral("/3"));
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), model, chosen, pointer);
+        ResultsList buttons(fake.platform(), shown, chosen, pointer);
         model.remove(1);
         QCOMPARE(chosen.index(), 2);
         buttons.ListView2_DblClick();
@@ -159,7 +225,7 @@ private slots:
         auto list = resultsWith({{"/1"}, {"/2"}});
         FakePlatform fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
+        ResultsList buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
         buttons.PushButton17_Click(); // cancel gives the empty text
         QCOMPARE(list->count(), 2);
         QVERIFY(pointer.history.isEmpty());
@@ -310,7 +376,7 @@ private slots:
             resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
         FakePlatform fake;
         FakePointer pointer;
-        OpenFiles buttons(fake.platform(), *list->listModel(), list->chosenRow(), pointer);
+        OpenFiles buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
         buttons.PushButton16_Click();
         QCOMPARE(fake.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(b), QUrl::fromLocalFile(a),
                                                  QUrl::fromLocalFile(bLower)}));
@@ -333,7 +399,7 @@ private slots:
                  QStringLiteral("Can not open this file. It does not exist."));
 
         auto empty = resultsWith({});
-        OpenFiles none(fake.platform(), *empty->listModel(), empty->chosenRow(), pointer);
+        OpenFiles none(fake.platform(), *empty->shownRows(), empty->chosenRow(), pointer);
         none.PushButton15_Click();
         none.PushButton16_Click();
         QCOMPARE(fake.messages.texts().mid(fake.messages.shown.size() - 2),

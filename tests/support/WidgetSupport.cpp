@@ -5,6 +5,7 @@ namespace tagsifter::test {
 std::unique_ptr<ListView> resultsWith(const QList<QStringList>& rows)
 {
     auto list = std::make_unique<ListView>();
+    list->enableSortAndFilter();
     list->addColumn(QStringLiteral("Image"));
     list->addColumn(QStringLiteral("Metadata Tag"));
     list->addColumn(QStringLiteral("Value"));

@@ -4,11 +4,14 @@
 #include "platform/ChosenRow.h"
 #include "platform/DropHandler.h"
 #include "platform/ListModel.h"
+#include "platform/ShownRows.h"
 
 #include <QCursor>
 #include <QPersistentModelIndex>
 #include <QStringList>
 #include <QTreeView>
+
+class QMenu;
 
 namespace tagsifter {
 
@@ -62,6 +65,27 @@ public:
     void setWindowBusy(bool busy);
 
     void setDropHandler(DropHandler* handler);
+    /// Shows the rows through a model that sorts and filters them (shownRows()): a click on a
+    /// column header sorts by it, a second reverses, a third shows the order found (also in
+    /// the header's context menu); several rows can be selected. Positions of the view (select,
+    /// hitTest, the chosen row) are then those shown.
+    void enableSortAndFilter();
+    /// The rows as shown; null unless enableSortAndFilter() was called.
+    ShownRows* shownRows() const { return m_shown; }
+    /// The positions shown of the selected rows, ascending.
+    QList<int> selectedRows() const;
+    /// What a click on the header of `column` (1-based) does: ascending, then descending,
+    /// then the order found.
+    void cycleSort(int column);
+    /// The header's menu for `column` (1-based): ascending, descending, the order found.
+    QMenu* sortMenu(int column);
+    /// Puts `footer` inside the list's frame, under its rows and over its scroll bar, at its
+    /// size hint's height: the list keeps its place and size, its rows have less room.
+    void setFooter(QWidget* footer);
+    QWidget* footer() const { return m_footer; }
+    /// Puts `pane` inside the list's frame, right of its rows, `width` wide while it shows.
+    void setSidePane(QWidget* pane, int width);
+    void setSidePaneShown(bool shown);
     ListModel* listModel() const { return m_model; }
     /// The row the user chose, beside the model: what acts on it needs no view.
     ChosenRow& chosenRow() const { return *m_chosenRow; }
@@ -75,6 +99,7 @@ signals:
     void doubleClicked();
 
 protected:
+    void updateGeometries() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -86,8 +111,14 @@ protected:
 
 private:
     void applyPointer();
+    void sortBy(int column, Qt::SortOrder order);
 
     ListModel* m_model;
+    ShownRows* m_shown = nullptr;
+    QWidget* m_footer = nullptr;
+    QWidget* m_sidePane = nullptr;
+    int m_sidePaneWidth = 0;
+    int m_savedScroll = 0;
     ChosenRow* m_chosenRow = nullptr;
     DropHandler* m_dropHandler = nullptr;
     Pointer m_pointerMode = Pointer::Default;

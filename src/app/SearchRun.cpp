@@ -53,8 +53,18 @@ void SearchRun::addFoundRows()
 void SearchRun::found(const QString& path, const QList<TagValue>& hits)
 {
     for (const TagValue& hit : hits)
-        m_foundRows.push_back({path, {tagName(hit.tag.toUtf8()), hit.value}});
+        m_foundRows.push_back({path, {tagName(hit.tag.toUtf8()), hit.value}, false});
     // Removing the one-shot way's output file yields: its rows are in the list by then.
+    if (m_engine.oneShot())
+        addFoundRows();
+}
+
+void SearchRun::foundInSidecar(const QString& path, const QString& sidecar,
+                               const QList<TagValue>& hits)
+{
+    Q_UNUSED(sidecar);
+    for (const TagValue& hit : hits)
+        m_foundRows.push_back({path, {tagName(hit.tag.toUtf8()), hit.value}, true});
     if (m_engine.oneShot())
         addFoundRows();
 }
@@ -62,7 +72,7 @@ void SearchRun::found(const QString& path, const QList<TagValue>& hits)
 void SearchRun::foundPacked(const QString& path, const QByteArray& packedHits)
 {
     forEachPackedEntry(packedHits, [&](const QByteArray& tag, QString value) {
-        m_foundRows.push_back({path, {tagName(tag), std::move(value)}});
+        m_foundRows.push_back({path, {tagName(tag), std::move(value)}, false});
     });
 }
 

@@ -106,6 +106,8 @@ private:
     // The engine's steps, shown and reported as the window does.
     void found(const QString& path, const QList<TagValue>& hits) override;
     void foundPacked(const QString& path, const QByteArray& packedHits) override;
+    void foundInSidecar(const QString& path, const QString& sidecar,
+                        const QList<TagValue>& hits) override;
     void problem(const SearchProblem& problem) override;
     void imageStarting(int i, int count, const QString& path) override;
     bool readyToRead() override;

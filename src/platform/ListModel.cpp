@@ -40,10 +40,22 @@ int ListModel::columnCount(const QModelIndex& parent) const
 
 QVariant ListModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return QVariant();
     const Row& row = at(index.row() + 1);
-    return shown(index.column() == 0 ? row.text : subItemOf(row, index.column()));
+    if (role == Qt::DisplayRole) {
+        const QString text = shown(index.column() == 0 ? row.text : subItemOf(row, index.column()));
+        // The tag says where the row came from; what is copied, saved and sorted is the tag.
+        return row.fromSidecar && index.column() == 1 ? tr("%1 (XMP sidecar)").arg(text) : text;
+    }
+    if (row.fromSidecar && (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole))
+        return sidecarNote();
+    return QVariant();
+}
+
+QString ListModel::sidecarNote()
+{
+    return tr("From the image's XMP sidecar");
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const

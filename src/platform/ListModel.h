@@ -43,7 +43,12 @@ public:
     {
         QString text;
         std::array<QString, kSubItems> subItems;
+        /// The row came from the XMP sidecar beside the image, not the image itself: its tag
+        /// is shown with "(XMP sidecar)", and its tool tip and screen readers say so.
+        bool fromSidecar = false;
     };
+    /// What a row from a sidecar says of itself.
+    static QString sidecarNote();
     /// Appends a row; returns its position. Sub-items past kSubItems are not kept.
     int addItem(const QString& text, const QStringList& subItems = {});
     /// Appends the rows in one step, in their order.

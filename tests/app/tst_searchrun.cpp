@@ -194,6 +194,29 @@ private slots:
                  (Row{kodak, "Date/Time Original", "2005:08:13 09:47:23"}));
     }
 
+    void sidecarRowsAreTheImagesAndSaySo()
+    {
+        // The sidecar's rows come under the image after its own; the list shows where they
+        // came from, the exports keep the tag as it is.
+        QTemporaryDir dir;
+        const QString image =
+            copySample(corpusFolder() + "/Kodak_CX7530.jpg", dir.path() + "/k.jpg");
+        copySample(QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/data/formats/XMP4.xmp"),
+                   dir.path() + "/k.xmp");
+        Window w;
+        w.search({image}, QStringLiteral("two"));
+        QCOMPARE(results(w.results),
+                 (QList<Row>{{image, "Location Created City", "one, two, three"},
+                             {image, "Subject", "one, two"}}));
+        const QModelIndex tag = w.results.index(1, 1);
+        QCOMPARE(tag.data().toString(), QStringLiteral("Subject (XMP sidecar)"));
+        QCOMPARE(tag.data(Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("From the image's XMP sidecar"));
+        w.search({image}, QStringLiteral("kodak"));
+        QCOMPARE(w.results.index(0, 1).data().toString(), QStringLiteral("Make"));
+        QVERIFY(!w.results.index(0, 1).data(Qt::ToolTipRole).isValid());
+    }
+
     void writtenTagsAndOddNames()
     {
         QTemporaryDir dir;

@@ -138,7 +138,7 @@ CommandLine parseSearch(const QStringList& words, CommandLine::Action action)
             QStringLiteral("--null goes with --files-with-matches or --files-without-match"));
     // The tags are those of every row: a search for the empty text.
     find.listTags = tags;
-    if (!tags && find.patterns.isEmpty()) {
+    if (!tags && !find.searchGiven) {
         if (operands.isEmpty())
             return failed(QStringLiteral("a search text is needed"));
         find.text = operands.takeFirst();

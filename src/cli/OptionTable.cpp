@@ -74,7 +74,11 @@ const std::vector<OptionRow> kTable = {
      "Search for TEXT. Given more than once, a row is a hit when its value holds any of the "
      "texts; all the words after the options are then paths. An empty TEXT matches every row.",
      Completes::Nothing, nullptr,
-     [](FindOptions& o, const QString& v) { return o.patterns.append(v), QString(); }},
+     [](FindOptions& o, const QString& v) {
+         o.patterns.append(v);
+         o.searchGiven = true;
+         return QString();
+     }},
     {"word", 'w', nullptr, ForFind, "match TEXT only as a whole word",
      "Match TEXT only where no letter, digit or underscore stands right before or after it.",
      Completes::Nothing, nullptr,

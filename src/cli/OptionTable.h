@@ -20,6 +20,8 @@ struct FindOptions
     QString text;
     /// The texts of -e, in their order.
     QStringList patterns;
+    /// An option gave what to search for (-e): every word after the options is a path.
+    bool searchGiven = false;
     QStringList paths;
     /// No PATH and no --files-from: the current folder is searched.
     bool currentFolder = false;

@@ -143,7 +143,7 @@ CommandLine parseSearch(const QStringList& words, CommandLine::Action action)
     if (find.hasQuery && (!find.patterns.isEmpty() || find.word || find.regex ||
                           find.caseSensitive || !find.tags.isEmpty()))
         return failed(QStringLiteral("--query cannot be combined with -e, -w, -E, -s or --tag"));
-    if (!tags && find.patterns.isEmpty() && !find.hasQuery) {
+    if (!tags && !find.searchGiven) {
         if (operands.isEmpty())
             return failed(QStringLiteral("a search text is needed"));
         find.text = operands.takeFirst();

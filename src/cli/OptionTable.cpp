@@ -74,7 +74,11 @@ const std::vector<OptionRow> kTable = {
      "Search for TEXT. Given more than once, a row is a hit when its value holds any of the "
      "texts; all the words after the options are then paths. An empty TEXT matches every row.",
      Completes::Nothing, nullptr,
-     [](FindOptions& o, const QString& v) { return o.patterns.append(v), QString(); }},
+     [](FindOptions& o, const QString& v) {
+         o.patterns.append(v);
+         o.searchGiven = true;
+         return QString();
+     }},
     {"query", 'Q', "QUERY", ForFind,
      "search for QUERY in the query language in place of TEXT\n"
      "(model:\"eos 40d\" taken:2008 iso>=800 has:gps)",
@@ -89,6 +93,7 @@ const std::vector<OptionRow> kTable = {
              return QStringLiteral("one query at a time");
          o.query = v;
          o.hasQuery = true;
+         o.searchGiven = true;
          return QString();
      }},
     {"explain", 0, nullptr, ForFind, "with -Q, print how the query was read and search nothing",

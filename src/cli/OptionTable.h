@@ -27,6 +27,8 @@ struct FindOptions
     bool explain = false;
     /// Leave the XMP sidecars beside the images out.
     bool noSidecars = false;
+    /// An option gave what to search for (-e, -Q): every word after the options is a path.
+    bool searchGiven = false;
     QStringList paths;
     /// No PATH and no --files-from: the current folder is searched.
     bool currentFolder = false;

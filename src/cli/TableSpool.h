@@ -35,7 +35,11 @@ public:
     bool write(const std::function<bool(const QByteArray&)>& put);
 
 private:
+    /// Writes the records that wait to the file: all of them, or once they fill a block.
+    void keep(bool all);
+    static constexpr qsizetype kKeepBlock = 1 << 20;
     std::unique_ptr<QIODevice> m_device;
+    QByteArray m_pending;
     bool m_failed = false;
     qint64 m_rows = 0;
     qsizetype m_widths[2] = {0, 0};

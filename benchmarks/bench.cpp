@@ -1,5 +1,5 @@
 // Usage: tagsifter_bench listview | scan | search FOLDER | results | window FOLDER | library [N]
-//        | rows [IMAGES] | resultsview [ROWS]
+//        | rows [IMAGES] | resultsview [ROWS] | preview
 // Runs on the offscreen platform (window: on the display given, for window_bench.py); prints
 // times and the ratio to a reference run in the same process (find, or one exiftool over all
 // files).
@@ -39,6 +39,7 @@ using namespace tagsifter;
 using namespace tagsifter::test;
 
 int benchResultsView(int rows);
+int benchPreview();
 
 namespace {
 
@@ -477,6 +478,8 @@ int main(int argc, char** argv)
         return benchResults(argc > 2 ? QByteArray(argv[2]).toInt() : 100000);
     if (mode == "resultsview")
         return benchResultsView(argc > 2 ? QByteArray(argv[2]).toInt() : 1500000);
+    if (mode == "preview")
+        return benchPreview();
     if (mode == "library")
         return benchLibrary(argc > 2 ? QByteArray(argv[2]).toInt() : 20000);
     if (mode == "rows")

@@ -2,17 +2,21 @@
 // keystroke, a removal and its undo, each timed until the view has shown it, and the memory.
 #include "app/Form1.h"
 #include "app/ResultsPanel.h"
+#include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -171,5 +175,50 @@ int benchResultsView(int rows)
     const double undoAll = timed([&] { QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier); });
     std::printf("  Ctrl+A %.3f s, Delete %.3f s, undo %.3f s\n", selectAll, removeAll, undoAll);
     std::printf("  RSS %ld MB, peak %ld MB\n", rssMb(), peakMb());
+    return 0;
+}
+
+// 100 rows of the camera JPEGs passed with the arrow key within a second, the preview pane
+// shown: how long each key keeps the window from its other events, and how many pictures were
+// decoded meanwhile.
+int benchPreview()
+{
+    FakePlatform fake;
+    QTemporaryDir folder;
+    Form1 form(fake.platform(), folder.path());
+    form.Form_Load();
+    form.resize(536 + 400, 628);
+    form.show();
+    QDir corpus(QStringLiteral(TAGSIFTER_SOURCE_DIR "/tests/data/corpus"));
+    const QStringList images = corpus.entryList({QStringLiteral("*.jpg")}, QDir::Files);
+    std::vector<ListModel::Row> rows;
+    for (int i = 0; i < 100; ++i)
+        rows.push_back({corpus.filePath(images.at(i % images.size())), {"Make", "Canon"}});
+    ListView& list = form.resultsList();
+    list.listModel()->addItems(std::move(rows));
+    list.setFocus();
+    list.select(1);
+    int decoded = 0;
+    QObject::connect(&form.resultsPanel().preview(), &ImagePreview::shown, [&] { ++decoded; });
+    double longest = 0;
+    QElapsedTimer whole;
+    whole.start();
+    for (int i = 0; i < 99; ++i) {
+        const double step = timed([&] { QTest::keyClick(&list, Qt::Key_Down); });
+        longest = std::max(longest, step);
+        // Ten keys a second.
+        QElapsedTimer pause;
+        pause.start();
+        while (pause.elapsed() < 10)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    const double passed = whole.nsecsElapsed() / 1e9;
+    QElapsedTimer settle;
+    settle.start();
+    while (form.resultsPanel().previewPane().pixmap().isNull() && settle.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::printf("preview: 99 rows passed in %.3f s, the longest key %.4f s, %d pictures shown, "
+                "peak RSS %ld MB\n",
+                passed, longest, decoded, peakMb());
     return 0;
 }

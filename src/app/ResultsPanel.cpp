@@ -242,7 +242,8 @@ void ResultsPanel::createPreview()
                 if (buttons == Qt::NoButton)
                     hovered(at, screenAt);
             });
-    m_results.viewport()->installEventFilter(this);
+    m_viewport = m_results.viewport();
+    m_viewport->installEventFilter(this);
 }
 
 void ResultsPanel::setHoverDelay(int ms)
@@ -293,7 +294,8 @@ void ResultsPanel::hovered(QPoint at, QPoint screenAt)
 
 bool ResultsPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_results.viewport() && event->type() == QEvent::Leave) {
+    // The list may be going: only the pointers kept are compared.
+    if (event->type() == QEvent::Leave && watched == m_viewport && m_popup) {
         m_hoverPath.clear();
         m_hoverTimer->stop();
         m_popup->hide();
@@ -303,7 +305,7 @@ bool ResultsPanel::eventFilter(QObject* watched, QEvent* event)
 
 void ResultsPanel::previewShown(const QString& path, const QImage& picture, const QString& reason)
 {
-    QLabel* target = m_wide ? m_pane : m_popup;
+    QLabel* target = m_wide ? m_pane : m_popup.data();
     if (path != (m_wide ? m_panePath : m_hoverPath))
         return;
     if (picture.isNull())

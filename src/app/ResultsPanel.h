@@ -2,11 +2,12 @@
 
 #include "core/Platform.h"
 
+#include <QLabel>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 
 class QAction;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -91,7 +92,8 @@ private:
     int m_imagesSearched = -1;
     ImagePreview* m_preview = nullptr;
     QLabel* m_pane = nullptr;
-    QLabel* m_popup = nullptr;
+    QPointer<QLabel> m_popup;
+    QPointer<QWidget> m_viewport;
     QTimer* m_hoverTimer = nullptr;
     bool m_wide = false;
     /// The image under the pointer, and where the pointer rests, for the pop-up.

@@ -236,6 +236,29 @@ QStringList LocalFileSystem::listFiles(const QString& folder, const QString& pat
     return kept;
 }
 
+QStringList LocalFileSystem::listFilesEnding(const QString& folder, const QByteArray& ending) const
+{
+    QStringList names;
+    const QByteArray path = native(folder);
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        return names;
+    while (dirent* entry = ::readdir(dir)) {
+        const qsizetype length = static_cast<qsizetype>(std::strlen(entry->d_name));
+        if (length < ending.size() ||
+            qstrnicmp(entry->d_name + length - ending.size(), ending.constData(),
+                      static_cast<size_t>(ending.size())) != 0 ||
+            entry->d_type == DT_DIR)
+            continue;
+        const QString name = decodeFileName(entry->d_name);
+        // A link, or an entry of unknown type, is asked whether it is a folder.
+        if (entry->d_type == DT_REG || fileExists(joined(folder, name)))
+            names.append(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
 QStringList LocalFileSystem::listSubfolders(const QString& folder) const
 {
     QStringList names;

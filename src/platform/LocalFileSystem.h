@@ -22,6 +22,7 @@ public:
     bool isRoot(const QString& path) const override;
     QStringList listFiles(const QString& folder, const QString& pattern) const override;
     QStringList listSubfolders(const QString& folder) const override;
+    QStringList listFilesEnding(const QString& folder, const QByteArray& ending) const override;
     FileStamp stamp(const QString& path) const override;
     bool removeFile(const QString& path) override;
     bool forceRemoveFile(const QString& path) override;

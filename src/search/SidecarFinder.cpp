@@ -1,7 +1,5 @@
 #include "search/SidecarFinder.h"
 
-#include "core/Failure.h"
-
 namespace tagsifter {
 
 bool SidecarFinder::isXmp(const QString& path)
@@ -17,15 +15,10 @@ QString SidecarFinder::of(const QString& path)
     const QString folder = slash == 0 ? QStringLiteral("/") : path.left(slash);
     auto listed = m_folders.find(folder);
     if (listed == m_folders.end()) {
+        // A folder that cannot be listed has no sidecars to be found.
         QHash<QString, QString> names;
-        try {
-            for (const QString& name : m_files.listFiles(folder, QStringLiteral("*.xmp"))) {
-                if (isXmp(name))
-                    names.insert(name.toLower(), name);
-            }
-        } catch (const Failure&) {
-            // A folder that cannot be listed has no sidecars to be found.
-        }
+        for (const QString& name : m_files.listFilesEnding(folder, QByteArrayLiteral(".xmp")))
+            names.insert(name.toLower(), name);
         listed = m_folders.insert(folder, names);
     }
     if (listed->isEmpty())

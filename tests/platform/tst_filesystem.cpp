@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,26 @@ class TestFileSystem : public QObject
 {
     Q_OBJECT
 private slots:
+    void filesEndingSoAreFoundInAnyCase()
+    {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        for (const char* name : {"a.XMP", "b.xmp", "c.jpg", "b.xmp.jpg"}) {
+            QFile file(d + '/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QDir(d).mkdir("d.xmp"));
+        QVERIFY(QFile::link(d + "/b.xmp", d + "/f.xmp"));
+        QVERIFY(QFile::link(d + "/d.xmp", d + "/g.xmp"));
+        QCOMPARE(QProcess::execute("mkfifo", {d + "/e.Xmp"}), 0);
+        LocalFileSystem files;
+        QStringList found = files.listFilesEnding(d, ".xmp");
+        found.sort();
+        // Files, links to files and FIFOs; no folder, nor a link to one.
+        QCOMPARE(found, (QStringList{"a.XMP", "b.xmp", "e.Xmp", "f.xmp"}));
+        QVERIFY(files.listFilesEnding(d + "/missing", ".xmp").isEmpty());
+    }
+
     void initTestCase()
     {
         QCoreApplication::setOrganizationName("Brimvale");

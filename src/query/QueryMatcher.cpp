@@ -4,6 +4,7 @@
 #include "query/TextPrefilter.h"
 
 #include <atomic>
+#include <cstring>
 #include <limits>
 
 namespace tagsifter {
@@ -109,14 +110,20 @@ QByteArrayView trimmedSpaces(QByteArrayView bytes)
 /// One image's lines as bytes, with what the terms ask of them worked out once.
 struct QueryMatcher::Image
 {
+    /// A line: its tag and value as bytes, what its tag answers to, and where its decoded
+    /// value is once a term asked for it.
     struct Row
     {
         QByteArrayView tag;
         QByteArrayView value;
         const TagFacts* facts = nullptr;
-        bool decoded = false;
+        int decoded = -1;
+    };
+    /// A value decoded, with its date or number once a comparison asked.
+    struct Value
+    {
         QString text;
-        bool valueRead = false;
+        bool read = false;
         std::optional<DateKey> date;
         std::optional<double> number;
     };
@@ -136,10 +143,11 @@ struct QueryMatcher::Image
         auto next = passedOver.cbegin();
         rows.reserve(static_cast<size_t>(all.size() / 40 + 1));
         qsizetype start = 0;
+        const char* const bytes = all.data();
         while (start < all.size()) {
-            qsizetype end = all.indexOf('\n', start);
-            if (end < 0)
-                end = all.size();
+            const void* lineEnd =
+                std::memchr(bytes + start, '\n', static_cast<size_t>(all.size() - start));
+            const qsizetype end = lineEnd ? static_cast<const char*>(lineEnd) - bytes : all.size();
             QByteArrayView line = all.sliced(start, end - start);
             bool passed = false;
             while (next != passedOver.cend() && *next < end) {
@@ -168,27 +176,28 @@ struct QueryMatcher::Image
         return *row.facts;
     }
 
-    const QString& textOf(int i)
+    Value& decodedOf(int i)
     {
         Row& row = rows[static_cast<size_t>(i)];
-        if (!row.decoded) {
-            row.decoded = true;
-            row.text = QString::fromUtf8(row.value);
+        if (row.decoded < 0) {
+            row.decoded = static_cast<int>(values.size());
+            values.push_back({QString::fromUtf8(row.value), false, std::nullopt, std::nullopt});
         }
-        return row.text;
+        return values[static_cast<size_t>(row.decoded)];
     }
 
-    Row& valueOf(int i)
+    const QString& textOf(int i) { return decodedOf(i).text; }
+
+    Value& valueOf(int i)
     {
-        Row& row = rows[static_cast<size_t>(i)];
-        if (!row.valueRead) {
-            row.valueRead = true;
-            const QString& value = textOf(i);
-            row.date = dateOfValue(value);
-            if (!row.date)
-                row.number = firstNumber(value);
+        Value& value = decodedOf(i);
+        if (!value.read) {
+            value.read = true;
+            value.date = dateOfValue(value.text);
+            if (!value.date)
+                value.number = firstNumber(value.text);
         }
-        return row;
+        return value;
     }
 
     bool named(int i, const QString& name)
@@ -254,6 +263,7 @@ struct QueryMatcher::Image
 
     const QueryMatcher& matcher;
     std::vector<Row> rows;
+    std::vector<Value> values;
     QString taken;
 };
 
@@ -438,7 +448,7 @@ bool QueryMatcher::rowMatches(const QueryNode& node, Image& image, int i)
     case QueryNode::Kind::Has:
         return true;
     case QueryNode::Kind::Compare: {
-        const Image::Row& row = image.valueOf(i);
+        const Image::Value& row = image.valueOf(i);
         if (row.date)
             return node.low.date && compared(static_cast<double>(*row.date), node.compare,
                                              static_cast<double>(node.low.date->first),
@@ -447,7 +457,7 @@ bool QueryMatcher::rowMatches(const QueryNode& node, Image& image, int i)
                compared(*row.number, node.compare, *node.low.number, *node.low.number);
     }
     case QueryNode::Kind::Range: {
-        const Image::Row& row = image.valueOf(i);
+        const Image::Value& row = image.valueOf(i);
         constexpr double inf = std::numeric_limits<double>::infinity();
         if (row.date) {
             if ((!node.low.isOpen() && !node.low.date) || (!node.high.isOpen() && !node.high.date))

@@ -110,12 +110,13 @@ QByteArrayView trimmedSpaces(QByteArrayView bytes)
 /// One image's lines as bytes, with what the terms ask of them worked out once.
 struct QueryMatcher::Image
 {
-    /// A line: its tag and value as bytes, what its tag answers to, and where its decoded
-    /// value is once a term asked for it.
+    /// A line: its tag and value as bytes (untrimmed until a term reads them), what its tag
+    /// answers to, and where its decoded value is once a term asked for it.
     struct Row
     {
         QByteArrayView tag;
         QByteArrayView value;
+        bool trimmed = false;
         const TagFacts* facts = nullptr;
         int decoded = -1;
     };
@@ -161,18 +162,40 @@ struct QueryMatcher::Image
             if (colon < 0 || passed)
                 continue;
             Row& row = rows.emplace_back();
-            row.tag = trimmedSpaces(line.first(colon));
-            row.value = trimmedSpaces(line.sliced(colon + 1));
+            row.tag = line.first(colon);
+            row.value = line.sliced(colon + 1);
         }
     }
 
     int count() const { return static_cast<int>(rows.size()); }
 
+    /// Row `i` with its tag and value trimmed of the spaces around them.
+    const Row& trimmedRow(int i)
+    {
+        Row& row = rows[static_cast<size_t>(i)];
+        if (!row.trimmed) {
+            row.tag = trimmedSpaces(row.tag);
+            row.value = trimmedSpaces(row.value);
+            row.trimmed = true;
+        }
+        return row;
+    }
+
+    /// The first byte of row `i`'s tag.
+    unsigned char leadByte(int i) const
+    {
+        const QByteArrayView tag = rows[static_cast<size_t>(i)].tag;
+        qsizetype at = 0;
+        while (at < tag.size() && std::strchr(" \t\n\v\f\r", tag.at(at)) && tag.at(at) != 0)
+            ++at;
+        return at < tag.size() ? static_cast<unsigned char>(tag.at(at)) : 0;
+    }
+
     const TagFacts& tagOf(int i)
     {
         Row& row = rows[static_cast<size_t>(i)];
         if (!row.facts)
-            row.facts = &matcher.factsOf(row.tag);
+            row.facts = &matcher.factsOf(trimmedRow(i).tag);
         return *row.facts;
     }
 
@@ -181,7 +204,8 @@ struct QueryMatcher::Image
         Row& row = rows[static_cast<size_t>(i)];
         if (row.decoded < 0) {
             row.decoded = static_cast<int>(values.size());
-            values.push_back({QString::fromUtf8(row.value), false, std::nullopt, std::nullopt});
+            values.push_back(
+                {QString::fromUtf8(trimmedRow(i).value), false, std::nullopt, std::nullopt});
         }
         return values[static_cast<size_t>(row.decoded)];
     }
@@ -234,6 +258,9 @@ struct QueryMatcher::Image
         default:
             break;
         }
+        // Most tags are ruled out on their first byte, before they are looked up.
+        if (!matcher.m_leadBytes[static_cast<size_t>(scope.index)].test(leadByte(i)))
+            return false;
         const TagFacts& facts = tagOf(i);
         signed char& known = facts.covers[static_cast<size_t>(scope.index)];
         if (known < 0)
@@ -307,7 +334,53 @@ QueryMatcher::QueryMatcher(QueryNode root, std::shared_ptr<const TagVocabulary> 
       m_timesMatter(timesMatter(m_root)), m_serial(++s_serials)
 {
     numberScopes(m_root, m_scopes);
+    m_leadBytes.resize(static_cast<size_t>(m_scopes));
+    collectLeadBytes(m_root);
     collectNeedles(m_root);
+}
+
+void QueryMatcher::collectLeadBytes(const QueryNode& node)
+{
+    for (const QueryNode& child : node.children)
+        collectLeadBytes(child);
+    if (!node.scope)
+        return;
+    const TagScope& scope = *node.scope;
+    std::bitset<256>& lead = m_leadBytes[static_cast<size_t>(scope.index)];
+    const QStringList& group = groupTags(scope.group);
+    const QStringList names =
+        scope.group == TagScope::Group::None ? QStringList{scope.compact} : group;
+    // A tag that begins outside ASCII may fold to anything; dates and patterns are worked out
+    // row by row.
+    if (scope.isWildcard() || (scope.group != TagScope::Group::None && group.isEmpty())) {
+        lead.set();
+        return;
+    }
+    for (int byte = 0x80; byte < 0x100; ++byte)
+        lead.set(static_cast<size_t>(byte));
+    const auto addFirst = [&](const QString& word) {
+        if (word.isEmpty())
+            return;
+        const QChar first = word.front();
+        if (first.unicode() >= 0x80) {
+            lead.set();
+            return;
+        }
+        lead.set(static_cast<unsigned char>(first.toLower().toLatin1()));
+        lead.set(static_cast<unsigned char>(first.toUpper().toLatin1()));
+    };
+    // A tag is covered by its own compact form or by a name that prints it.
+    for (const QString& name : names)
+        addFirst(name);
+    if (!m_vocabulary)
+        return;
+    // A tag name holds no spaces: ignoring its case is its compact form.
+    for (const auto& [name, description] : m_vocabulary->pairs()) {
+        for (const QString& wanted : names) {
+            if (name.size() == wanted.size() && name.compare(wanted, Qt::CaseInsensitive) == 0)
+                addFirst(description.trimmed());
+        }
+    }
 }
 
 void QueryMatcher::collectNeedles(const QueryNode& node)
@@ -341,7 +414,7 @@ QList<TagValue> QueryMatcher::matchingRows(const QByteArray& utf8, qsizetype spl
     if (hits.isEmpty()) {
         // Matched through negation alone: the image is named by its file name.
         for (int i = 0; i < image.count(); ++i) {
-            if (image.rows[static_cast<size_t>(i)].tag == QByteArrayView("File Name"))
+            if (image.trimmedRow(i).tag == QByteArrayView("File Name"))
                 return {image.row(i)};
         }
     }
@@ -397,13 +470,15 @@ bool QueryMatcher::term(const QueryNode& node, Image& image, std::vector<char>& 
     const auto needle = m_needles.find(&node);
     const TextPrefilter* bytes = needle != m_needles.end() ? needle->second.get() : nullptr;
     for (int i = 0; i < image.count(); ++i) {
+        // Most rows are ruled out by the first byte of their tag; a value that cannot hold the
+        // text is passed over on its bytes.
         if (node.scope && !image.covers(*node.scope, i))
             continue;
-        // A value that cannot hold the text is passed over on its bytes.
-        if (bytes && !bytes->mayContain(
-                         QByteArray::fromRawData(image.rows[static_cast<size_t>(i)].value.data(),
-                                                 image.rows[static_cast<size_t>(i)].value.size())))
-            continue;
+        if (bytes) {
+            const QByteArrayView value = image.rows[static_cast<size_t>(i)].value;
+            if (!bytes->mayContain(QByteArray::fromRawData(value.data(), value.size())))
+                continue;
+        }
         if (rowMatches(node, image, i)) {
             listed[static_cast<size_t>(i)] = 1;
             any = true;

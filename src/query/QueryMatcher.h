@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <bitset>
 #include <memory>
 #include <unordered_map>
 
@@ -46,6 +47,7 @@ private:
     /// What is known of the tag `tag` (its bytes): worked out once a thread and matcher.
     const TagFacts& factsOf(QByteArrayView tag) const;
     static void numberScopes(QueryNode& node, int& next);
+    void collectLeadBytes(const QueryNode& node);
     void collectNeedles(const QueryNode& node);
     static Prefilter prefilterOf(const QueryNode& node);
     bool evaluate(const QueryNode& node, Image& image, std::vector<char>& listed) const;
@@ -60,6 +62,8 @@ private:
     int m_scopes = 0;
     /// Tells this matcher's tables from another's in a thread's cache.
     quint64 m_serial = 0;
+    /// For each scope: the first bytes a tag it may cover can begin with.
+    std::vector<std::bitset<256>> m_leadBytes;
     /// The byte prefilter of each free Contains term, by node.
     std::unordered_map<const QueryNode*, std::shared_ptr<const TextPrefilter>> m_needles;
 };

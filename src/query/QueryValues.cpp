@@ -150,7 +150,9 @@ std::optional<DateSpan> queryDate(const QString& text)
     return DateSpan{moment, moment};
 }
 
-QString compactTag(const QString& tag)
+namespace {
+
+QString compactTagSlowly(const QString& tag)
 {
     QString compact;
     compact.reserve(tag.size());
@@ -159,6 +161,26 @@ QString compactTag(const QString& tag)
             compact.append(c);
     }
     return compact.toCaseFolded();
+}
+
+} // namespace
+
+QString compactTag(const QString& tag)
+{
+    // Tags and names are ASCII almost always: folded here without Qt's tables.
+    QString compact(tag.size(), Qt::Uninitialized);
+    QChar* out = compact.data();
+    qsizetype length = 0;
+    for (const QChar c : tag) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80)
+            return compactTagSlowly(tag);
+        if (u == ' ' || (u >= '\t' && u <= '\r'))
+            continue;
+        out[length++] = QChar(u >= 'A' && u <= 'Z' ? static_cast<char16_t>(u + ('a' - 'A')) : u);
+    }
+    compact.truncate(length);
+    return compact;
 }
 
 } // namespace tagsifter

@@ -5,6 +5,7 @@
 // files).
 #include "app/Form1.h"
 #include "app/SearchRun.h"
+#include "core/ApplicationFolder.h"
 #include "core/ClipboardTable.h"
 #include "core/DumpParser.h"
 #include "core/FolderScan.h"
@@ -13,13 +14,13 @@
 #include "exiftool/ExifTool.h"
 #include "exiftool/ToolIdentity.h"
 #include "platform/widgets/ListView.h"
-#include "platform/widgets/QtPlatform.h"
+#include "platform/widgets/QtWindowServices.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
 #include "results/TextExport.h"
 #include "search/MetadataReader.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -96,12 +97,13 @@ int benchScan()
             writeFile(folder + QStringLiteral("/IMG_%1.%2").arg(i).arg(i % 3 ? "jpg" : "JPG"));
     }
     const double find = timeProcess("find", {dir.path(), "-iname", "*.jpg"});
-    FakePlatform fake;
+    FakeServices fake;
     ListView list;
     list.addColumn("Image(s)");
     QElapsedTimer timer;
     timer.start();
-    FolderScan(fake.platform(), appendTo(*list.listModel())).CollectFolderTree(dir.path(), "*.jpg");
+    FolderScan(fake.system(), fake.messages, appendTo(*list.listModel()))
+        .CollectFolderTree(dir.path(), "*.jpg");
     const double scan = seconds(timer);
     std::printf("scan: %d files in 2000+ folders: %.3f s; find -iname: %.3f s; ratio %.2f\n",
                 list.count(), scan, find, scan / find);
@@ -124,8 +126,8 @@ int benchSearch(const QString& folder)
     const QStringList files = imagesBelow(folder);
     QStringList arguments = files;
     const double once = timeProcess("exiftool", arguments);
-    FakePlatform fake;
-    Form1 form(fake.platform(), "/nonexistent");
+    FakeServices fake;
+    Form1 form(fake.window(), "/nonexistent");
     form.Form_Load();
     // The window is shown, so that it paints as it would for a user.
     form.show();
@@ -162,16 +164,15 @@ int benchResults(int rows)
     for (int i = 0; i < rows; ++i)
         list->addItem(QStringLiteral("/home/user/Pictures/IMG_%1.JPG").arg(i / 4),
                       {"Make", "Eastman Kodak Company"});
-    FakePlatform fake;
+    FakeServices fake;
     FakePointer pointer;
     QTemporaryDir dir;
     QElapsedTimer timer;
     timer.start();
-    TextExport::writeRows(*list->listModel(), dir.path() + "/out.txt", *fake.platform().files,
-                          &fake.events);
+    TextExport::writeRows(*list->listModel(), dir.path() + "/out.txt", fake.files, &fake.events);
     const double save = seconds(timer);
     timer.restart();
-    CopyListToClipboard(fake.platform(), *list->listModel());
+    CopyListToClipboard(fake.window(), *list->listModel());
     const double copy = seconds(timer);
     timer.restart();
     QStringList texts;
@@ -197,8 +198,8 @@ int benchResults(int rows)
 int benchWindow(const QString& folder)
 {
     const QStringList files = imagesBelow(folder);
-    QtPlatform services;
-    Form1 form(services.platform(), applicationFolder());
+    QtWindowServices services;
+    Form1 form(services.window(), applicationFolder());
     services.setOwner(&form);
     form.Form_Load();
     form.show();
@@ -243,15 +244,16 @@ long peakRssMb()
 // clipboard copy of its rows.
 int libraryStep(const QString& step, const QString& folder, const QString& cacheFile)
 {
-    FakePlatform fake;
-    Platform platform = fake.platform();
-    platform.dumpCacheFile = cacheFile;
-    Form1 form(platform, "/nonexistent");
+    FakeServices fake;
+    WindowServices services = fake.window();
+    services.system.dumpCacheFile = cacheFile;
+    Form1 form(services, "/nonexistent");
     form.Form_Load();
     form.show();
     QElapsedTimer timer;
     timer.start();
-    FolderScan(platform, appendTo(*form.fileList().listModel())).CollectFolderTree(folder, "*.jpg");
+    FolderScan(services.system, fake.messages, appendTo(*form.fileList().listModel()))
+        .CollectFolderTree(folder, "*.jpg");
     const double scan = seconds(timer);
     if (step == "scan") {
         std::printf("%d %.3f %ld\n", form.fileList().count(), scan, peakRssMb());
@@ -269,10 +271,10 @@ int libraryStep(const QString& step, const QString& folder, const QString& cache
         QTemporaryDir dir;
         timer.restart();
         TextExport::writeRows(*form.resultsList().listModel(), dir.path() + "/out.txt",
-                              *platform.files, &fake.events);
+                              *services.system.files, &fake.events);
         const double save = seconds(timer);
         timer.restart();
-        CopyListToClipboard(platform, *form.resultsList().listModel());
+        CopyListToClipboard(services, *form.resultsList().listModel());
         const double copy = seconds(timer);
         std::printf("%d %.3f %ld %.3f %.3f %ld %d %ld %ld\n", form.resultsList().count(), search,
                     searchRss, save, copy, peakRssMb(), form.searchRun().reader().exiftoolReads(),
@@ -402,8 +404,8 @@ int benchRows(int images)
     }
     const QString library = dir.path() + "/library";
     makeLibrary(library, images);
-    FakePlatform fake;
-    ExifTool tool(fake.platform());
+    FakeServices fake;
+    ExifTool tool(fake.system());
     const QString program = tool.EnsureExifTool();
     QHash<QString, QByteArray> dumps;
     const QStringList sources = testImages();

@@ -5,7 +5,7 @@
 #include "platform/calc/CalcSpreadsheet.h"
 #include "platform/widgets/ListView.h"
 #include "results/SpreadsheetExport.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,10 +62,10 @@ int main(int argc, char** argv)
     for (int i = 0; i < rows; ++i)
         list->addItem(QStringLiteral("/home/user/Pictures/IMG_%1.JPG").arg(i / 4),
                       {"Make", "Eastman Kodak Company"});
-    FakePlatform fake;
+    FakeServices fake;
     KeepingCalc calc;
-    Platform platform = fake.platform();
-    platform.spreadsheet = &calc;
+    WindowServices services = fake.window();
+    services.desktop.spreadsheet = &calc;
     FakePointer pointer;
 
     QElapsedTimer timer;
@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     const bool probed = calc.calc.probe();
     const double probe = seconds(timer);
     timer.restart();
-    SpreadsheetExport(platform, *list->listModel(), pointer).PushButton14_Click();
+    SpreadsheetExport(services, *list->listModel(), pointer).PushButton14_Click();
     const double whole = seconds(timer);
     if (!probed || !calc.sheet.is() || !fake.messages.shown.isEmpty()) {
         std::fprintf(stderr, "the export failed\n");

@@ -9,7 +9,7 @@
 #include "exiftool/ExifTool.h"
 #include "exiftool/ToolIdentity.h"
 #include "search/MetadataReader.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,8 +43,8 @@ QStringList testImages()
 void fillLibrary(const QString& library, const QString& cache, int images)
 {
     const QStringList sources = testImages();
-    FakePlatform fake;
-    ExifTool tool(fake.platform());
+    FakeServices fake;
+    ExifTool tool(fake.system());
     const QString program = tool.EnsureExifTool();
     QHash<QString, QByteArray> dumps;
     for (const QString& source : sources) {

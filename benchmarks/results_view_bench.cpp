@@ -4,7 +4,7 @@
 #include "app/ResultsPanel.h"
 #include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -96,10 +96,10 @@ double timed(const std::function<void()>& step)
 
 int benchResultsView(int rows)
 {
-    FakePlatform fake;
+    FakeServices fake;
     QTemporaryDir folder;
     const long before = rssMb();
-    Form1 form(fake.platform(), folder.path());
+    Form1 form(fake.window(), folder.path());
     form.Form_Load();
     form.resize(1000, 800);
     form.show();
@@ -183,9 +183,9 @@ int benchResultsView(int rows)
 // decoded meanwhile.
 int benchPreview()
 {
-    FakePlatform fake;
+    FakeServices fake;
     QTemporaryDir folder;
-    Form1 form(fake.platform(), folder.path());
+    Form1 form(fake.window(), folder.path());
     form.Form_Load();
     form.resize(536 + 400, 628);
     form.show();

@@ -133,21 +133,22 @@ QFont arial(double points)
 
 } // namespace
 
-Form1::Form1(const Platform& platform, QString applicationFolder, QString exiftool, QWidget* parent)
+Form1::Form1(const WindowServices& services, QString applicationFolder, QString exiftool,
+             QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_applicationFolder(std::move(applicationFolder))
+      m_services(services), m_applicationFolder(std::move(applicationFolder))
 {
     initResources();
     createControls();
 
     m_editor =
-        std::make_unique<FileListEditor>(m_platform, *m_listView1, *this, m_applicationFolder);
-    m_adder = std::make_unique<FileAdder>(m_platform, *m_listView1->listModel(), *this);
-    m_drop = std::make_unique<FileDrop>(m_platform, *m_listView1->listModel());
+        std::make_unique<FileListEditor>(m_services, *m_listView1, *this, m_applicationFolder);
+    m_adder = std::make_unique<FileAdder>(m_services, *m_listView1->listModel(), *this);
+    m_drop = std::make_unique<FileDrop>(m_services, *m_listView1->listModel());
     m_listView1->setDropHandler(m_drop.get());
-    m_samples = std::make_unique<Samples>(m_platform, m_applicationFolder);
+    m_samples = std::make_unique<Samples>(m_services, m_applicationFolder);
     SearchControls controls;
     controls.fileList = m_listView1->listModel();
     controls.results = m_listView2->listModel();
@@ -155,19 +156,19 @@ Form1::Form1(const Platform& platform, QString applicationFolder, QString exifto
     controls.searchText = [this] { return m_text1->text(); };
     controls.queryMode = [this] { return m_queryBox->isChecked(); };
     controls.pointer = this;
-    m_searchRun = std::make_unique<SearchRun>(m_platform, controls, std::move(exiftool));
+    m_searchRun = std::make_unique<SearchRun>(m_services, controls, std::move(exiftool));
     offerTags();
     // The results' subsystems work on the list's model and its chosen row; the view is the
     // window's.
     m_listView2->enableSortAndFilter();
     ShownRows& results = *m_listView2->shownRows();
     ChosenRow& chosen = m_listView2->chosenRow();
-    m_resultsList = std::make_unique<ResultsList>(m_platform, results, chosen, *this);
+    m_resultsList = std::make_unique<ResultsList>(m_services, results, chosen, *this);
     connect(m_listView2, &ListView::doubleClicked, m_resultsList.get(),
             &ResultsList::ListView2_DblClick);
-    m_textExport = std::make_unique<TextExport>(m_platform, results, *this);
-    m_spreadsheetExport = std::make_unique<SpreadsheetExport>(m_platform, results, *this);
-    m_openFiles = std::make_unique<OpenFiles>(m_platform, results, chosen, *this);
+    m_textExport = std::make_unique<TextExport>(m_services, results, *this);
+    m_spreadsheetExport = std::make_unique<SpreadsheetExport>(m_services, results, *this);
+    m_openFiles = std::make_unique<OpenFiles>(m_services, results, chosen, *this);
     createResultsPanel();
 
     connectButtons();
@@ -209,7 +210,7 @@ void Form1::createControls()
 void Form1::createResultsPanel()
 {
     m_resultsPanel = new ResultsPanel(
-        m_platform, *m_listView2, *m_resultsList, *m_openFiles,
+        m_services, *m_listView2, *m_resultsList, *m_openFiles,
         {m_pushButton[2], m_pushButton[14], m_pushButton[8], m_pushButton[16]}, *this);
     QWidget::setTabOrder(m_listView2, &m_resultsPanel->filterBox());
     m_resultsPanel->preview().setExifTool(m_searchRun->exifTool().EnsureExifTool());
@@ -325,12 +326,13 @@ void Form1::createQueryBox()
     m_queryBox->setPalette(m_frame2->palette());
     m_queryBox->adjustSize();
     m_queryBox->move(m_frame2->width() - twipsToPixels(240) - m_queryBox->width(), 0);
-    m_queryBox->setChecked(m_platform.settings &&
-                           m_platform.settings->read(Setting::QueryMode) == QLatin1String("1"));
+    m_queryBox->setChecked(m_services.system.settings &&
+                           m_services.system.settings->read(Setting::QueryMode) ==
+                               QLatin1String("1"));
     connect(m_queryBox, &QCheckBox::toggled, this, [this](bool on) {
-        if (m_platform.settings)
-            m_platform.settings->write(Setting::QueryMode,
-                                       on ? QStringLiteral("1") : QStringLiteral("0"));
+        if (m_services.system.settings)
+            m_services.system.settings->write(Setting::QueryMode,
+                                              on ? QStringLiteral("1") : QStringLiteral("0"));
         showQueryReading();
         offerTags();
     });
@@ -427,7 +429,7 @@ void Form1::connectButtons()
     on(4, [this] { m_adder->PushButton4_Click(); });
     on(6, [this] { m_resultsList->PushButton6_Click(); });
     on(7, [this] { m_editor->PushButton7_Click(); });
-    on(8, [this] { copyResultsToClipboard(m_platform, *m_listView2->shownRows()); });
+    on(8, [this] { copyResultsToClipboard(m_services, *m_listView2->shownRows()); });
     on(11, [this] { m_resultsList->PushButton11_Click(); });
     on(12, [this] { PushButton12_Click(); });
     on(13, [this] { PushButton13_Click(); });
@@ -456,14 +458,14 @@ QString Form1::helpText()
 
 void Form1::Form_Load()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("Form_Load")));
     report.line(100, [&] { ApplySkin(); });
     report.line(104, [&] { setWindowTitle(productName()); });
     report.line(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/tagsifter/tagsifter.png"))); });
     report.line(104, [&] { setApplicationTitle(appTitleFrom(productName())); });
     const QString cursorFile = m_applicationFolder + QLatin1String("/HAND-M.CUR");
-    if (report.condition(106, [&] { return m_platform.files->pathExists(cursorFile); })) {
+    if (report.condition(106, [&] { return m_services.system.files->pathExists(cursorFile); })) {
         report.line(108, [&] {
             QImageReader reader(cursorFile);
             const QPixmap picture = QPixmap::fromImage(reader.read());
@@ -507,8 +509,8 @@ void Form1::ApplySkin()
 
 void Form1::RandomWebSiteVisit()
 {
-    if (m_platform.random->draw1To100() == 7)
-        m_platform.shell->openUrl(QUrl(webSite()));
+    if (m_services.random->draw1To100() == 7)
+        m_services.desktop.shell->openUrl(QUrl(webSite()));
 }
 
 void Form1::centreOnScreen()
@@ -581,14 +583,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 void Form1::PushButton12_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton12_Click")));
-    report.line(100, [&] { m_platform.messages->show(helpText(), MessageFlags::Ok); });
+    report.line(100, [&] { m_services.user.messages->show(helpText(), MessageFlags::Ok); });
 }
 
 void Form1::PushButton13_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton13_Click")));
     report.line(100, [&] { m_samples->LoadSampleFiles(*m_listView1->listModel()); });
     report.line(102, [&] { m_text1->setText(Samples::searchText()); });

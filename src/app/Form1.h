@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/Platform.h"
 #include "core/SearchView.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 
 #include <QCursor>
 #include <QHash>
@@ -42,7 +42,7 @@ class Form1 : public QWidget, public WindowPointer, public SearchView
 public:
     /// `applicationFolder` holds the program's own files; `exiftool` names the exiftool to
     /// run (empty: the one on the search path).
-    Form1(const Platform& platform, QString applicationFolder, QString exiftool = QString(),
+    Form1(const WindowServices& services, QString applicationFolder, QString exiftool = QString(),
           QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -115,7 +115,7 @@ private:
     /// True when the search box's text is read as a query.
     bool queryMode() const;
 
-    Platform m_platform;
+    WindowServices m_services;
     QString m_applicationFolder;
     Pointer m_mousePointer = Pointer::Default;
     QCursor m_mouseIcon;

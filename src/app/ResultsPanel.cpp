@@ -20,9 +20,9 @@
 
 namespace tagsifter {
 
-ResultsPanel::ResultsPanel(const Platform& platform, ListView& results, ResultsList& removals,
+ResultsPanel::ResultsPanel(const WindowServices& services, ListView& results, ResultsList& removals,
                            OpenFiles& openFiles, QList<QPushButton*> exportButtons, QWidget& window)
-    : QObject(&results), m_platform(platform), m_results(results), m_removals(removals),
+    : QObject(&results), m_services(services), m_results(results), m_removals(removals),
       m_openFiles(openFiles), m_exportButtons(std::move(exportButtons))
 {
     createFooter();
@@ -178,23 +178,23 @@ void ResultsPanel::openFolders()
 
 void ResultsPanel::copyRows()
 {
-    copied(copyRowsToClipboard(m_platform, *m_results.shownRows(), rows()));
+    copied(copyRowsToClipboard(m_services, *m_results.shownRows(), rows()));
 }
 
 void ResultsPanel::copyPaths()
 {
-    copied(copyPathsToClipboard(m_platform, *m_results.shownRows(), rows()));
+    copied(copyPathsToClipboard(m_services, *m_results.shownRows(), rows()));
 }
 
 void ResultsPanel::copyValue()
 {
-    copied(copyValuesToClipboard(m_platform, *m_results.shownRows(), rows()));
+    copied(copyValuesToClipboard(m_services, *m_results.shownRows(), rows()));
 }
 
 void ResultsPanel::copied(bool ok)
 {
     if (!ok)
-        m_platform.messages->show(copyFailedMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(copyFailedMessage(), MessageFlags::Ok);
 }
 
 void ResultsPanel::remove()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Platform.h"
+#include "core/WindowServices.h"
 
 #include <QLabel>
 #include <QObject>
@@ -28,7 +28,7 @@ class ResultsPanel : public QObject
     Q_OBJECT
 public:
     /// `exportButtons` are told in their tool tips when they work on the rows shown only.
-    ResultsPanel(const Platform& platform, ListView& results, ResultsList& removals,
+    ResultsPanel(const WindowServices& services, ListView& results, ResultsList& removals,
                  OpenFiles& openFiles, QList<QPushButton*> exportButtons, QWidget& window);
 
     QLineEdit& filterBox() const { return *m_filter; }
@@ -77,7 +77,7 @@ private:
     void previewShown(const QString& path, const QImage& picture, const QString& reason);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    Platform m_platform;
+    WindowServices m_services;
     ListView& m_results;
     ResultsList& m_removals;
     OpenFiles& m_openFiles;

@@ -12,8 +12,9 @@
 
 namespace tagsifter {
 
-SearchRun::SearchRun(const Platform& platform, SearchControls controls, QString exiftool)
-    : m_platform(platform), m_controls(std::move(controls)), m_engine(platform, std::move(exiftool))
+SearchRun::SearchRun(const WindowServices& services, SearchControls controls, QString exiftool)
+    : m_services(services), m_controls(std::move(controls)),
+      m_engine(services.system, std::move(exiftool))
 {
     m_engine.setStopRequest([this] { return m_stop; });
     QObject::connect(m_controls.fileList, &QAbstractItemModel::rowsInserted, &m_context, [this] {
@@ -136,7 +137,7 @@ void SearchRun::abort()
 
 void SearchRun::PushButton1_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton1_Click")));
     // A click while a run is in progress is the stop request.
     if (report.condition(100, [&] { return m_controls.view->isRunning(); })) {
@@ -177,9 +178,9 @@ void SearchRun::runOnce(ErrorReport& report)
     m_controls.view->showSearched(outcome.imagesSearched);
     finish(report, outcome.status != SearchOutcome::Status::Failed && !m_startPending);
     if (m_exiftoolMissing)
-        m_platform.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
+        m_services.user.messages->show(exiftoolMissingMessage(), MessageFlags::Exclamation);
     else if (!m_toolProblem.isEmpty())
-        m_platform.messages->show(m_toolProblem, MessageFlags::Exclamation);
+        m_services.user.messages->show(m_toolProblem, MessageFlags::Exclamation);
 }
 
 std::optional<SearchQuery> SearchRun::queryOf(const QString& text)
@@ -194,7 +195,7 @@ std::optional<SearchQuery> SearchRun::queryOf(const QString& text)
     m_controls.pointer->setMousePointer(Pointer::Default);
     m_inProgress = false;
     if (const QueryError* error = std::get_if<QueryError>(&read)) {
-        m_platform.messages->show(queryErrorMessage(text, *error), MessageFlags::Exclamation);
+        m_services.user.messages->show(queryErrorMessage(text, *error), MessageFlags::Exclamation);
         return std::nullopt;
     }
     return std::get<SearchQuery>(std::move(read));
@@ -286,7 +287,7 @@ void SearchRun::imageStarting(int i, int count, const QString& path)
     if (show) {
         // The rows found so far are in the list before anything else can happen.
         addFoundRows();
-        m_report->line(128, [&] { m_platform.events->yield(); });
+        m_report->line(128, [&] { m_services.system.events->yield(); });
         m_sinceShown.start();
     }
 }
@@ -313,13 +314,14 @@ void SearchRun::requestStop(ErrorReport& report)
 bool SearchRun::canStart(ErrorReport& report, const QString& searchText)
 {
     if (report.condition(102, [&] { return m_controls.fileList->count() == 0; })) {
-        report.line(218, [&] { m_platform.messages->show(noFilesMessage(), MessageFlags::Ok); });
+        report.line(218,
+                    [&] { m_services.user.messages->show(noFilesMessage(), MessageFlags::Ok); });
         report.line(220, [&] { m_stop = true; });
         return false;
     }
     if (report.condition(104, [&] { return trimSpaces(searchText).isEmpty(); })) {
-        report.line(216,
-                    [&] { m_platform.messages->show(noSearchTextMessage(), MessageFlags::Ok); });
+        report.line(
+            216, [&] { m_services.user.messages->show(noSearchTextMessage(), MessageFlags::Ok); });
         return false;
     }
     return true;
@@ -358,7 +360,7 @@ void SearchRun::finish(ErrorReport& report, bool showDone)
         m_controls.view->showProgress(m_progressValue, m_progressText);
     });
     if (showDone)
-        report.line(214, [&] { m_platform.messages->show(doneMessage(), MessageFlags::Ok); });
+        report.line(214, [&] { m_services.user.messages->show(doneMessage(), MessageFlags::Ok); });
     // Until "Done." is gone a click on "Start Finding" waits for this run's end.
     m_inProgress = false;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/ErrorReport.h"
-#include "core/Platform.h"
 #include "core/SearchView.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 #include "query/QueryParser.h"
 #include "search/SearchEngine.h"
 
@@ -42,7 +42,8 @@ class SearchRun : private ImageSource, private HitSink
 {
     Q_DECLARE_TR_FUNCTIONS(SearchRun)
 public:
-    SearchRun(const Platform& platform, SearchControls controls, QString exiftool = QString());
+    SearchRun(const WindowServices& services, SearchControls controls,
+              QString exiftool = QString());
 
     void PushButton1_Click();
     bool stopFlag() const { return m_stop; }
@@ -115,7 +116,7 @@ private:
     StepReport* readReport() override { return m_report; }
     void step(SearchStep step, const std::function<void()>& work) override;
 
-    Platform m_platform;
+    WindowServices m_services;
     SearchControls m_controls;
     SearchEngine m_engine;
     bool m_stop = false;

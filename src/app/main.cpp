@@ -1,11 +1,12 @@
 #include "app/Form1.h"
 #include "cli/CommandLine.h"
 #include "cli/FindCommand.h"
+#include "core/ApplicationFolder.h"
 #include "core/PathRules.h"
 #include "platform/FileNames.h"
 #include "platform/Termination.h"
 #include "platform/widgets/Display.h"
-#include "platform/widgets/QtPlatform.h"
+#include "platform/widgets/QtWindowServices.h"
 
 #include <QApplication>
 
@@ -80,8 +81,8 @@ int runWindow(int argc, char* argv[], const QStringList& paths)
     describe(app);
     // Docks and Wayland compositors match the window to its menu entry by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.brimvale.Tagsifter"));
-    tagsifter::QtPlatform services;
-    tagsifter::Form1 window(services.platform(), tagsifter::applicationFolder());
+    tagsifter::QtWindowServices services;
+    tagsifter::Form1 window(services.window(), tagsifter::applicationFolder());
     services.setOwner(&window);
     // Closing the window ends the process at once, whatever is still in progress; only the
     // helpers registered with at_quick_exit (ending processes of the program's own) still run.

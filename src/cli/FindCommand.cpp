@@ -248,8 +248,8 @@ std::variant<SearchQuery, QByteArray> readQuery(const QString& text, SearchEngin
 
 int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err, bool outClosed)
 {
-    CoreServices services;
-    SearchEngine engine(services.platform(), QString(), options.jobs);
+    QtSystemServices services;
+    SearchEngine engine(services.system(), QString(), options.jobs);
     if (options.noSidecars)
         engine.setSidecars(false);
     SearchRequest request;
@@ -289,7 +289,7 @@ int FindCommand::run(const FindOptions& options, std::FILE* out, std::FILE* err,
     // The tags' names are exiftool's own, listed by it once and then kept in the cache file.
     if (auto* tags = dynamic_cast<TagsPrinter*>(printer.get()))
         tags->setNames(engine.tagVocabulary());
-    TerminalSink sink(*printer, output, err, *services.platform().events, options.currentFolder);
+    TerminalSink sink(*printer, output, err, *services.system().events, options.currentFolder);
     // -q needs no more than the first hit.
     request.stopRequested = [&] {
         return signalled != 0 || output.ended() || (options.quiet && sink.anyHit());

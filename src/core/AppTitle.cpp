@@ -2,6 +2,14 @@
 
 namespace tagsifter {
 
+namespace {
+QString& titleStore()
+{
+    static QString title;
+    return title;
+}
+} // namespace
+
 QString appTitleFrom(const QString& productName)
 {
     constexpr int kMaxTitleLength = 40;
@@ -13,6 +21,16 @@ QString appTitleFrom(const QString& productName)
         title.truncate(title.lastIndexOf(QLatin1Char(' ')));
     } while (title.size() > kMaxTitleLength && title.contains(QLatin1Char(' ')));
     return title;
+}
+
+QString applicationTitle()
+{
+    return titleStore();
+}
+
+void setApplicationTitle(const QString& title)
+{
+    titleStore() = title;
 }
 
 } // namespace tagsifter

@@ -21,6 +21,15 @@ public:
                                const QString& title = QString()) = 0;
 };
 
+/// The text of a message as a Qt widget shows it: CR LF, CR and LF each become one line break.
+inline QString displayText(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
 /// A one-line text prompt with a default answer; cancel gives the empty text.
 class InputBoxService
 {

@@ -32,9 +32,16 @@ bool usableFolderName(const QString& name)
 
 } // namespace
 
-FolderScan::FolderScan(const Platform& platform, FileSink addFile)
-    : m_platform(platform), m_addFile(std::move(addFile))
+FolderScan::FolderScan(const SystemServices& system, MessageBoxService& messages, FileSink addFile)
+    : m_system(system), m_messages(&messages), m_addFile(std::move(addFile))
 {
+}
+
+FolderScan::FolderScan(const SystemServices& system, ErrorReport::Handler failures,
+                       FileSink addFile)
+    : m_system(system), m_failures(std::move(failures)), m_addFile(std::move(addFile))
+{
+    Q_ASSERT_X(m_failures, "FolderScan", "a scan that shows nothing needs where to tell failures");
 }
 
 QString FolderScan::scanLocation()
@@ -45,7 +52,7 @@ QString FolderScan::scanLocation()
 int FolderScan::attributesOrZero(const QString& path) const
 {
     try {
-        return m_platform.files->attributes(path);
+        return m_system.files->attributes(path);
     } catch (const Failure&) {
         return 0;
     }
@@ -53,8 +60,8 @@ int FolderScan::attributesOrZero(const QString& path) const
 
 bool FolderScan::isHiddenSystemFolder(const QString& folder) const
 {
-    const int attributes = m_platform.files->attributes(folder);
-    return !m_platform.files->isRoot(folder) &&
+    const int attributes = m_system.files->attributes(folder);
+    return !m_system.files->isRoot(folder) &&
            (attributes == kHiddenSystemFolder || attributes == kHiddenSystemLink);
 }
 
@@ -66,7 +73,7 @@ bool FolderScan::IsFolder(const QString& path) const
 QStringList FolderScan::ListFiles(const QString& folder, const QString& pattern) const
 {
     const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    return m_platform.files->listFiles(dir, pattern);
+    return m_system.files->listFiles(dir, pattern);
 }
 
 void FolderScan::CollectFolderTree(const QString& topFolder, const QString& pattern)
@@ -104,7 +111,7 @@ void FolderScan::CollectFolderTree(const QString& topFolder, const QString& patt
 void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
 {
     ErrorReport report =
-        m_failures ? ErrorReport(m_failures) : ErrorReport(*m_platform.messages, scanLocation());
+        m_failures ? ErrorReport(m_failures) : ErrorReport(*m_messages, scanLocation());
     QStringList found;
     for (int i = 0; i < folders.size(); ++i) {
         const QString d = folders.at(i);
@@ -113,15 +120,15 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
             continue;
         if (tooLong(d, kMaxPathBytes))
             continue;
-        m_platform.events->yieldSometimes();
+        m_system.events->yieldSometimes();
         const bool skipped = report.value(
             102, [&] { return isHiddenSystemFolder(d); }, false);
         if (skipped)
             continue;
         try {
-            const QStringList names = m_platform.files->listSubfolders(d);
+            const QStringList names = m_system.files->listSubfolders(d);
             for (const QString& name : names) {
-                m_platform.events->yieldSometimes();
+                m_system.events->yieldSometimes();
                 if (usableFolderName(name))
                     found.append(d + name + QLatin1Char('/'));
             }
@@ -147,7 +154,7 @@ void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)
         report.line(104, [&] {
             if (!IsFolder(s))
                 return;
-            m_platform.events->yieldSometimes();
+            m_system.events->yieldSometimes();
             if (!isHiddenSystemFolder(s))
                 folders.append(s);
         });

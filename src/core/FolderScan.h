@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/Dialogs.h"
 #include "core/ErrorReport.h"
-#include "core/Platform.h"
+#include "core/SystemServices.h"
 
 #include <QStringList>
 
@@ -15,12 +16,13 @@ class FolderScan
 {
 public:
     using FileSink = std::function<void(const QString& path)>;
-    FolderScan(const Platform& platform, FileSink addFile);
-
-    /// From now on a folder that cannot be walked is told to `handler` and the walk goes on
-    /// with the rest, instead of showing the standard error report or failing the whole tree;
-    /// a folder dropped because it may not be read, or has vanished, is told too.
-    void reportFailuresTo(ErrorReport::Handler handler) { m_failures = std::move(handler); }
+    /// A scan for the window: a folder that cannot be walked shows the standard error report
+    /// in `messages`; one that may not be read, or has vanished, leaves the scan silently.
+    FolderScan(const SystemServices& system, MessageBoxService& messages, FileSink addFile);
+    /// A scan for a search, which shows nothing: a folder that cannot be walked is told to
+    /// `failures` and the walk goes on with the rest, instead of failing the whole tree; a
+    /// folder dropped because it may not be read, or has vanished, is told too.
+    FolderScan(const SystemServices& system, ErrorReport::Handler failures, FileSink addFile);
 
     /// Appends to the file list every file below `topFolder` whose name matches `pattern`.
     void CollectFolderTree(const QString& topFolder, const QString& pattern);
@@ -39,9 +41,11 @@ private:
     /// with its subtree.
     bool isHiddenSystemFolder(const QString& folder) const;
 
-    Platform m_platform;
-    FileSink m_addFile;
+    SystemServices m_system;
+    /// Where failures are shown: exactly one of the two is set.
+    MessageBoxService* m_messages = nullptr;
     ErrorReport::Handler m_failures;
+    FileSink m_addFile;
 };
 
 } // namespace tagsifter

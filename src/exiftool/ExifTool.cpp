@@ -27,14 +27,14 @@ int roundHalfToEven(double value)
 
 } // namespace
 
-ExifTool::ExifTool(const Platform& platform, QString program)
-    : m_platform(platform), m_program(std::move(program)), m_temp(makeTempFolder())
+ExifTool::ExifTool(const SystemServices& system, QString program)
+    : m_system(system), m_program(std::move(program)), m_temp(makeTempFolder())
 {
 }
 
 std::unique_ptr<QTemporaryDir> ExifTool::makeTempFolder()
 {
-    return std::make_unique<QTemporaryDir>(m_platform.files->privateTempTemplate());
+    return std::make_unique<QTemporaryDir>(m_system.files->privateTempTemplate());
 }
 
 ExifTool::~ExifTool() = default;
@@ -56,7 +56,7 @@ QString ExifTool::EnsureExifTool()
 {
     if (!m_program.isEmpty())
         return QFile::exists(m_program) ? m_program : QString();
-    return m_platform.processes->findExecutable(QStringLiteral("exiftool"));
+    return m_system.processes->findExecutable(QStringLiteral("exiftool"));
 }
 
 QString ExifTool::FileNameOf(const QString& path)
@@ -138,9 +138,9 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, StepR
     resetStartFailed();
     // Removing the old files and waiting for exiftool both let the event loop run.
     progress.beforeWait();
-    if (test(132, [&] { return m_platform.files->pathExists(scriptFile()); }))
+    if (test(132, [&] { return m_system.files->pathExists(scriptFile()); }))
         line(134, [&] { RemoveFile(scriptFile()); });
-    if (test(136, [&] { return m_platform.files->pathExists(dumpFile()); }))
+    if (test(136, [&] { return m_system.files->pathExists(dumpFile()); }))
         line(138, [&] { RemoveFile(dumpFile()); });
     QString program;
     QByteArray input;
@@ -172,7 +172,7 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, StepR
     });
     if (exitCode == kStartFailed)
         m_startFailed = true;
-    if (!test(148, [&] { return m_platform.files->pathExists(dumpFile()); }))
+    if (!test(148, [&] { return m_system.files->pathExists(dumpFile()); }))
         return QString();
     QString dump;
     line(150, [&] { dump = ReadWholeFile(dumpFile()); });
@@ -194,7 +194,7 @@ QString ExifTool::DumpMetadata(const QString& path, DumpProgress progress, StepR
 void ExifTool::removeTempFiles()
 {
     // Without a temp folder there is nothing in it to remove.
-    if (m_temp->isValid() && m_platform.files->pathExists(dumpFile()))
+    if (m_temp->isValid() && m_system.files->pathExists(dumpFile()))
         RemoveFile(dumpFile());
 }
 
@@ -202,7 +202,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
                          const QByteArray& input, const QString& outputFile, DumpProgress progress)
 {
     std::unique_ptr<ProcessHandle> process =
-        m_platform.processes->start(program, arguments, input, outputFile, workingFolder());
+        m_system.processes->start(program, arguments, input, outputFile, workingFolder());
     if (!process)
         return kStartFailed;
     m_stopped = false;
@@ -213,20 +213,20 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
     int silentPolls = 0;
     qint64 written = 0;
     for (;;) {
-        m_platform.events->yield();
+        m_system.events->yield();
         const bool ended = process->waitForEnd(kPollMs);
         if (!ended)
             progress.showStart();
-        m_platform.events->yield();
+        m_system.events->yield();
         progress.showWait(++polls);
-        m_platform.events->yield();
+        m_system.events->yield();
         if (ended) {
             m_exitedNormally = process->exitedNormally();
             break;
         }
         // The limit counts from exiftool's last output, so a slow dump that is still being
         // written goes on.
-        const qint64 size = m_platform.files->stamp(outputFile).size;
+        const qint64 size = m_system.files->stamp(outputFile).size;
         silentPolls = size != written ? 0 : silentPolls + 1;
         written = size;
         if (silentPolls >= kSilencePolls) {
@@ -249,7 +249,7 @@ int ExifTool::RunAndWait(const QString& program, const QStringList& arguments,
 
 QString ExifTool::ReadWholeFile(const QString& path) const
 {
-    if (!m_platform.files->pathExists(path))
+    if (!m_system.files->pathExists(path))
         return QString();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -262,9 +262,9 @@ QString ExifTool::ReadWholeFile(const QString& path) const
 
 void ExifTool::RemoveFile(const QString& path)
 {
-    m_platform.events->yield();
-    if (!m_platform.files->removeFile(path))
-        m_platform.files->forceRemoveFile(path);
+    m_system.events->yield();
+    if (!m_system.files->removeFile(path))
+        m_system.files->forceRemoveFile(path);
 }
 
 } // namespace tagsifter

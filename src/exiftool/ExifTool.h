@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DumpProgress.h"
-#include "core/Platform.h"
+#include "core/SystemServices.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -19,7 +19,7 @@ class ExifTool
 {
 public:
     /// `program` names the exiftool to run; empty means the one on the search path.
-    explicit ExifTool(const Platform& platform, QString program = QString());
+    explicit ExifTool(const SystemServices& system, QString program = QString());
     ~ExifTool();
     Q_DISABLE_COPY_MOVE(ExifTool)
 
@@ -110,7 +110,7 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> makeTempFolder();
 
-    Platform m_platform;
+    SystemServices m_system;
     QString m_program;
     std::unique_ptr<QTemporaryDir> m_temp;
     std::function<bool()> m_stopRequested;

@@ -11,9 +11,9 @@
 
 namespace tagsifter {
 
-FileAdder::FileAdder(const Platform& platform, ListModel& fileList, WindowPointer& pointer)
-    : m_platform(platform), m_fileList(fileList), m_pointer(pointer),
-      m_scan(platform, appendTo(fileList))
+FileAdder::FileAdder(const WindowServices& services, ListModel& fileList, WindowPointer& pointer)
+    : m_services(services), m_fileList(fileList), m_pointer(pointer),
+      m_scan(services.system, *services.user.messages, appendTo(fileList))
 {
 }
 
@@ -57,16 +57,16 @@ int FileAdder::dialogBufferLength(const OpenFilesAnswer& answer)
 
 void FileAdder::PushButton3_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton3_Click")));
     OpenFilesAnswer answer;
     report.line(100, [&] {
-        answer = m_platform.dialogs->openFiles(openDialogTitle(), openDialogFilter());
+        answer = m_services.user.dialogs->openFiles(openDialogTitle(), openDialogFilter());
     });
     if (answer.names.isEmpty())
         return;
     if (dialogBufferLength(answer) > kDialogBufferSize) {
-        m_platform.messages->show(tooManyFilesMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(tooManyFilesMessage(), MessageFlags::Ok);
         return;
     }
     if (answer.folder.isEmpty()) {
@@ -84,26 +84,28 @@ void FileAdder::PushButton3_Click()
 
 void FileAdder::PushButton4_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton4_Click")));
     QString extension;
     report.line(100, [&] {
-        extension =
-            m_platform.input->ask(extensionPrompt(), m_platform.settings->read(Setting::Extension));
+        extension = m_services.user.input->ask(
+            extensionPrompt(), m_services.system.settings->read(Setting::Extension));
     });
     if (report.condition(102, [&] { return !extension.isEmpty(); }))
-        report.line(104, [&] { m_platform.settings->write(Setting::Extension, extension); });
+        report.line(104, [&] { m_services.system.settings->write(Setting::Extension, extension); });
     if (extension.isEmpty())
         return;
-    report.line(106, [&] { m_lastFolderPath = m_platform.settings->read(Setting::LastFolder); });
+    report.line(106,
+                [&] { m_lastFolderPath = m_services.system.settings->read(Setting::LastFolder); });
     QString folder;
     report.line(108, [&] {
-        folder = m_platform.dialogs->browseFolder(tr("Please select folder:"), m_lastFolderPath);
+        folder =
+            m_services.user.dialogs->browseFolder(tr("Please select folder:"), m_lastFolderPath);
     });
     if (folder.isEmpty())
         return;
     m_lastFolderPath = folder;
-    report.line(110, [&] { m_platform.settings->write(Setting::LastFolder, folder); });
+    report.line(110, [&] { m_services.system.settings->write(Setting::LastFolder, folder); });
     m_pointer.setMousePointer(Pointer::Hourglass);
     // Each extension is used as typed: "*" gives "*.*", a leading dot gives two dots in a row.
     // Several ("jpg cr2") walk the tree once each, and a file two of them match is listed once.
@@ -114,7 +116,7 @@ void FileAdder::PushButton4_Click()
             return;
         }
         QHash<QString, bool> listed;
-        FolderScan scan(m_platform, [&](const QString& path) {
+        FolderScan scan(m_services.system, *m_services.user.messages, [&](const QString& path) {
             if (!std::exchange(listed[path], true))
                 m_fileList.addItem(path);
         });

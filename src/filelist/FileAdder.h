@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/FolderScan.h"
-#include "core/Platform.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 
 #include <QCoreApplication>
 
@@ -16,7 +16,7 @@ class FileAdder
     Q_DECLARE_TR_FUNCTIONS(FileAdder)
 
 public:
-    FileAdder(const Platform& platform, ListModel& fileList, WindowPointer& pointer);
+    FileAdder(const WindowServices& services, ListModel& fileList, WindowPointer& pointer);
 
     void PushButton3_Click();
     void PushButton4_Click();
@@ -34,7 +34,7 @@ public:
     const QString& lastFolderPath() const { return m_lastFolderPath; }
 
 private:
-    Platform m_platform;
+    WindowServices m_services;
     ListModel& m_fileList;
     WindowPointer& m_pointer;
     FolderScan m_scan;

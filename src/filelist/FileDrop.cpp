@@ -9,8 +9,9 @@
 
 namespace tagsifter {
 
-FileDrop::FileDrop(const Platform& platform, ListModel& fileList, QObject* parent)
-    : QObject(parent), m_fileList(fileList), m_scan(platform, appendTo(fileList))
+FileDrop::FileDrop(const WindowServices& services, ListModel& fileList, QObject* parent)
+    : QObject(parent), m_fileList(fileList),
+      m_scan(services.system, *services.user.messages, appendTo(fileList))
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FolderScan.h"
+#include "core/WindowServices.h"
 #include "platform/DropHandler.h"
 #include "platform/ListModel.h"
 
@@ -14,7 +15,7 @@ class FileDrop : public QObject, public DropHandler
 {
     Q_OBJECT
 public:
-    FileDrop(const Platform& platform, ListModel& fileList, QObject* parent = nullptr);
+    FileDrop(const WindowServices& services, ListModel& fileList, QObject* parent = nullptr);
 
     bool canAccept(const QMimeData* data) const override;
     void drop(const QMimeData* data) override;

@@ -17,9 +17,9 @@ constexpr int kScrollUpBelowY = 305;
 constexpr int kScrollDownFromY = 365;
 } // namespace
 
-FileListEditor::FileListEditor(const Platform& platform, ListView& fileList, WindowPointer& pointer,
-                               QString applicationFolder, QObject* parent)
-    : QObject(parent), m_platform(platform), m_fileList(fileList), m_pointer(pointer),
+FileListEditor::FileListEditor(const WindowServices& services, ListView& fileList,
+                               WindowPointer& pointer, QString applicationFolder, QObject* parent)
+    : QObject(parent), m_services(services), m_fileList(fileList), m_pointer(pointer),
       m_applicationFolder(std::move(applicationFolder))
 {
     connect(&fileList, &ListView::itemClicked, this, &FileListEditor::ListView1_ItemClick);
@@ -35,7 +35,7 @@ FileListEditor::FileListEditor(const Platform& platform, ListView& fileList, Win
 
 void FileListEditor::PushButton7_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton7_Click")));
     report.line(100, [&] {
         if (!m_pointer.isBusy())

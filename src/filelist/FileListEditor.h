@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Platform.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 
 #include <QObject>
 #include <QPersistentModelIndex>
@@ -17,7 +17,7 @@ class FileListEditor : public QObject
 {
     Q_OBJECT
 public:
-    FileListEditor(const Platform& platform, ListView& fileList, WindowPointer& pointer,
+    FileListEditor(const WindowServices& services, ListView& fileList, WindowPointer& pointer,
                    QString applicationFolder, QObject* parent = nullptr);
 
     /// "Clear List".
@@ -36,7 +36,7 @@ public:
 private:
     int rowOf(const QPersistentModelIndex& item) const;
 
-    Platform m_platform;
+    WindowServices m_services;
     ListView& m_fileList;
     WindowPointer& m_pointer;
     QString m_applicationFolder;

@@ -62,8 +62,8 @@ bool ListContains(const ListModel& list, const QString& text)
     return false;
 }
 
-Samples::Samples(const Platform& platform, QString applicationFolder)
-    : m_platform(platform), m_applicationFolder(std::move(applicationFolder))
+Samples::Samples(const WindowServices& services, QString applicationFolder)
+    : m_services(services), m_applicationFolder(std::move(applicationFolder))
 {
 }
 
@@ -83,35 +83,37 @@ void Samples::TakeSampleSnapshot()
 {
     QStringList names;
     try {
-        names =
-            m_platform.files->listFiles(samplesFolder() + QLatin1Char('/'), QStringLiteral("*.*"));
+        names = m_services.system.files->listFiles(samplesFolder() + QLatin1Char('/'),
+                                                   QStringLiteral("*.*"));
     } catch (...) {
         // A missing Samples folder records an empty snapshot, taken again next start.
     }
     QStringList paths;
     for (const QString& name : std::as_const(names))
         paths.append(samplesFolder() + QLatin1Char('/') + name);
-    m_platform.settings->write(Setting::Snapshot, ScrambleText(paths.join(QLatin1Char('|')),
-                                                               scramblingKey(), m_platform.events));
+    m_services.system.settings->write(
+        Setting::Snapshot,
+        ScrambleText(paths.join(QLatin1Char('|')), scramblingKey(), m_services.system.events));
 }
 
 void Samples::checkSnapshot()
 {
-    if (m_platform.settings->read(Setting::Snapshot).isEmpty())
+    if (m_services.system.settings->read(Setting::Snapshot).isEmpty())
         TakeSampleSnapshot();
 }
 
 void Samples::LoadSampleFiles(ListModel& list)
 {
-    const QString stored = m_platform.settings->read(Setting::Snapshot);
-    const QString text = UnscrambleText(stored, scramblingKey(), m_platform.events);
+    const QString stored = m_services.system.settings->read(Setting::Snapshot);
+    const QString text = UnscrambleText(stored, scramblingKey(), m_services.system.events);
     const QStringList paths = text.split(QLatin1Char('|'), Qt::SkipEmptyParts);
     for (const QString& path : paths) {
-        if (m_platform.files->pathExists(path) && !ListContains(list, path))
+        if (m_services.system.files->pathExists(path) && !ListContains(list, path))
             list.addItem(path);
     }
-    if (m_platform.messages->show(openFolderQuestion(), MessageFlags::YesNo) == MessageAnswer::Yes)
-        m_platform.shell->openUrl(fileUrl(samplesFolder()));
+    if (m_services.user.messages->show(openFolderQuestion(), MessageFlags::YesNo) ==
+        MessageAnswer::Yes)
+        m_services.desktop.shell->openUrl(fileUrl(samplesFolder()));
 }
 
 } // namespace tagsifter

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Platform.h"
+#include "core/WindowServices.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -17,7 +17,7 @@ class Samples
     Q_DECLARE_TR_FUNCTIONS(Samples)
 
 public:
-    Samples(const Platform& platform, QString applicationFolder);
+    Samples(const WindowServices& services, QString applicationFolder);
 
     /// Records every file of the Samples folder in the "Snapshot" setting, scrambled.
     void TakeSampleSnapshot();
@@ -33,7 +33,7 @@ public:
     static QString scramblingKey() { return QStringLiteral("quillmet"); }
 
 private:
-    Platform m_platform;
+    WindowServices m_services;
     QString m_applicationFolder;
 };
 

@@ -298,18 +298,17 @@ std::unique_ptr<SpreadsheetDocument> UnavailableSpreadsheet::newDocument()
     throw Failure(QStringLiteral("No spreadsheet application is available."));
 }
 
-CoreServices::CoreServices() = default;
+QtSystemServices::QtSystemServices() = default;
 
-Platform CoreServices::platform()
+SystemServices QtSystemServices::system()
 {
-    Platform p;
-    p.settings = &m_settings;
-    p.processes = &m_processes;
-    p.files = &m_files;
-    p.events = &m_events;
-    p.random = &m_random;
-    p.dumpCacheFile = dumpCacheFile();
-    return p;
+    SystemServices s;
+    s.files = &m_files;
+    s.processes = &m_processes;
+    s.settings = &m_settings;
+    s.events = &m_events;
+    s.dumpCacheFile = dumpCacheFile();
+    return s;
 }
 
 QString dumpCacheFile()

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "LocalFileSystem.h"
-#include "core/Platform.h"
+#include "core/Spreadsheet.h"
+#include "core/SystemServices.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -65,21 +66,21 @@ public:
     std::unique_ptr<SpreadsheetDocument> newDocument() override;
 };
 
-/// The services that need no display, for the terminal: settings, processes, the file system,
-/// the event loop and chance. Messages, dialogs, the clipboard and the shell are not there.
-class CoreServices
+/// Owns the services that need no display, for the terminal and for the window's search:
+/// settings, processes, the file system and the event loop, with the user's dump cache file.
+/// Messages, dialogs, the clipboard and the shell are not there.
+class QtSystemServices
 {
 public:
-    CoreServices();
-    Q_DISABLE_COPY_MOVE(CoreServices)
-    Platform platform();
+    QtSystemServices();
+    Q_DISABLE_COPY_MOVE(QtSystemServices)
+    SystemServices system();
 
 private:
     QtSettingsStore m_settings;
     QtProcessService m_processes;
     LocalFileSystem m_files;
     QtEventLoop m_events;
-    QtRandom m_random;
 };
 
 /// The cache file of exiftool's dumps for this user, in the platform's cache folder.

@@ -44,56 +44,61 @@ bool SetClipboardText(ClipboardService& clipboard, const QString& text)
     return false;
 }
 
-bool CopyListToClipboard(const Platform& platform, const RowTable& list)
+bool CopyListToClipboard(const WindowServices& services, const RowTable& list)
 {
     if (list.count() == 0)
         return true;
     const QString text = clipboardTable(
         list.count(), list.columns(),
         [&list](int row, int column) { return list.cell(row, column); }, platformLineEnd(),
-        platform.events);
-    ClearClipboard(*platform.clipboard);
-    return SetClipboardText(*platform.clipboard, text);
+        services.system.events);
+    ClearClipboard(*services.desktop.clipboard);
+    return SetClipboardText(*services.desktop.clipboard, text);
 }
 
-bool copyRowsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+bool copyRowsToClipboard(const WindowServices& services, const RowTable& list,
+                         const QList<int>& rows)
 {
     if (rows.isEmpty())
         return true;
     const QString text = clipboardTable(
         static_cast<int>(rows.size()), list.columns(),
         [&](int row, int column) { return list.cell(rows.at(row - 1), column); }, platformLineEnd(),
-        platform.events);
-    return SetClipboardText(*platform.clipboard, text);
+        services.system.events);
+    return SetClipboardText(*services.desktop.clipboard, text);
 }
 
-bool copyPathsToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+bool copyPathsToClipboard(const WindowServices& services, const RowTable& list,
+                          const QList<int>& rows)
 {
     QStringList texts;
     for (const int row : rows)
         texts.append(list.text(row));
     const QStringList paths = distinctPaths(texts);
-    return paths.isEmpty() || SetClipboardText(*platform.clipboard, paths.join(platformLineEnd()));
+    return paths.isEmpty() ||
+           SetClipboardText(*services.desktop.clipboard, paths.join(platformLineEnd()));
 }
 
-bool copyValuesToClipboard(const Platform& platform, const RowTable& list, const QList<int>& rows)
+bool copyValuesToClipboard(const WindowServices& services, const RowTable& list,
+                           const QList<int>& rows)
 {
     QStringList values;
     for (const int row : rows)
         values.append(list.cell(row, list.columns()));
     return values.isEmpty() ||
-           SetClipboardText(*platform.clipboard, values.join(platformLineEnd()));
+           SetClipboardText(*services.desktop.clipboard, values.join(platformLineEnd()));
 }
 
-void copyResultsToClipboard(const Platform& platform, const RowTable& results)
+void copyResultsToClipboard(const WindowServices& services, const RowTable& results)
 {
-    ErrorReport report(*platform.messages,
+    ErrorReport report(*services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton8_Click")));
     bool copied = true;
-    report.line(100, [&] { copied = CopyListToClipboard(platform, results); });
+    report.line(100, [&] { copied = CopyListToClipboard(services, results); });
     // A clipboard that refused every attempt is said so, never reported as copied.
     report.line(102, [&] {
-        platform.messages->show(copied ? copiedMessage() : copyFailedMessage(), MessageFlags::Ok);
+        services.user.messages->show(copied ? copiedMessage() : copyFailedMessage(),
+                                     MessageFlags::Ok);
     });
 }
 

@@ -12,31 +12,31 @@
 
 namespace tagsifter {
 
-OpenFiles::OpenFiles(const Platform& platform, RowTable& results, ChosenRow& chosen,
+OpenFiles::OpenFiles(const WindowServices& services, RowTable& results, ChosenRow& chosen,
                      WindowPointer& pointer)
-    : m_platform(platform), m_results(results), m_chosen(chosen), m_pointer(pointer)
+    : m_services(services), m_results(results), m_chosen(chosen), m_pointer(pointer)
 {
 }
 
 void OpenFiles::open(const QString& path)
 {
-    m_platform.shell->openUrl(fileUrl(path));
+    m_services.desktop.shell->openUrl(fileUrl(path));
 }
 
 void OpenFiles::openEach(const QStringList& paths)
 {
     for (const QString& path : paths) {
-        if (m_platform.files->pathExists(path))
+        if (m_services.system.files->pathExists(path))
             open(path);
         else
-            m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
+            m_services.user.messages->show(missingFileMessage(), MessageFlags::Ok);
     }
 }
 
 void OpenFiles::openRows(const QList<int>& rows)
 {
     if (rows.isEmpty()) {
-        m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(noSelectionMessage(), MessageFlags::Ok);
         return;
     }
     QStringList texts;
@@ -48,7 +48,7 @@ void OpenFiles::openRows(const QList<int>& rows)
 void OpenFiles::openFolders(const QList<int>& rows)
 {
     if (rows.isEmpty()) {
-        m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(noSelectionMessage(), MessageFlags::Ok);
         return;
     }
     QStringList folders;
@@ -61,17 +61,17 @@ void OpenFiles::openFolders(const QList<int>& rows)
 
 void OpenFiles::PushButton15_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton15_Click")));
     // Rows but no current row is the same missing selection as no rows at all: one message.
     if (report.condition(100, [&] { return m_results.count() == 0 || m_chosen.index() == 0; })) {
-        m_platform.messages->show(noSelectionMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(noSelectionMessage(), MessageFlags::Ok);
         return;
     }
     QString path;
     report.line(102, [&] { path = m_chosen.text(); });
-    if (report.condition(104, [&] { return !m_platform.files->pathExists(path); })) {
-        m_platform.messages->show(missingFileMessage(), MessageFlags::Ok);
+    if (report.condition(104, [&] { return !m_services.system.files->pathExists(path); })) {
+        m_services.user.messages->show(missingFileMessage(), MessageFlags::Ok);
         return;
     }
     report.line(106, [&] { open(m_chosen.text()); });
@@ -79,10 +79,10 @@ void OpenFiles::PushButton15_Click()
 
 void OpenFiles::PushButton16_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton16_Click")));
     if (report.condition(100, [&] { return m_results.count() == 0; })) {
-        m_platform.messages->show(emptyListMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(emptyListMessage(), MessageFlags::Ok);
         return;
     }
     report.line(102, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Platform.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -18,7 +18,7 @@ class OpenFiles
     Q_DECLARE_TR_FUNCTIONS(OpenFiles)
 
 public:
-    OpenFiles(const Platform& platform, RowTable& results, ChosenRow& chosen,
+    OpenFiles(const WindowServices& services, RowTable& results, ChosenRow& chosen,
               WindowPointer& pointer);
 
     void PushButton15_Click();
@@ -36,7 +36,7 @@ private:
     void open(const QString& path);
     void openEach(const QStringList& paths);
 
-    Platform m_platform;
+    WindowServices m_services;
     RowTable& m_results;
     ChosenRow& m_chosen;
     WindowPointer& m_pointer;

@@ -26,9 +26,9 @@ void RemoveRowsNotContaining(ListModel& list, const QString& text)
     removeRows(list, text, false);
 }
 
-ResultsList::ResultsList(const Platform& platform, ShownRows& results, ChosenRow& chosen,
+ResultsList::ResultsList(const WindowServices& services, ShownRows& results, ChosenRow& chosen,
                          WindowPointer& pointer, QObject* parent)
-    : QObject(parent), m_platform(platform), m_results(results), m_chosen(chosen),
+    : QObject(parent), m_services(services), m_results(results), m_chosen(chosen),
       m_pointer(pointer)
 {
     connect(&m_results, &ShownRows::listRenewed, this, &ResultsList::forget);
@@ -36,7 +36,7 @@ ResultsList::ResultsList(const Platform& platform, ShownRows& results, ChosenRow
 
 void ResultsList::PushButton6_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton6_Click")));
     report.line(100, [&] { done(m_results.removeAll()); });
 }
@@ -53,9 +53,9 @@ void ResultsList::PushButton11_Click()
 
 void ResultsList::filter(const QString& procedure, const QString& prompt, bool containing)
 {
-    ErrorReport report(*m_platform.messages, ErrorReport::formLocation(procedure));
+    ErrorReport report(*m_services.user.messages, ErrorReport::formLocation(procedure));
     QString answer;
-    report.line(100, [&] { answer = m_platform.input->ask(prompt); });
+    report.line(100, [&] { answer = m_services.user.input->ask(prompt); });
     if (report.condition(102, [&] { return answer.isEmpty(); }))
         return;
     report.line(104, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });

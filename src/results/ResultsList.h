@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Platform.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 #include "platform/ShownRows.h"
 
 #include <QList>
@@ -27,7 +27,7 @@ class ResultsList : public QObject
 {
     Q_OBJECT
 public:
-    ResultsList(const Platform& platform, ShownRows& results, ChosenRow& chosen,
+    ResultsList(const WindowServices& services, ShownRows& results, ChosenRow& chosen,
                 WindowPointer& pointer, QObject* parent = nullptr);
 
     void PushButton6_Click();
@@ -59,7 +59,7 @@ private:
     void done(ShownRows::Removed removed);
     void forget();
 
-    Platform m_platform;
+    WindowServices m_services;
     ShownRows& m_results;
     ChosenRow& m_chosen;
     WindowPointer& m_pointer;

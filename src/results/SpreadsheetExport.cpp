@@ -9,9 +9,9 @@
 
 namespace tagsifter {
 
-SpreadsheetExport::SpreadsheetExport(const Platform& platform, RowTable& results,
+SpreadsheetExport::SpreadsheetExport(const WindowServices& services, RowTable& results,
                                      WindowPointer& pointer)
-    : m_platform(platform), m_results(results), m_pointer(pointer)
+    : m_services(services), m_results(results), m_pointer(pointer)
 {
 }
 
@@ -31,12 +31,12 @@ bool SpreadsheetExport::SaveResultsAsExcelFileIsExcelInstalled()
 {
     bool started = false;
     try {
-        started = m_platform.spreadsheet->probe();
+        started = m_services.desktop.spreadsheet->probe();
     } catch (...) {
         started = false;
     }
     if (!started)
-        m_platform.messages->show(probeMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(probeMessage(), MessageFlags::Ok);
     return started;
 }
 
@@ -45,13 +45,13 @@ void SpreadsheetExport::writeCells(SpreadsheetDocument& document)
     const int columns = m_results.columns();
     int c = 1;
     for (int k = 1; k <= columns; ++k) {
-        m_platform.events->yieldSometimes();
+        m_services.system.events->yieldSometimes();
         if (!m_results.cell(1, k).isEmpty())
             document.setCellText(1, c++, m_results.headerText(k));
     }
     const int rows = m_results.count();
     for (int r = 1; r <= rows; ++r) {
-        m_platform.events->yieldSometimes();
+        m_services.system.events->yieldSometimes();
         c = 1;
         for (int k = 1; k <= columns; ++k) {
             QString value = m_results.cell(r, k);
@@ -66,17 +66,17 @@ void SpreadsheetExport::writeCells(SpreadsheetDocument& document)
 
 void SpreadsheetExport::PushButton14_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton14_Click")));
     if (m_results.count() == 0)
         return;
     if (!SaveResultsAsExcelFileIsExcelInstalled()) {
-        m_platform.messages->show(notInstalledMessage(), MessageFlags::Ok);
+        m_services.user.messages->show(notInstalledMessage(), MessageFlags::Ok);
         return;
     }
     report.line(100, [&] { m_pointer.setMousePointer(Pointer::Hourglass); });
     std::unique_ptr<SpreadsheetDocument> document;
-    report.line(102, [&] { document = m_platform.spreadsheet->newDocument(); });
+    report.line(102, [&] { document = m_services.desktop.spreadsheet->newDocument(); });
     if (!document) {
         m_pointer.setMousePointer(Pointer::Default);
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Platform.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 
 #include <QCoreApplication>
 
@@ -16,7 +16,7 @@ class SpreadsheetExport
     Q_DECLARE_TR_FUNCTIONS(SpreadsheetExport)
 
 public:
-    SpreadsheetExport(const Platform& platform, RowTable& results, WindowPointer& pointer);
+    SpreadsheetExport(const WindowServices& services, RowTable& results, WindowPointer& pointer);
 
     void PushButton14_Click();
     /// True when the spreadsheet application can be started; says so when it cannot.
@@ -29,7 +29,7 @@ private:
     /// The header row and every results row, packed from column 1.
     void writeCells(SpreadsheetDocument& document);
 
-    Platform m_platform;
+    WindowServices m_services;
     RowTable& m_results;
     WindowPointer& m_pointer;
 };

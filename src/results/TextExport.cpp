@@ -45,8 +45,8 @@ int writeRowsTo(const RowTable& results, EventLoopService* events,
 
 } // namespace
 
-TextExport::TextExport(const Platform& platform, RowTable& results, WindowPointer& pointer)
-    : m_platform(platform), m_results(results), m_pointer(pointer)
+TextExport::TextExport(const WindowServices& services, RowTable& results, WindowPointer& pointer)
+    : m_services(services), m_results(results), m_pointer(pointer)
 {
 }
 
@@ -75,15 +75,15 @@ int TextExport::writeRows(const RowTable& results, const QString& path, FileSyst
 
 void TextExport::PushButton2_Click()
 {
-    ErrorReport report(*m_platform.messages,
+    ErrorReport report(*m_services.user.messages,
                        ErrorReport::formLocation(QStringLiteral("PushButton2_Click")));
     QString path;
-    report.line(100, [&] { path = m_platform.dialogs->saveFile(tr("Save"), dialogFilter()); });
+    report.line(100, [&] { path = m_services.user.dialogs->saveFile(tr("Save"), dialogFilter()); });
     if (path.isEmpty())
         return;
-    if (report.condition(102, [&] { return m_platform.files->pathExists(path); })) {
+    if (report.condition(102, [&] { return m_services.system.files->pathExists(path); })) {
         const MessageAnswer answer =
-            m_platform.messages->show(overwriteQuestion(path), MessageFlags::YesNo);
+            m_services.user.messages->show(overwriteQuestion(path), MessageFlags::YesNo);
         if (answer != MessageAnswer::Yes)
             return;
     }
@@ -91,15 +91,16 @@ void TextExport::PushButton2_Click()
     // One report when the file cannot be written, and no "Done." for a save that failed.
     const int before = report.reportCount();
     int missing = 0;
-    report.line(
-        106, [&] { missing = writeRows(m_results, path, *m_platform.files, m_platform.events); });
+    report.line(106, [&] {
+        missing = writeRows(m_results, path, *m_services.system.files, m_services.system.events);
+    });
     // Rows removed during the save are reported once; the rows that were there are saved.
     if (missing > 0)
         report.line(106, [] {
             throw Failure(QStringLiteral("Index out of bounds"), ErrorCode::SubscriptOutOfRange);
         });
     if (report.reportCount() == before || missing > 0)
-        report.line(108, [&] { m_platform.messages->show(tr("Done."), MessageFlags::Ok); });
+        report.line(108, [&] { m_services.user.messages->show(tr("Done."), MessageFlags::Ok); });
     report.line(110, [&] { m_pointer.setMousePointer(Pointer::Default); });
 }
 

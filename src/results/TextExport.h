@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Platform.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 
 #include <QCoreApplication>
 
@@ -15,7 +15,7 @@ class TextExport
     Q_DECLARE_TR_FUNCTIONS(TextExport)
 
 public:
-    TextExport(const Platform& platform, RowTable& results, WindowPointer& pointer);
+    TextExport(const WindowServices& services, RowTable& results, WindowPointer& pointer);
 
     void PushButton2_Click();
     /// Writes the row texts of `results` to `path`, replacing it only once every row is on the
@@ -28,7 +28,7 @@ public:
     static QString dialogFilter() { return tr("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); }
 
 private:
-    Platform m_platform;
+    WindowServices m_services;
     RowTable& m_results;
     WindowPointer& m_pointer;
 };

@@ -5,11 +5,11 @@
 
 namespace tagsifter {
 
-DumpKeeper::DumpKeeper(const Platform& platform, std::function<QString()> workingFolder)
-    : m_platform(platform), m_tool(*platform.files, std::move(workingFolder))
+DumpKeeper::DumpKeeper(const SystemServices& system, std::function<QString()> workingFolder)
+    : m_system(system), m_tool(*system.files, std::move(workingFolder))
 {
-    if (m_platform.settings)
-        m_memory.setLimit(m_platform.settings->read(Setting::MemoryCacheMB).toLongLong() << 20);
+    if (m_system.settings)
+        m_memory.setLimit(m_system.settings->read(Setting::MemoryCacheMB).toLongLong() << 20);
 }
 
 DumpKeeper::~DumpKeeper()
@@ -79,13 +79,13 @@ DumpStore* DumpKeeper::cacheFile()
 {
     if (!m_storeTried) {
         m_storeTried = true;
-        const qint64 megabytes = m_platform.settings
-                                     ? m_platform.settings->read(Setting::DiskCacheMB).toLongLong()
+        const qint64 megabytes = m_system.settings
+                                     ? m_system.settings->read(Setting::DiskCacheMB).toLongLong()
                                      : DumpStore::kDefaultLimitBytes >> 20;
-        if (!m_platform.dumpCacheFile.isEmpty() && megabytes > 0) {
+        if (!m_system.dumpCacheFile.isEmpty() && megabytes > 0) {
             // No cache file is no failure: the search reads through exiftool.
             try {
-                m_store = std::make_unique<DumpStore>(m_platform.dumpCacheFile, megabytes << 20);
+                m_store = std::make_unique<DumpStore>(m_system.dumpCacheFile, megabytes << 20);
                 if (!m_tool.program().isEmpty()) {
                     m_tool.setVersion(
                         m_store->knownVersion(m_tool.program(), m_tool.programStamp()));

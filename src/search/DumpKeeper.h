@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ToolWatch.h"
-#include "core/Platform.h"
 #include "core/Sidecar.h"
+#include "core/SystemServices.h"
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
 
@@ -21,7 +21,7 @@ class DumpKeeper
 {
 public:
     /// `workingFolder` tells where exiftool runs.
-    DumpKeeper(const Platform& platform, std::function<QString()> workingFolder);
+    DumpKeeper(const SystemServices& system, std::function<QString()> workingFolder);
     ~DumpKeeper();
     DumpKeeper(const DumpKeeper&) = delete;
     DumpKeeper& operator=(const DumpKeeper&) = delete;
@@ -46,13 +46,10 @@ public:
     DumpCache& memory() { return m_memory; }
     const ToolWatch& tool() const { return m_tool; }
     /// The stamp of the file `path` (a dump's key) reads.
-    FileStamp stampOf(const QString& path) const
-    {
-        return m_platform.files->stamp(fileOfKey(path));
-    }
+    FileStamp stampOf(const QString& path) const { return m_system.files->stamp(fileOfKey(path)); }
 
 private:
-    Platform m_platform;
+    SystemServices m_system;
     ToolWatch m_tool;
     DumpCache m_memory;
     std::unique_ptr<DumpStore> m_store;

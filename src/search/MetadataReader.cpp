@@ -20,13 +20,13 @@ namespace {
 constexpr int kSessionAttempts = 2;
 } // namespace
 
-MetadataReader::MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions,
+MetadataReader::MetadataReader(const SystemServices& system, ExifTool& oneShot, int sessions,
                                QObject* parent)
-    : QObject(parent), m_platform(platform), m_oneShot(oneShot),
+    : QObject(parent), m_system(system), m_oneShot(oneShot),
       m_sessions(
-          platform, [&oneShot] { return oneShot.workingFolder(); },
+          system, [&oneShot] { return oneShot.workingFolder(); },
           sessions > 0 ? sessions : std::max(1, QThread::idealThreadCount())),
-      m_keeper(platform, [&oneShot] { return oneShot.workingFolder(); })
+      m_keeper(system, [&oneShot] { return oneShot.workingFolder(); })
 {
     connect(&m_sessions, &SessionPool::answered, this, &MetadataReader::takeAnswer);
     connect(&m_sessions, &SessionPool::died, this, &MetadataReader::retry);

@@ -4,7 +4,7 @@
 #include "DumpKeeper.h"
 #include "SessionPool.h"
 #include "core/DumpParser.h"
-#include "core/Platform.h"
+#include "core/SystemServices.h"
 #include "exiftool/ExifTool.h"
 #include "query/SearchQuery.h"
 
@@ -34,7 +34,7 @@ public:
     {
         return ToolWatch::key(version, configStamp);
     }
-    MetadataReader(const Platform& platform, ExifTool& oneShot, int sessions = 0,
+    MetadataReader(const SystemServices& system, ExifTool& oneShot, int sessions = 0,
                    QObject* parent = nullptr);
     ~MetadataReader() override;
 
@@ -131,7 +131,7 @@ private:
     bool isPending(const QString& path) const;
     void dispatch(const QString& program);
 
-    Platform m_platform;
+    SystemServices m_system;
     ExifTool& m_oneShot;
     /// True while only reading ahead of a search not yet asked for: sessions started then run
     /// below the programs the user works with (and keep that priority for their life).

@@ -53,7 +53,7 @@ bool hasRows(const QString& dump)
 
 QString SearchEngine::whyUnreadable(const QString& path) const
 {
-    const FileStamp stamp = m_platform.files->stamp(path);
+    const FileStamp stamp = m_system.files->stamp(path);
     if (stamp.kind == FileStamp::Kind::Missing)
         return missingReason();
     if (stamp.isSpecial())
@@ -64,12 +64,12 @@ QString SearchEngine::whyUnreadable(const QString& path) const
     return QStringLiteral("exiftool gave no metadata");
 }
 
-SearchEngine::SearchEngine(const Platform& platform, QString exiftool, int sessions)
-    : m_platform(platform), m_exifTool(platform, std::move(exiftool)),
-      m_reader(platform, m_exifTool, sessions), m_tagNames(platform, m_exifTool, m_reader)
+SearchEngine::SearchEngine(const SystemServices& system, QString exiftool, int sessions)
+    : m_system(system), m_exifTool(system, std::move(exiftool)),
+      m_reader(system, m_exifTool, sessions), m_tagNames(system, m_exifTool, m_reader)
 {
-    if (m_platform.settings)
-        m_sidecars = m_platform.settings->read(Setting::Sidecars) != QLatin1String("0");
+    if (m_system.settings)
+        m_sidecars = m_system.settings->read(Setting::Sidecars) != QLatin1String("0");
 }
 
 void SearchEngine::setStopRequest(std::function<bool()> stopRequested)
@@ -95,9 +95,17 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
                                         std::vector<SearchProblem>& problems) const
 {
     QStringList images;
-    FolderScan scan(m_platform, [&images](const QString& path) { images.append(path); });
+    // A folder that cannot be walked is told of, as a problem of the folder being walked, and
+    // the rest of the tree still walked.
+    QString folder;
+    FolderScan scan(
+        m_system,
+        [&problems, &folder](int, const QString& description, int) {
+            problems.push_back({SearchProblem::Kind::FolderUnreadable, folder, description});
+        },
+        [&images](const QString& path) { images.append(path); });
     for (const QString& path : request.paths) {
-        if (m_platform.files->stamp(path).kind == FileStamp::Kind::Missing) {
+        if (m_system.files->stamp(path).kind == FileStamp::Kind::Missing) {
             problems.push_back({SearchProblem::Kind::PathMissing, path, missingReason()});
             continue;
         }
@@ -105,11 +113,7 @@ QStringList SearchEngine::collectImages(const SearchRequest& request,
             images.append(path);
             continue;
         }
-        const QString folder = withoutTrailingSlashes(path);
-        // A folder that cannot be walked is told of and the rest of the tree still walked.
-        scan.reportFailuresTo([&problems, &folder](int, const QString& description, int) {
-            problems.push_back({SearchProblem::Kind::FolderUnreadable, folder, description});
-        });
+        folder = withoutTrailingSlashes(path);
         // Each extension walks the tree anew; a file that two of them match is listed once
         // for the folder.
         QSet<QString> listed;
@@ -192,7 +196,7 @@ SearchEngine::Dump SearchEngine::readImage(Run& run, int i)
     Dump dump;
     // A device, FIFO or socket (or a link to one) gives no rows: exiftool could wait on it
     // for ever.
-    if (m_platform.files->stamp(path).isSpecial())
+    if (m_system.files->stamp(path).isSpecial())
         return dump;
     m_exifTool.resetStartFailed();
     if (m_oneShot) {
@@ -222,7 +226,7 @@ SearchEngine::Dump SearchEngine::readImage(Run& run, int i)
 SearchEngine::Dump SearchEngine::readKey(Run& run, const QString& key)
 {
     Dump dump;
-    if (m_platform.files->stamp(fileOfKey(key)).isSpecial())
+    if (m_system.files->stamp(fileOfKey(key)).isSpecial())
         return dump;
     m_exifTool.resetStartFailed();
     if (m_oneShot) {
@@ -238,7 +242,7 @@ SearchEngine::Dump SearchEngine::readKey(Run& run, const QString& key)
 
 void SearchEngine::findSidecars(Run& run)
 {
-    SidecarFinder finder(*m_platform.files);
+    SidecarFinder finder(*m_system.files);
     for (int i = 1; i <= run.count; ++i) {
         const QString full = absolute(run.source.pathAt(i));
         const QString sidecar = finder.of(full);
@@ -358,7 +362,7 @@ SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& sou
         run.outcome.status = SearchOutcome::Status::Failed;
         return run.outcome;
     }
-    m_here = m_platform.files->currentFolder();
+    m_here = m_system.files->currentFolder();
     if (m_sidecars && run.count > 0)
         findSidecars(run);
     // Sessions start at the first image that needs exiftool: a search that the cache answers

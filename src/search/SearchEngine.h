@@ -3,7 +3,7 @@
 #include "MetadataReader.h"
 #include "TagNames.h"
 #include "core/DumpParser.h"
-#include "core/Platform.h"
+#include "core/SystemServices.h"
 #include "exiftool/ExifTool.h"
 #include "query/SearchQuery.h"
 
@@ -161,7 +161,8 @@ class SearchEngine
 public:
     /// `exiftool` names the program to run; empty means the one on the search path. `sessions`
     /// is how many exiftool processes read at once; 0 is one per core.
-    explicit SearchEngine(const Platform& platform, QString exiftool = QString(), int sessions = 0);
+    explicit SearchEngine(const SystemServices& system, QString exiftool = QString(),
+                          int sessions = 0);
     Q_DISABLE_COPY_MOVE(SearchEngine)
 
     /// The whole search of `request`: its images in order, hits to `sink` as they are found.
@@ -255,7 +256,7 @@ private:
     /// Why the image at `path` gave no metadata, as the system or this program says it.
     QString whyUnreadable(const QString& path) const;
 
-    Platform m_platform;
+    SystemServices m_system;
     ExifTool m_exifTool;
     MetadataReader m_reader;
     TagNames m_tagNames;

@@ -9,10 +9,9 @@
 
 namespace tagsifter {
 
-SessionPool::SessionPool(const Platform& platform, std::function<QString()> workingFolder,
+SessionPool::SessionPool(const SystemServices& system, std::function<QString()> workingFolder,
                          int limit, QObject* parent)
-    : QObject(parent), m_platform(platform), m_workingFolder(std::move(workingFolder)),
-      m_limit(limit)
+    : QObject(parent), m_system(system), m_workingFolder(std::move(workingFolder)), m_limit(limit)
 {
 }
 
@@ -72,8 +71,8 @@ bool SessionPool::start(const QString& program, bool background)
     // What the session prints depends on the configuration it loads as it starts: its answers
     // are filed under that one, whatever changes later.
     const QString folder = m_workingFolder();
-    const QString configStamp = ToolIdentity::configStamp(*m_platform.files, program, folder);
-    std::unique_ptr<SessionChannel> channel = m_platform.processes->startSession(
+    const QString configStamp = ToolIdentity::configStamp(*m_system.files, program, folder);
+    std::unique_ptr<SessionChannel> channel = m_system.processes->startSession(
         program,
         {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
          QStringLiteral("-")},

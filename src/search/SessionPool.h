@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/FileStamp.h"
-#include "core/Platform.h"
+#include "core/SystemServices.h"
 #include "exiftool/ExifSession.h"
 
 #include <QObject>
@@ -22,7 +22,7 @@ class SessionPool : public QObject
     Q_OBJECT
 public:
     /// Sessions run in the folder `workingFolder` names as each starts, at most `limit` at once.
-    SessionPool(const Platform& platform, std::function<QString()> workingFolder, int limit,
+    SessionPool(const SystemServices& system, std::function<QString()> workingFolder, int limit,
                 QObject* parent = nullptr);
     ~SessionPool() override;
 
@@ -62,7 +62,7 @@ private:
     /// Forgets the sessions that have ended or were closed.
     void dropEnded();
 
-    Platform m_platform;
+    SystemServices m_system;
     std::function<QString()> m_workingFolder;
     int m_limit;
     std::vector<std::unique_ptr<ExifSession>> m_sessions;

@@ -10,8 +10,8 @@
 
 namespace tagsifter {
 
-TagNames::TagNames(const Platform& platform, ExifTool& exifTool, MetadataReader& reader)
-    : m_platform(platform), m_exifTool(exifTool), m_reader(reader)
+TagNames::TagNames(const SystemServices& system, ExifTool& exifTool, MetadataReader& reader)
+    : m_system(system), m_exifTool(exifTool), m_reader(reader)
 {
 }
 
@@ -42,8 +42,8 @@ std::shared_ptr<const TagVocabulary> TagNames::of(const QString& program, DumpPr
 
 QString TagNames::keyOf(const QString& program) const
 {
-    return ToolIdentity::programStamp(*m_platform.files, program) + QLatin1Char(' ') +
-           ToolIdentity::configStamp(*m_platform.files, program, m_exifTool.workingFolder());
+    return ToolIdentity::programStamp(*m_system.files, program) + QLatin1Char(' ') +
+           ToolIdentity::configStamp(*m_system.files, program, m_exifTool.workingFolder());
 }
 
 std::shared_ptr<const TagVocabulary> TagNames::kept(const QString& program)
@@ -68,7 +68,7 @@ std::shared_ptr<const TagVocabulary> TagNames::listed(const QString& program, Du
     if (folder.isEmpty())
         return std::make_shared<const TagVocabulary>();
     const QString output = folder + QStringLiteral("/tagnames.xml");
-    std::unique_ptr<ProcessHandle> process = m_platform.processes->start(
+    std::unique_ptr<ProcessHandle> process = m_system.processes->start(
         program, {QStringLiteral("-lang"), QStringLiteral("en"), QStringLiteral("-listx")},
         QByteArray(), output, m_exifTool.workingFolder());
     if (!process)
@@ -77,7 +77,7 @@ std::shared_ptr<const TagVocabulary> TagNames::listed(const QString& program, Du
     // ended after the silence limit of an image.
     bool ended = false;
     for (int polls = 0; !ended && polls < ExifTool::kSilencePolls; ++polls) {
-        m_platform.events->yield();
+        m_system.events->yield();
         ended = process->waitForEnd(ExifTool::kPollMs);
         progress.showWait(polls + 1);
     }
@@ -90,7 +90,7 @@ std::shared_ptr<const TagVocabulary> TagNames::listed(const QString& program, Du
     if (file.open(QIODevice::ReadOnly))
         xml = file.readAll();
     file.close();
-    m_platform.files->removeFile(output);
+    m_system.files->removeFile(output);
     if (status != 0)
         return std::make_shared<const TagVocabulary>();
     return std::make_shared<const TagVocabulary>(TagVocabulary::fromTagList(xml));

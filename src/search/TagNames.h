@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Platform.h"
+#include "core/SystemServices.h"
 #include "exiftool/DumpProgress.h"
 #include "query/TagVocabulary.h"
 
@@ -19,7 +19,7 @@ class MetadataReader;
 class TagNames
 {
 public:
-    TagNames(const Platform& platform, ExifTool& exifTool, MetadataReader& reader);
+    TagNames(const SystemServices& system, ExifTool& exifTool, MetadataReader& reader);
 
     /// The vocabulary of the exiftool at `program`; empty when it cannot be had (no exiftool,
     /// or a stop request while it lists its tags).
@@ -34,7 +34,7 @@ public:
 private:
     std::shared_ptr<const TagVocabulary> listed(const QString& program, DumpProgress progress);
 
-    Platform m_platform;
+    SystemServices m_system;
     ExifTool& m_exifTool;
     MetadataReader& m_reader;
     /// The key of the exiftool at `program`: its program file and configuration.

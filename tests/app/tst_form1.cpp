@@ -6,7 +6,7 @@
 #include "filelist/Samples.h"
 #include "platform/FileNames.h"
 #include "platform/widgets/ListView.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QAccessible>
@@ -104,9 +104,9 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QRect, twips);
         QFETCH(double, points);
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         QWidget* control = form.control(name);
         QVERIFY(control);
@@ -126,10 +126,10 @@ private slots:
 
     void theQueryBoxIsRememberedAndShowsTheReading()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
         {
-            Form1 form(fake.platform(), folder.path());
+            Form1 form(fake.window(), folder.path());
             auto* box = form.findChild<QCheckBox*>(QStringLiteral("QueryBox"));
             QVERIFY(box);
             QCOMPARE(box->text(), QStringLiteral("Query"));
@@ -147,7 +147,7 @@ private slots:
                      QStringLiteral("Read as: Column 1: the parenthesis is not closed"));
         }
         // Ticked once, it is ticked at the next start.
-        Form1 again(fake.platform(), folder.path());
+        Form1 again(fake.window(), folder.path());
         QVERIFY(again.findChild<QCheckBox*>(QStringLiteral("QueryBox"))->isChecked());
     }
 
@@ -170,9 +170,9 @@ private slots:
 
     void windowOpensAsDesignedAndListsAreLaidOut()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         QCOMPARE(form.windowTitle(), QStringLiteral("Tagsifter"));
         QCOMPARE(form.size(), QSize(536, 628));
@@ -208,9 +208,9 @@ private slots:
 
     void aLargerWindowGivesTheListsTheRoom()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -246,9 +246,9 @@ private slots:
     void theIconIsTheProgramsOwn()
     {
         // The icon's pixels, not only an icon object: its resource must be in the program.
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         const QImage shown =
             form.windowIcon().pixmap(64, 64).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -271,9 +271,9 @@ private slots:
     void keysOfTheDesktop()
     {
         // Enter in the search box starts the search (and stops it during a run); F1 is Help.
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -295,9 +295,9 @@ private slots:
         dark.setColor(QPalette::WindowText, QColor("#EFF0F1"));
         QApplication::setPalette(dark);
         {
-            FakePlatform fake;
+            FakeServices fake;
             AppFolder folder(false, false);
-            Form1 form(fake.platform(), folder.path());
+            Form1 form(fake.window(), folder.path());
             form.Form_Load();
             for (QWidget* widget : {static_cast<QWidget*>(&form), form.control("Frame2")}) {
                 const QColor text = widget->palette().color(QPalette::WindowText);
@@ -313,9 +313,9 @@ private slots:
     {
         // Run with QT_SCALE_FACTOR=2 (tst_form1_scaled): the screen is then lower than the
         // window, whose top and left stay in view and whose size stays as designed.
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         if (available.height() >= form.height())
@@ -327,9 +327,9 @@ private slots:
 
     void screenReadersHearNamesAndProgress()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         const auto spoken = [](QWidget* widget, QAccessible::Text what) {
             QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
@@ -346,9 +346,9 @@ private slots:
 
     void tabOrder()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         const QStringList expected{"ListView1",    "ListView2",    "PushButton3",  "PushButton1",
                                    "PushButton2",  "PushButton6",  "PushButton17", "PushButton11",
                                    "PushButton4",  "PushButton7",  "Frame2",       "Text1",
@@ -388,9 +388,9 @@ private slots:
     {
         QFETCH(bool, skin);
         QFETCH(bool, cursor);
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(skin, cursor);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         const QColor expected =
             skin ? QApplication::palette().color(QPalette::Button) : QColor(Qt::white);
@@ -405,10 +405,10 @@ private slots:
 
     void unreadableCursorIsReportedAndStartUpGoesOn()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
         writeFile(folder.path() + QStringLiteral("/HAND-M.CUR"), "not a picture");
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         QCOMPARE(fake.messages.shown.size(), 1);
         QVERIFY(fake.messages.shown[0].text.contains(
@@ -419,10 +419,10 @@ private slots:
     void webSiteVisitOnOneDrawInAHundred()
     {
         for (int draw : {1, 6, 7, 8, 100}) {
-            FakePlatform fake;
+            FakeServices fake;
             fake.random.value = draw;
             AppFolder folder(false, false);
-            Form1 form(fake.platform(), folder.path());
+            Form1 form(fake.window(), folder.path());
             form.Form_Load();
             if (draw == 7)
                 QCOMPARE(fake.shell.opened,
@@ -434,10 +434,10 @@ private slots:
 
     void sampleSnapshotAtStartUp()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
         {
-            Form1 form(fake.platform(), folder.path());
+            Form1 form(fake.window(), folder.path());
             form.Form_Load();
         }
         const QString stored = fake.settings.read(QStringLiteral("Snapshot"), QString());
@@ -446,16 +446,16 @@ private slots:
                      QStringLiteral("/Samples/b.jpg"));
         // A snapshot once taken is kept: new sample files are not seen.
         writeFile(folder.path() + QStringLiteral("/Samples/c.jpg"));
-        Form1 again(fake.platform(), folder.path());
+        Form1 again(fake.window(), folder.path());
         again.Form_Load();
         QCOMPARE(fake.settings.read(QStringLiteral("Snapshot"), QString()), stored);
     }
 
     void noSamplesLeavesTheSnapshotEmpty()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         QSettings raw(fake.settingsFile, QSettings::IniFormat);
         QVERIFY(raw.contains(QStringLiteral("Tagsifter/Snapshot")));
@@ -465,9 +465,9 @@ private slots:
 
     void hoverPointer()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, true);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -514,9 +514,9 @@ private slots:
 
     void hoverWithoutPointerFileShowsTheDefault()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         moveMouseOver(form.control(QStringLiteral("PushButton12")));
         QCOMPARE(form.mousePointer(), Pointer::Custom);
@@ -525,9 +525,9 @@ private slots:
 
     void helpNotice()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         QTest::mouseClick(qobject_cast<QPushButton*>(form.control(QStringLiteral("PushButton12"))),
                           Qt::LeftButton);
@@ -563,7 +563,7 @@ private slots:
 
     void settingsReadNeverCreatesAKey()
     {
-        FakePlatform fake;
+        FakeServices fake;
         QCOMPARE(fake.settings.read(QStringLiteral("Extension"), QStringLiteral("jpg")),
                  QStringLiteral("jpg"));
         QCOMPARE(fake.settings.read(QStringLiteral("LastFolder"), QString()), QString());
@@ -577,9 +577,9 @@ private slots:
 
     void doubleClickOrDeleteBelowTheRowsRemovesTheChosenRow()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -618,9 +618,9 @@ private slots:
 
     void progressTextAndAccessibleHints()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         // A file name is shown as it is, "%" and all.
         form.showProgress(42, QStringLiteral("Processing: sale %p %v %m off.jpg"));
@@ -660,7 +660,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QStringList, atDone);
         QFETCH(QStringList, answer);
-        FakePlatform fake;
+        FakeServices fake;
         ScriptedProcesses processes;
         processes.session = [](const QString& path) {
             ScriptedAnswer scripted;
@@ -669,11 +669,11 @@ private slots:
                 scripted.delayMs = 4000;
             return scripted;
         };
-        Platform platform = fake.platform();
-        platform.processes = &processes;
+        WindowServices services = fake.window();
+        services.system.processes = &processes;
         fake.input.answers = answer;
         AppFolder folder(false, false);
-        Form1 form(platform, folder.path());
+        Form1 form(services, folder.path());
         form.Form_Load();
         for (const char* path : {"/1.jpg", "/2.jpg", "/3.jpg", "/4.jpg"})
             form.fileList().addItem(QString::fromLatin1(path));
@@ -700,9 +700,9 @@ private slots:
 
     void runningShowsStopAndRestoresTheCaption()
     {
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder folder(false, false);
-        Form1 form(fake.platform(), folder.path());
+        Form1 form(fake.window(), folder.path());
         form.Form_Load();
         auto* start = qobject_cast<QPushButton*>(form.control(QStringLiteral("PushButton1")));
         QVERIFY(!form.isRunning());
@@ -736,9 +736,9 @@ private slots:
         const QString path = decodeFileName(raw);
         QCOMPARE(encodeFileName(path), raw);
 
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder app(false, false);
-        Form1 form(fake.platform(), app.path());
+        Form1 form(fake.window(), app.path());
         form.Form_Load();
         const auto click = [&](const char* button) {
             qobject_cast<QPushButton*>(form.control(QString::fromLatin1(button)))->click();
@@ -778,14 +778,14 @@ private slots:
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(name));
         const QStringList paths{dir.path() + "/one", dir.path() + "/c.jpg",
                                 dir.path() + "/gone.jpg"};
-        FakePlatform fake;
+        FakeServices fake;
         AppFolder app(false, false);
-        Form1 form(fake.platform(), app.path());
+        Form1 form(fake.window(), app.path());
         form.Form_Load();
         form.addPaths(paths);
         ListView dropped;
         dropped.addColumn(QStringLiteral("Image(s)"));
-        FileDrop(fake.platform(), *dropped.listModel()).addDropped(paths);
+        FileDrop(fake.window(), *dropped.listModel()).addDropped(paths);
         QCOMPARE(form.fileList().texts(), dropped.texts());
         QCOMPARE(form.fileList().count(), 4);
     }

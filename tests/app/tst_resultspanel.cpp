@@ -2,7 +2,7 @@
 #include "app/ResultsPanel.h"
 #include "platform/widgets/ImagePreview.h"
 #include "platform/widgets/ListView.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QAccessible>
@@ -27,7 +27,7 @@ namespace {
 // The window, shown, with these results rows (path, tag, value) in its list.
 struct Window
 {
-    explicit Window(const QList<QStringList>& rows = {}) : form(fake.platform(), folder.path())
+    explicit Window(const QList<QStringList>& rows = {}) : form(fake.window(), folder.path())
     {
         form.Form_Load();
         form.show();
@@ -65,7 +65,7 @@ struct Window
     QLineEdit& filter() { return form.resultsPanel().filterBox(); }
     QString totals() { return form.resultsPanel().totals().text(); }
 
-    FakePlatform fake;
+    FakeServices fake;
     QTemporaryDir folder;
     Form1 form;
 };
@@ -189,7 +189,7 @@ private slots:
 
     void theTotalsFollowARunAndEveryRemoval()
     {
-        FakePlatform fake;
+        FakeServices fake;
         ScriptedProcesses processes;
         processes.session = [](const QString& path) {
             ScriptedAnswer scripted;
@@ -199,10 +199,10 @@ private slots:
                                   path.toUtf8() + "\n";
             return scripted;
         };
-        Platform platform = fake.platform();
-        platform.processes = &processes;
+        WindowServices services = fake.window();
+        services.system.processes = &processes;
         QTemporaryDir folder;
-        Form1 form(platform, folder.path());
+        Form1 form(services, folder.path());
         form.Form_Load();
         QLabel& totals = form.resultsPanel().totals();
         QCOMPARE(totals.text(), QString());

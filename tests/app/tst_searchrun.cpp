@@ -6,7 +6,7 @@
 #include "platform/Termination.h"
 #include "search/MetadataReader.h"
 #include "search/SearchEngine.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/FeedChannel.h"
 #include "support/ScriptedProcesses.h"
 
@@ -96,8 +96,8 @@ struct Window
 {
     explicit Window(const QString& exiftool = QString(), ProcessService* processes = nullptr,
                     FileSystem* fileSystem = nullptr, const QString& cacheFile = QString())
-        : platform(withServices(fake.platform(), processes, fileSystem, cacheFile)),
-          run(platform,
+        : services(withServices(fake.window(), processes, fileSystem, cacheFile)),
+          run(services,
               {&files, &results, &view, [this] { return searchText; }, &pointer,
                [this] { return queryMode; }},
               exiftool)
@@ -107,15 +107,15 @@ struct Window
         for (const char* header : {"Image", "Metadata Tag", "Value"})
             results.addColumn(QString::fromLatin1(header));
     }
-    static Platform withServices(Platform platform, ProcessService* processes,
-                                 FileSystem* fileSystem, const QString& cacheFile)
+    static WindowServices withServices(WindowServices services, ProcessService* processes,
+                                       FileSystem* fileSystem, const QString& cacheFile)
     {
-        platform.dumpCacheFile = cacheFile;
+        services.system.dumpCacheFile = cacheFile;
         if (processes)
-            platform.processes = processes;
+            services.system.processes = processes;
         if (fileSystem)
-            platform.files = fileSystem;
-        return platform;
+            services.system.files = fileSystem;
+        return services;
     }
     void search(const QStringList& paths, const QString& text)
     {
@@ -124,8 +124,8 @@ struct Window
         searchText = text;
         run.PushButton1_Click();
     }
-    FakePlatform fake;
-    Platform platform;
+    FakeServices fake;
+    WindowServices services;
     ListModel files, results;
     FakeSearchView view;
     FakePointer pointer;
@@ -841,12 +841,12 @@ private slots:
         ScriptedProcesses processes;
         processes.sessionsIgnoreLeave = true;
         processes.session = [](const QString&) { return ScriptedAnswer{"Make : Kodak\n"}; };
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.processes = &processes;
-        ExifTool oneShot(platform);
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.processes = &processes;
+        ExifTool oneShot(system);
         {
-            MetadataReader reader(platform, oneShot, 16);
+            MetadataReader reader(system, oneShot, 16);
             // Three images need three sessions, not sixteen.
             for (const char* path : {"/1.jpg", "/2.jpg", "/3.jpg"})
                 reader.prefetch("/scripted/exiftool", QString::fromLatin1(path));
@@ -985,9 +985,9 @@ private slots:
             f = corpusFolder() + "/" + f;
         for (const QString& f : QDir(samplesFolder()).entryList({"*.jpg"}, QDir::Files))
             files.append(samplesFolder() + "/" + f);
-        FakePlatform fake;
-        ExifTool oneShot(fake.platform());
-        MetadataReader reader(fake.platform(), oneShot, 2);
+        FakeServices fake;
+        ExifTool oneShot(fake.system());
+        MetadataReader reader(fake.system(), oneShot, 2);
         const QString program = oneShot.EnsureExifTool();
         for (const QString& file : files)
             reader.prefetch(program, file);
@@ -1024,7 +1024,7 @@ private slots:
         QCOMPARE(reader.exiftoolReads(), files.size());
         // One session reading the images the other way round (the Canon images last, not
         // first) gives each image's lines in the same order.
-        MetadataReader reversed(fake.platform(), oneShot, 1);
+        MetadataReader reversed(fake.system(), oneShot, 1);
         for (auto it = files.rbegin(); it != files.rend(); ++it)
             reversed.prefetch(program, *it);
         for (auto it = files.rbegin(); it != files.rend(); ++it)
@@ -1088,7 +1088,7 @@ private slots:
         Window window(QString(), &processes, nullptr, cache);
         window.search(images, text);
         QCOMPARE(results(window.results), expected);
-        SearchEngine engine(window.platform);
+        SearchEngine engine(window.services.system);
         RecordingRows sink;
         engine.run({images, {"jpg"}, SearchQuery::containing(text), {}}, sink);
         QCOMPARE(sink.rows, expected);
@@ -1212,7 +1212,8 @@ private slots:
         for (const QString& name : names)
             copySample(samplesFolder() + "/Garden_party.jpg", dir.path() + "/" + name);
         Window w;
-        FolderScan(w.platform, appendTo(w.files)).CollectFolderTree(dir.path(), "*.*");
+        FolderScan(w.services.system, w.fake.messages, appendTo(w.files))
+            .CollectFolderTree(dir.path(), "*.*");
         QCOMPARE(w.files.count(), 4);
         w.search({}, "garden party in the old orchard");
         QStringList found;

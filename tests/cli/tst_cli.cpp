@@ -6,7 +6,7 @@
 #include "core/FolderScan.h"
 #include "platform/FileNames.h"
 #include "platform/ListModel.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,12 +105,12 @@ QList<QStringList> hits(const QByteArray& out)
 /// it, searched by the window's own search run.
 QList<QStringList> windowRows(const QStringList& paths, const QString& text, bool query = false)
 {
-    FakePlatform fake;
+    FakeServices fake;
     ListModel files, results;
     files.addColumn("Image(s)");
     for (const char* header : {"Image", "Metadata Tag", "Value"})
         results.addColumn(QString::fromLatin1(header));
-    FolderScan scan(fake.platform(), appendTo(files));
+    FolderScan scan(fake.system(), fake.messages, appendTo(files));
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir())
             scan.CollectFolderTree(path, "*.jpg");
@@ -119,7 +119,7 @@ QList<QStringList> windowRows(const QStringList& paths, const QString& text, boo
     }
     FakeSearchView view;
     FakePointer pointer;
-    SearchRun run(fake.platform(),
+    SearchRun run(fake.window(),
                   {&files, &results, &view, [&] { return text; }, &pointer, [&] { return query; }});
     run.PushButton1_Click();
     QList<QStringList> rows;

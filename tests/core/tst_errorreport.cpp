@@ -1,7 +1,7 @@
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FolderScan.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "core/Failure.h"
 #include "core/FolderScan.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,6 +44,22 @@ public:
     QStringList deniedFolders;
 };
 
+/// The real file system, except that asking whether a chosen folder is a root fails, as a
+/// drive that stops answering would.
+class FailingFileSystem : public LocalFileSystem
+{
+public:
+    bool isRoot(const QString& path) const override
+    {
+        for (const QString& failing : failingFolders) {
+            if (QDir::cleanPath(path) == QDir::cleanPath(failing))
+                throw Failure(QStringLiteral("Device unavailable"), 68);
+        }
+        return LocalFileSystem::isRoot(path);
+    }
+    QStringList failingFolders;
+};
+
 QStringList rows(const Collected& list, const QString& prefix)
 {
     QStringList all;
@@ -66,9 +82,9 @@ private slots:
              {"top.jpg", "A/a1.jpg", "A/Deep/d.jpg", "A/Deep/Deeper/e.jpg", "b/b1.JPG", "b/b2.jpeg",
               "b/~temp.jpg", "b/.hidden.jpg", ".hiddenfolder/h.jpg", "c/notes.txt"})
             writeFile(t + QLatin1Char('/') + QLatin1String(f));
-        FakePlatform fake;
+        FakeServices fake;
         Collected list;
-        FolderScan scan(fake.platform(), list.sink());
+        FolderScan scan(fake.system(), fake.messages, list.sink());
         scan.CollectFolderTree(t, QStringLiteral("*.jpg"));
         // Hidden folders are scanned; a hidden + archive file (34) and "~" names are not added.
         QCOMPARE(rows(list, t), QStringList({"top.jpg", ".hiddenfolder/h.jpg", "A/a1.jpg",
@@ -93,9 +109,10 @@ private slots:
         QTemporaryDir dir;
         for (const char* f : {"a.jpg", "b.JPG", "c.jpeg", "d.txt", "noext"})
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
-        FakePlatform fake;
+        FakeServices fake;
         Collected list;
-        FolderScan(fake.platform(), list.sink()).CollectFolderTree(dir.path(), pattern);
+        FolderScan(fake.system(), fake.messages, list.sink())
+            .CollectFolderTree(dir.path(), pattern);
         QCOMPARE(rows(list, dir.path()), found);
     }
 
@@ -110,9 +127,9 @@ private slots:
             QString::fromUtf8("Фото/в папке.jpg")};
         for (const QString& name : names)
             writeFile(dir.path() + QLatin1Char('/') + name);
-        FakePlatform fake;
+        FakeServices fake;
         Collected list;
-        FolderScan(fake.platform(), list.sink())
+        FolderScan(fake.system(), fake.messages, list.sink())
             .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         // The files at the top in listing order, then the folders' files: "?" is a legal
         // character, so that folder is scanned too.
@@ -129,9 +146,9 @@ private slots:
         QFile::link(dir.path(), dir.path() + QStringLiteral("/a/loop"));
         QFile::link(dir.path() + QStringLiteral("/a/x.jpg"),
                     dir.path() + QStringLiteral("/a/y.jpg"));
-        FakePlatform fake;
+        FakeServices fake;
         Collected list;
-        FolderScan(fake.platform(), list.sink())
+        FolderScan(fake.system(), fake.messages, list.sink())
             .CollectFolderTree(dir.path(), QStringLiteral("*.*"));
         // A link to a file is a file; a link to a folder is never entered.
         QCOMPARE(rows(list, dir.path()), QStringList({"a/x.jpg", "a/y.jpg"}));
@@ -142,13 +159,14 @@ private slots:
         QTemporaryDir dir;
         for (const char* f : {"a/a.jpg", "a/sub/s.jpg", "b/b.jpg", "c/c.jpg"})
             writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
-        FakePlatform fake;
+        FakeServices fake;
         DenyingFileSystem files;
         files.deniedFolders = {dir.path() + QStringLiteral("/b")};
-        Platform platform = fake.platform();
-        platform.files = &files;
+        SystemServices system = fake.system();
+        system.files = &files;
         Collected list;
-        FolderScan(platform, list.sink()).CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        FolderScan(system, fake.messages, list.sink())
+            .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
         QCOMPARE(rows(list, dir.path()), QStringList({"a/a.jpg", "c/c.jpg", "a/sub/s.jpg"}));
         QVERIFY(fake.messages.shown.isEmpty());
         // A search is told of each folder it could not walk, the top one included, and walks
@@ -157,8 +175,9 @@ private slots:
         for (const QString& top : {dir.path(), dir.path() + QStringLiteral("/b")}) {
             Collected searched;
             QList<int> codes;
-            FolderScan scan(platform, searched.sink());
-            scan.reportFailuresTo([&codes](int, const QString&, int code) { codes.append(code); });
+            FolderScan scan(
+                system, [&codes](int, const QString&, int code) { codes.append(code); },
+                searched.sink());
             scan.CollectFolderTree(top, QStringLiteral("*.jpg"));
             const bool whole = top == dir.path();
             QCOMPARE(rows(searched, top),
@@ -166,6 +185,50 @@ private slots:
             QCOMPARE(codes, QList<int>(whole ? 2 : 1, ErrorCode::PermissionDenied));
         }
         QVERIFY(fake.messages.shown.isEmpty());
+    }
+
+    void aFailingFolderIsShownInTheWindowAndOnlyToldToASearch()
+    {
+        QTemporaryDir dir;
+        for (const char* f : {"a/a.jpg", "bad/b.jpg", "c/c.jpg"})
+            writeFile(dir.path() + QLatin1Char('/') + QLatin1String(f));
+        FakeServices fake;
+        FailingFileSystem files;
+        files.failingFolders = {dir.path() + QStringLiteral("/bad")};
+        SystemServices system = fake.system();
+        system.files = &files;
+
+        // A search's scan shows nothing: it is told each failure and walks the rest.
+        Collected searched;
+        QStringList told;
+        QList<int> codes;
+        FolderScan(
+            system,
+            [&](int line, const QString& description, int code) {
+                told.append(ErrorReport::text(description, FolderScan::scanLocation(), line));
+                codes.append(code);
+            },
+            searched.sink())
+            .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        QVERIFY(fake.messages.shown.isEmpty());
+        QVERIFY(!told.isEmpty());
+        QCOMPARE(codes, QList<int>(told.size(), 68));
+        QVERIFY(told.constFirst().startsWith(QStringLiteral("Device unavailable\r\n")));
+        const QStringList walked = rows(searched, dir.path());
+        QVERIFY(walked.contains(QStringLiteral("a/a.jpg")));
+        QVERIFY(walked.contains(QStringLiteral("c/c.jpg")));
+
+        // The window's scan shows the same failures as the standard error report, each in
+        // its box, and lists the same files.
+        Collected listed;
+        FolderScan(system, fake.messages, listed.sink())
+            .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        QCOMPARE(fake.messages.texts(), told);
+        for (const FakeMessages::Shown& shown : std::as_const(fake.messages.shown)) {
+            QCOMPARE(shown.flags, MessageFlags::Exclamation);
+            QCOMPARE(shown.title, QStringLiteral("Application Error"));
+        }
+        QCOMPARE(rows(listed, dir.path()), walked);
     }
 
     void unreadableFolderForARealUser()
@@ -206,10 +269,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // Child mode: scan a folder as whoever runs this and print the rows.
     if (argc == 3 && QByteArray(argv[1]) == "-scan") {
-        FakePlatform fake;
+        FakeServices fake;
         Collected list;
         const QString top = QString::fromLocal8Bit(argv[2]);
-        FolderScan(fake.platform(), list.sink()).CollectFolderTree(top, QStringLiteral("*.jpg"));
+        FolderScan(fake.system(), fake.messages, list.sink())
+            .CollectFolderTree(top, QStringLiteral("*.jpg"));
         for (int i = 1; i <= list.count(); ++i)
             printf("%s\n", qPrintable(list.text(i).mid(top.size() + 1)));
         return fake.messages.shown.isEmpty() ? 0 : 1;

@@ -1,7 +1,7 @@
 #include "dumpcache/DumpCache.h"
 #include "dumpcache/DumpStore.h"
 #include "platform/LocalFileSystem.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "exiftool/ExifSession.h"
 #include "exiftool/ExifTool.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QDir>
@@ -41,13 +41,13 @@ private slots:
     {
         // A session that loads every module with Composite tags gives an image the same text
         // when the list starts with a module this exiftool does not have.
-        FakePlatform fake;
+        FakeServices fake;
         const auto dumpOf = [&](const QStringList& modules) {
-            ExifSession session(fake.platform().processes->startSession(
-                QStringLiteral("exiftool"),
-                {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
-                 QStringLiteral("-")},
-                QDir::tempPath()));
+            ExifSession session(
+                fake.processes.startSession(QStringLiteral("exiftool"),
+                                            {QStringLiteral("-stay_open"), QStringLiteral("True"),
+                                             QStringLiteral("-@"), QStringLiteral("-")},
+                                            QDir::tempPath()));
             session.preload(modules);
             QString dump;
             QObject::connect(
@@ -124,8 +124,8 @@ private slots:
         const QByteArray saved = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(temp.path()));
         {
-            FakePlatform fake;
-            ExifTool tool(fake.platform());
+            FakeServices fake;
+            ExifTool tool(fake.system());
             QVERIFY(!QFile::exists(dead));
             QVERIFY(QFile::exists(alive));
             QVERIFY(QFile::exists(other));
@@ -140,8 +140,8 @@ private slots:
 
     void tempFiles()
     {
-        FakePlatform fake;
-        ExifTool tool(fake.platform());
+        FakeServices fake;
+        ExifTool tool(fake.system());
         const QString temp = tool.tempFolder();
         QVERIFY(temp.startsWith(QDir::tempPath()));
         // Leftovers of an aborted run are removed before the next image.

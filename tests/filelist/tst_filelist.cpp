@@ -2,7 +2,7 @@
 #include "filelist/FileDrop.h"
 #include "filelist/FileListEditor.h"
 #include "platform/widgets/ListView.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QApplication>
 #include <QMimeData>
@@ -28,10 +28,10 @@ class TestFileList : public QObject
 private slots:
     void addFilesFromTheDialog()
     {
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list->listModel(), pointer);
+        FileAdder adder(fake.window(), *list->listModel(), pointer);
 
         fake.dialogs.nextOpen = {QString(), {QStringLiteral("/photos//one.jpg")}};
         adder.PushButton3_Click();
@@ -60,10 +60,10 @@ private slots:
 
     void tooManyFilesForTheDialogBuffer()
     {
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list->listModel(), pointer);
+        FileAdder adder(fake.window(), *list->listModel(), pointer);
         // Folder (9) + NUL, 2999 names of 9 + NUL, closing NUL: 30000 exactly still fits.
         OpenFilesAnswer fits{QStringLiteral("/photos/"), {}};
         for (int i = 0; i < 2999; ++i)
@@ -88,10 +88,10 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.path() + QStringLiteral("/a.jpg"));
         writeFile(dir.path() + QStringLiteral("/b.txt"));
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list->listModel(), pointer);
+        FileAdder adder(fake.window(), *list->listModel(), pointer);
 
         // First run: the prompt offers "jpg" and the browser opens without a folder.
         fake.input.answers = {QStringLiteral("*")};
@@ -140,10 +140,10 @@ private slots:
         QTemporaryDir dir;
         for (const char* name : {"a.jpg", "b.CR2", "c.txt", "sub/d.jpeg", "sub/e.png"})
             writeFile(dir.path() + "/" + name);
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileAdder adder(fake.platform(), *list->listModel(), pointer);
+        FileAdder adder(fake.window(), *list->listModel(), pointer);
         fake.input.answers = {QStringLiteral("jpg, cr2;jpeg JPG")};
         fake.dialogs.nextFolder = dir.path();
         adder.PushButton4_Click();
@@ -162,9 +162,9 @@ private slots:
         writeFile(dir.path() + QStringLiteral("/tree/~skip.jpg"));
         writeFile(dir.path() + QStringLiteral("/other/z.png"));
         writeFile(dir.path() + QStringLiteral("/note.txt"));
-        FakePlatform fake;
+        FakeServices fake;
         std::unique_ptr<ListView> list(newFileList());
-        FileDrop drop(fake.platform(), *list->listModel());
+        FileDrop drop(fake.window(), *list->listModel());
 
         QMimeData text;
         text.setText(QStringLiteral("just text"));
@@ -191,9 +191,9 @@ private slots:
     {
         QTemporaryDir dir;
         writeFile(dir.path() + QStringLiteral("/a.jpg"));
-        FakePlatform fake;
+        FakeServices fake;
         std::unique_ptr<ListView> list(newFileList());
-        FileDrop drop(fake.platform(), *list->listModel());
+        FileDrop drop(fake.window(), *list->listModel());
         list->setDropHandler(&drop);
         list->resize(300, 200);
         list->show();
@@ -219,10 +219,10 @@ private slots:
 
     void removeAndClearRespectTheBusyPointer()
     {
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileListEditor editor(fake.platform(), *list, pointer, QString());
+        FileListEditor editor(fake.window(), *list, pointer, QString());
         // Nothing happens on an empty list.
         editor.ListView1_KeyDown(Qt::Key_Delete);
         editor.PushButton7_Click();
@@ -249,10 +249,10 @@ private slots:
 
     void dragRowsWithTheMouse()
     {
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileListEditor editor(fake.platform(), *list, pointer,
+        FileListEditor editor(fake.window(), *list, pointer,
                               QStringLiteral(TAGSIFTER_SOURCE_DIR "/resources"));
         for (const char* p : {"/1", "/2", "/3", "/4"})
             list->addItem(QString::fromLatin1(p));
@@ -282,11 +282,11 @@ private slots:
 
     void dragEdgeCases()
     {
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
         // No drag.ico in this folder: the list still drags, with the arrow.
-        FileListEditor editor(fake.platform(), *list, pointer, QStringLiteral("/nonexistent"));
+        FileListEditor editor(fake.window(), *list, pointer, QStringLiteral("/nonexistent"));
         for (const char* p : {"/same", "/same", "/other"})
             list->addItem(QString::fromLatin1(p));
         list->resize(300, 300);
@@ -318,10 +318,10 @@ private slots:
 
     void dragScrollsNearTheScreenEdges()
     {
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         std::unique_ptr<ListView> list(newFileList());
-        FileListEditor editor(fake.platform(), *list, pointer, QString());
+        FileListEditor editor(fake.window(), *list, pointer, QString());
         for (int i = 1; i <= 100; ++i)
             list->addItem(QStringLiteral("/%1").arg(i));
         list->resize(300, 120);

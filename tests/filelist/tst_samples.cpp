@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 #include "filelist/Samples.h"
 #include "platform/widgets/ListView.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,8 +22,8 @@ private slots:
         QTemporaryDir app;
         for (const char* name : {"c.jpg", "A.jpg", "b.jpg", ".hidden.jpg"})
             writeFile(app.path() + QStringLiteral("/Samples/") + QLatin1String(name));
-        FakePlatform fake;
-        Samples samples(fake.platform(), app.path());
+        FakeServices fake;
+        Samples samples(fake.window(), app.path());
         samples.checkSnapshot();
         const QString s = app.path() + QStringLiteral("/Samples/");
         QCOMPARE(UnscrambleText(fake.settings.read(QStringLiteral("Snapshot"), QString()),
@@ -55,8 +55,8 @@ private slots:
     {
         QTemporaryDir app;
         writeFile(app.path() + QStringLiteral("/Samples/a.jpg"));
-        FakePlatform fake;
-        Samples samples(fake.platform(), app.path());
+        FakeServices fake;
+        Samples samples(fake.window(), app.path());
         ListModel list;
         list.addColumn(QStringLiteral("Image(s)"));
         samples.LoadSampleFiles(list);
@@ -68,9 +68,9 @@ private slots:
     {
         QTemporaryDir app;
         writeFile(app.path() + QStringLiteral("/Samples/a.jpg"));
-        FakePlatform fake;
+        FakeServices fake;
         fake.messages.answers = {MessageAnswer::No};
-        Form1 form(fake.platform(), app.path());
+        Form1 form(fake.window(), app.path());
         form.Form_Load();
         form.PushButton13_Click();
         QCOMPARE(form.fileList().count(), 1);
@@ -89,7 +89,7 @@ private slots:
 
     void snapshotSurvivesTheRealSettingsFile()
     {
-        FakePlatform fake;
+        FakeServices fake;
         const QString path = QString::fromUtf8("/opt/tagsifter/Samples/ünïcødé 写真.jpg|/x/y.jpg");
         fake.settings.write(QStringLiteral("Snapshot"),
                             ScrambleText(path, Samples::scramblingKey()));

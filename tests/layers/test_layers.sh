@@ -72,6 +72,16 @@ while IFS= read -r hit; do
 done < <(grep -rnE "$widgets" core platform/*.h platform/*.cpp query exiftool dumpcache search cli \
              --include='*.h' --include='*.cpp' || true)
 
+# Below the window the layers are handed the machine's services alone (SystemServices): nothing
+# there names the services that ask or tell the user, hand work to the desktop or draw at
+# start-up, nor the bundles the window hands its subsystems, so a search, exiftool or the
+# terminal cannot show a message box or touch the clipboard.
+window_services='\b(WindowServices|UserDialogs|DesktopServices|MessageBoxService|InputBoxService|FileDialogService|ShellService|ClipboardService|SpreadsheetService|RandomService)\b|core/(WindowServices|Dialogs|Spreadsheet)\.h'
+while IFS= read -r hit; do
+    [ -n "$hit" ] && breach "$hit (below the window only the machine's services are handed down)"
+done < <(grep -rnE "$window_services" query exiftool dumpcache search cli \
+             --include='*.h' --include='*.cpp' || true)
+
 # The file list's subsystems work on its model; only its editing by mouse and keys, which is
 # the view's own, names the widget.
 while IFS= read -r hit; do

@@ -1,9 +1,9 @@
 #include "core/Failure.h"
 #include "platform/calc/CalcSpreadsheet.h"
 #include "platform/widgets/ListView.h"
-#include "platform/widgets/QtPlatform.h"
+#include "platform/widgets/QtWindowServices.h"
 #include "results/SpreadsheetExport.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/WidgetSupport.h"
 
 #include <QtTest>
@@ -109,11 +109,11 @@ struct Export
     explicit Export(ListView& list, int killAfterCells = -1)
     {
         calc.killAfterCells = killAfterCells;
-        Platform platform = fake.platform();
-        platform.spreadsheet = &calc;
-        SpreadsheetExport(platform, *list.listModel(), pointer).PushButton14_Click();
+        WindowServices services = fake.window();
+        services.desktop.spreadsheet = &calc;
+        SpreadsheetExport(services, *list.listModel(), pointer).PushButton14_Click();
     }
-    FakePlatform fake;
+    FakeServices fake;
     KeepingCalc calc;
     FakePointer pointer;
 };
@@ -213,11 +213,11 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, nowhere.newDocument());
 
         auto list = resultsWith({{"/a.jpg", "Make", "Kodak"}});
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.spreadsheet = &nowhere;
+        FakeServices fake;
+        WindowServices services = fake.window();
+        services.desktop.spreadsheet = &nowhere;
         FakePointer pointer;
-        SpreadsheetExport(platform, *list->listModel(), pointer).PushButton14_Click();
+        SpreadsheetExport(services, *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
                                                      SpreadsheetExport::notInstalledMessage()}));
     }

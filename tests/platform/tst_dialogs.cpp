@@ -1,5 +1,5 @@
-#include "platform/widgets/QtPlatform.h"
-#include "support/FakePlatform.h"
+#include "platform/widgets/QtWindowServices.h"
+#include "support/FakeServices.h"
 
 #include <QApplication>
 #include <QFileDialog>

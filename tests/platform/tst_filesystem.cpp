@@ -1,6 +1,6 @@
 #include "core/Failure.h"
 #include "core/FileSystem.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "platform/FileNames.h"
 #include "platform/QtServices.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "core/RowSelection.h"
 #include "platform/ChosenRow.h"
 #include "platform/widgets/ListView.h"
-#include "platform/widgets/QtPlatform.h"
+#include "platform/widgets/QtWindowServices.h"
 #include "results/ClipboardCopy.h"
 #include "results/OpenFiles.h"
 #include "results/ResultsList.h"
@@ -10,7 +10,7 @@
 #include "results/SpreadsheetExport.h"
 #include "results/TextExport.h"
 #include "results/Totals.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/WidgetSupport.h"
 
 #include <QApplication>
@@ -57,10 +57,10 @@ private:
 QStringList saveThreeRows(const QString& target)
 {
     auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
-    FakePlatform fake;
+    FakeServices fake;
     FakePointer pointer;
     fake.dialogs.nextSave = target;
-    TextExport(fake.platform(), *rows->listModel(), pointer).PushButton2_Click();
+    TextExport(fake.window(), *rows->listModel(), pointer).PushButton2_Click();
     QStringList told = fake.messages.texts();
     told.removeAll(TextExport::overwriteQuestion(target));
     return told;
@@ -158,9 +158,9 @@ private slots:
                                  {"/b/3.jpg", "Make", "x"},
                                  {"/a/4.png", "Make", "x"},
                                  {"/c d/5.jpg", "Make", "x"}});
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
+        ResultsList buttons(fake.window(), *list->shownRows(), list->chosenRow(), pointer);
         fake.input.answers = {answer};
         if (containing)
             buttons.PushButton17_Click();
@@ -209,9 +209,9 @@ private slots:
         chosen.choose(3);
         selection.clearSelection();
         QCOMPARE(chosen.text(), QStringLiteral("/3"));
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), shown, chosen, pointer);
+        ResultsList buttons(fake.window(), shown, chosen, pointer);
         model.remove(1);
         QCOMPARE(chosen.index(), 2);
         buttons.ListView2_DblClick();
@@ -223,9 +223,9 @@ private slots:
     void cancelAndClear()
     {
         auto list = resultsWith({{"/1"}, {"/2"}});
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
-        ResultsList buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
+        ResultsList buttons(fake.window(), *list->shownRows(), list->chosenRow(), pointer);
         buttons.PushButton17_Click(); // cancel gives the empty text
         QCOMPARE(list->count(), 2);
         QVERIFY(pointer.history.isEmpty());
@@ -247,11 +247,11 @@ private slots:
     {
         QTemporaryDir dir;
         const QString target = dir.path() + QStringLiteral("/out.txt");
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         auto empty = resultsWith({});
         fake.dialogs.nextSave = target;
-        TextExport(fake.platform(), *empty->listModel(), pointer).PushButton2_Click();
+        TextExport(fake.window(), *empty->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray());
         QCOMPARE(fake.dialogs.saveTitles.constLast(), QStringLiteral("Save"));
         QCOMPARE(fake.dialogs.saveFilters.constLast(),
@@ -265,19 +265,19 @@ private slots:
         auto ten = resultsWith(rows);
         // An existing file: asked first; No leaves it, Yes replaces it.
         fake.messages.answers = {MessageAnswer::No};
-        TextExport(fake.platform(), *ten->listModel(), pointer).PushButton2_Click();
+        TextExport(fake.window(), *ten->listModel(), pointer).PushButton2_Click();
         QCOMPARE(fake.messages.texts().constLast(),
                  QStringLiteral("Are you sure you wish to overwrite ") + target +
                      QStringLiteral(" ?"));
         QCOMPARE(fake.messages.shown.constLast().flags, MessageFlags::YesNo);
         QCOMPARE(readAll(target), QByteArray());
-        TextExport(fake.platform(), *ten->listModel(), pointer).PushButton2_Click();
+        TextExport(fake.window(), *ten->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QString::fromUtf8("/a/ü 1.jpg\n").repeated(6).toUtf8() +
                                       QByteArray("/b/2.jpg\n").repeated(4));
         QCOMPARE(fake.messages.texts().constLast(), QStringLiteral("Done."));
         fake.dialogs.nextSave.clear();
         const int shown = fake.messages.shown.size();
-        TextExport(fake.platform(), *ten->listModel(), pointer).PushButton2_Click();
+        TextExport(fake.window(), *ten->listModel(), pointer).PushButton2_Click();
         QCOMPARE(fake.messages.shown.size(), shown);
     }
 
@@ -286,12 +286,12 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.path() + QStringLiteral("/locked/out.txt");
         writeFile(target, "old content\n");
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         auto rows = resultsWith({{"/1"}, {"/2"}, {"/3"}});
         // A folder in the way of the file fails for everyone, root too.
         fake.dialogs.nextSave = dir.path() + QStringLiteral("/locked");
-        TextExport(fake.platform(), *rows->listModel(), pointer).PushButton2_Click();
+        TextExport(fake.window(), *rows->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray("old content\n"));
         QCOMPARE(fake.messages.shown.size(), 2); // the question, then one report
         QCOMPARE(fake.messages.shown[1].title, QStringLiteral("Application Error"));
@@ -320,25 +320,25 @@ private slots:
         QCOMPARE(clipboardTable(2, 1, spacedCell, QStringLiteral("\n")),
                  QStringLiteral("/a\n/bb\n"));
 
-        FakePlatform fake;
+        FakeServices fake;
         fake.clipboard.failuresLeft = 999 + 999;
-        copyResultsToClipboard(fake.platform(), *list->listModel());
+        copyResultsToClipboard(fake.window(), *list->listModel());
         QCOMPARE(fake.clipboard.text, clipboardTable(3, 3, cell, QStringLiteral("\n")));
         QCOMPARE(
             fake.messages.texts(),
             QStringList({"Results have been copied to the clipboard.\r\rClick a text area where "
                          "you normally type and press Ctrl+V to paste the clipboard."}));
 
-        FakePlatform failing;
+        FakeServices failing;
         failing.clipboard.failuresLeft = 1000000;
-        copyResultsToClipboard(failing.platform(), *list->listModel());
+        copyResultsToClipboard(failing.window(), *list->listModel());
         QCOMPARE(failing.clipboard.setCalls, 1000);
         QCOMPARE(failing.messages.texts(), QStringList({copyFailedMessage()}));
 
         // An empty list leaves the clipboard alone and still says it was copied.
-        FakePlatform untouched;
+        FakeServices untouched;
         auto empty = resultsWith({});
-        copyResultsToClipboard(untouched.platform(), *empty->listModel());
+        copyResultsToClipboard(untouched.window(), *empty->listModel());
         QCOMPARE(untouched.clipboard.text, QStringLiteral("before"));
         QCOMPARE(untouched.clipboard.clearCalls, 0);
         QCOMPARE(untouched.messages.texts(), QStringList({copiedMessage()}));
@@ -350,10 +350,10 @@ private slots:
             QSKIP("needs an X server; the test runs again under xvfb-run");
         auto list = resultsWith({{"/photos/a.jpg", "Make", "Kodak"}});
         QtClipboard clipboard;
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.clipboard = &clipboard;
-        QVERIFY(CopyListToClipboard(platform, *list->listModel()));
+        FakeServices fake;
+        WindowServices services = fake.window();
+        services.desktop.clipboard = &clipboard;
+        QVERIFY(CopyListToClipboard(services, *list->listModel()));
         QProcess xclip;
         xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
                                               QStringLiteral("clipboard")});
@@ -374,9 +374,9 @@ private slots:
             writeFile(p);
         auto list =
             resultsWith({{b}, {a}, {b}, {gone}, {a}, {bLower}, {QString()}, {a}, {b}, {gone}});
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
-        OpenFiles buttons(fake.platform(), *list->shownRows(), list->chosenRow(), pointer);
+        OpenFiles buttons(fake.window(), *list->shownRows(), list->chosenRow(), pointer);
         buttons.PushButton16_Click();
         QCOMPARE(fake.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(b), QUrl::fromLocalFile(a),
                                                  QUrl::fromLocalFile(bLower)}));
@@ -399,7 +399,7 @@ private slots:
                  QStringLiteral("Can not open this file. It does not exist."));
 
         auto empty = resultsWith({});
-        OpenFiles none(fake.platform(), *empty->shownRows(), empty->chosenRow(), pointer);
+        OpenFiles none(fake.window(), *empty->shownRows(), empty->chosenRow(), pointer);
         none.PushButton15_Click();
         none.PushButton16_Click();
         QCOMPARE(fake.messages.texts().mid(fake.messages.shown.size() - 2),
@@ -410,9 +410,9 @@ private slots:
     {
         auto list = resultsWith(
             {{"/p=1.jpg", "=Tag", ""}, {"/p.jpg", "Make", "=="}, {"/q.jpg", "", "v=1"}});
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
-        SpreadsheetExport(fake.platform(), *list->listModel(), pointer).PushButton14_Click();
+        SpreadsheetExport(fake.window(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(
             fake.spreadsheet.log.calls,
             QStringList({"probe", "new", "cell 1,1=Image", "cell 1,2=Metadata Tag",
@@ -425,33 +425,33 @@ private slots:
     void spreadsheetMissingOrLost()
     {
         auto list = resultsWith({{"/a", "t", "v"}, {"/b", "t", "v"}});
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         fake.spreadsheet.available = false;
-        SpreadsheetExport(fake.platform(), *list->listModel(), pointer).PushButton14_Click();
+        SpreadsheetExport(fake.window(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(fake.messages.texts(), QStringList({SpreadsheetExport::probeMessage(),
                                                      SpreadsheetExport::notInstalledMessage()}));
         QVERIFY(pointer.history.isEmpty());
 
-        FakePlatform lost;
+        FakeServices lost;
         lost.spreadsheet.log.failAfterCells = 4;
-        SpreadsheetExport(lost.platform(), *list->listModel(), pointer).PushButton14_Click();
+        SpreadsheetExport(lost.window(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(lost.messages.shown.size(), 1);
         QCOMPARE(lost.messages.shown[0].title, QStringLiteral("Application Error"));
         QVERIFY(!lost.spreadsheet.log.calls.contains(QStringLiteral("show")));
         QCOMPARE(pointer.mode, Pointer::Default);
 
         // Every cell arrived, but the connection is found lost when the columns are fitted.
-        FakePlatform lostLate;
+        FakeServices lostLate;
         lostLate.spreadsheet.log.failAfterCells = 9;
-        SpreadsheetExport(lostLate.platform(), *list->listModel(), pointer).PushButton14_Click();
+        SpreadsheetExport(lostLate.window(), *list->listModel(), pointer).PushButton14_Click();
         QCOMPARE(lostLate.spreadsheet.log.cells, 9);
         QCOMPARE(lostLate.messages.shown.size(), 1);
         QVERIFY(!lostLate.spreadsheet.log.calls.contains(QStringLiteral("show")));
 
         auto empty = resultsWith({});
-        FakePlatform idle;
-        SpreadsheetExport(idle.platform(), *empty->listModel(), pointer).PushButton14_Click();
+        FakeServices idle;
+        SpreadsheetExport(idle.window(), *empty->listModel(), pointer).PushButton14_Click();
         QVERIFY(idle.spreadsheet.log.calls.isEmpty());
     }
 
@@ -572,12 +572,12 @@ private slots:
             if (++yields == 3)
                 list->removeRange(3, 2);
         });
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.events = &events;
+        FakeServices fake;
+        WindowServices services = fake.window();
+        services.system.events = &events;
         FakePointer pointer;
         fake.dialogs.nextSave = target;
-        TextExport(platform, *list->listModel(), pointer).PushButton2_Click();
+        TextExport(services, *list->listModel(), pointer).PushButton2_Click();
         QCOMPARE(readAll(target), QByteArray("/a\n/b\n/e\n"));
         QCOMPARE(fake.messages.shown.size(), 2);
         QVERIFY(fake.messages.shown[0].text.contains("PushButton2_Click at line 106"));
@@ -587,10 +587,10 @@ private slots:
     void aFailingCellStillShowsTheSheet()
     {
         auto list = resultsWith({{"/a", "t", "v"}, {"/b", "t", "v"}, {"/c", "t", "v"}});
-        FakePlatform fake;
+        FakeServices fake;
         FakePointer pointer;
         fake.spreadsheet.log.failOnCell = 6;
-        SpreadsheetExport(fake.platform(), *list->listModel(), pointer).PushButton14_Click();
+        SpreadsheetExport(fake.window(), *list->listModel(), pointer).PushButton14_Click();
         // The header and two cells of the first row arrived, then a cell failed: the sheet is
         // still fitted and shown, and the failure reported once, after that.
         const QStringList calls = fake.spreadsheet.log.calls;

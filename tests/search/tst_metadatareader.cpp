@@ -1,7 +1,7 @@
 #include "dumpcache/DumpStore.h"
 #include "exiftool/ExifTool.h"
 #include "search/MetadataReader.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QDir>
@@ -41,11 +41,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(db) && DumpStore(db, "").storedCount() > 0, 60000);
         ::kill(static_cast<pid_t>(reader->processId()), SIGKILL);
         QVERIFY(reader->waitForFinished(10000));
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.dumpCacheFile = db;
-        ExifTool oneShot(platform);
-        MetadataReader again(platform, oneShot);
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.dumpCacheFile = db;
+        ExifTool oneShot(system);
+        MetadataReader again(system, oneShot);
         const QString program = oneShot.EnsureExifTool();
         QVERIFY(
             again.read(program, images.first(), {}).contains("Garden party in the old orchard"));
@@ -77,14 +77,14 @@ private slots:
             return ScriptedAnswer{first + "Make                            : Kodak " + version +
                                   "\n"};
         };
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.processes = &processes;
-        platform.dumpCacheFile = dir.path() + "/dumps.sqlite";
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.processes = &processes;
+        system.dumpCacheFile = dir.path() + "/dumps.sqlite";
         // One program run: the dump it gives and how many images exiftool read for it.
         const auto run = [&](const QString& path) {
-            ExifTool oneShot(platform);
-            MetadataReader reader(platform, oneShot);
+            ExifTool oneShot(system);
+            MetadataReader reader(system, oneShot);
             const QString dump = reader.read(program, path, {});
             return std::pair(dump.section(" Kodak ", 1).trimmed(), reader.exiftoolReads());
         };
@@ -107,11 +107,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // Child mode: read every image of a folder into a cache file.
     if (argc == 4 && QByteArray(argv[1]) == "-read") {
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.dumpCacheFile = QString::fromLocal8Bit(argv[2]);
-        ExifTool oneShot(platform);
-        MetadataReader reader(platform, oneShot);
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.dumpCacheFile = QString::fromLocal8Bit(argv[2]);
+        ExifTool oneShot(system);
+        MetadataReader reader(system, oneShot);
         const QString program = oneShot.EnsureExifTool();
         const QDir folder(QString::fromLocal8Bit(argv[3]));
         for (const QString& name : folder.entryList({"*.jpg"}, QDir::Files, QDir::Name)) {

@@ -1,7 +1,7 @@
 #include "core/Failure.h"
 #include "platform/LocalFileSystem.h"
 #include "search/SearchEngine.h"
-#include "support/FakePlatform.h"
+#include "support/FakeServices.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QDir>
@@ -84,8 +84,8 @@ private slots:
         const QString b = copySample("Harbour_at_dawn.jpg", dir.path() + "/sub/b.JPEG");
         copySample("Beach_walk.jpg", dir.path() + "/c.png");
         const QString single = copySample("Old_bridge.jpg", dir.path() + "/other/single.jpg");
-        FakePlatform fake;
-        SearchEngine engine(fake.platform());
+        FakeServices fake;
+        SearchEngine engine(fake.system());
         RecordingSink sink;
         SearchRequest request;
         request.paths = QStringList{dir.path() + "/sub", single, dir.path()};
@@ -116,12 +116,11 @@ private slots:
         copySample("Garden_party.jpg", dir.path() + "/gone/b.jpg");
         const QString empty = dir.path() + "/empty.jpg";
         writeFile(empty, QByteArray());
-        FakePlatform fake;
+        FakeServices fake;
         VanishingFolder files(dir.path() + "/gone");
-        Platform platform = fake.platform();
-        platform.files = &files;
-        platform.messages = nullptr; // no message box is ever shown
-        SearchEngine engine(platform);
+        SystemServices system = fake.system();
+        system.files = &files;
+        SearchEngine engine(system);
         RecordingSink sink;
         SearchRequest request;
         request.paths = {dir.path() + "/missing", dir.path() + "/gone", empty,
@@ -144,8 +143,8 @@ private slots:
 
     void noExiftoolIsAFailure()
     {
-        FakePlatform fake;
-        SearchEngine engine(fake.platform(), "/nonexistent/exiftool");
+        FakeServices fake;
+        SearchEngine engine(fake.system(), "/nonexistent/exiftool");
         RecordingSink sink;
         SearchRequest request{{samplesFolder()}, {"jpg"}, SearchQuery::containing("kodak"), {}};
         const SearchOutcome outcome = engine.run(request, sink);
@@ -163,14 +162,14 @@ private slots:
             writeFile(image, "not read: the sessions are scripted");
         ScriptedProcesses processes;
         answerWithDumps(processes);
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.processes = &processes;
-        platform.dumpCacheFile = dir.path() + "/cache/dumps.sqlite";
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.processes = &processes;
+        system.dumpCacheFile = dir.path() + "/cache/dumps.sqlite";
         SearchRequest request{images, {"jpg"}, SearchQuery::containing("kodak"), {}};
         QList<QStringList> first;
         {
-            SearchEngine engine(platform);
+            SearchEngine engine(system);
             RecordingSink sink;
             QCOMPARE(engine.run(request, sink).status, SearchOutcome::Status::Found);
             first = sink.rows;
@@ -181,7 +180,7 @@ private slots:
         writeFile(notAFolder);
         const QByteArray saved = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(notAFolder));
-        SearchEngine engine(platform);
+        SearchEngine engine(system);
         saved.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", saved);
         int asked = 0;
         processes.onRequest = [&](const QString&) { ++asked; };
@@ -202,10 +201,10 @@ private slots:
         }
         ScriptedProcesses processes;
         answerWithDumps(processes);
-        FakePlatform fake;
-        Platform platform = fake.platform();
-        platform.processes = &processes;
-        SearchEngine engine(platform);
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.processes = &processes;
+        SearchEngine engine(system);
         RecordingSink sink;
         bool stop = false;
         sink.onFound = [&] { stop = true; };

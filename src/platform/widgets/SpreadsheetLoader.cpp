@@ -1,4 +1,4 @@
-#include "QtPlatform.h"
+#include "QtWindowServices.h"
 
 #include <QCoreApplication>
 #include <QLibrary>

@@ -1,5 +1,6 @@
-#include "QtPlatform.h"
+#include "QtWindowServices.h"
 
+#include "core/AppTitle.h"
 #include "core/Failure.h"
 #include "platform/FileNames.h"
 
@@ -211,27 +212,29 @@ bool QtClipboard::setText(const QString& text)
     return true;
 }
 
-QtPlatform::QtPlatform() : m_spreadsheet(makeSpreadsheetService()) {}
+QtWindowServices::QtWindowServices() : m_spreadsheet(makeSpreadsheetService()) {}
 
-QtPlatform::~QtPlatform() = default;
+QtWindowServices::~QtWindowServices() = default;
 
-void QtPlatform::setOwner(QWidget* window)
+void QtWindowServices::setOwner(QWidget* window)
 {
     m_messages.setOwner(window);
     m_input.setOwner(window);
     m_dialogs.setOwner(window);
 }
 
-Platform QtPlatform::platform()
+WindowServices QtWindowServices::window()
 {
-    Platform p = m_core.platform();
-    p.messages = &m_messages;
-    p.input = &m_input;
-    p.dialogs = &m_dialogs;
-    p.shell = &m_shell;
-    p.clipboard = &m_clipboard;
-    p.spreadsheet = m_spreadsheet.get();
-    return p;
+    WindowServices w;
+    w.system = m_system.system();
+    w.user.messages = &m_messages;
+    w.user.input = &m_input;
+    w.user.dialogs = &m_dialogs;
+    w.desktop.shell = &m_shell;
+    w.desktop.clipboard = &m_clipboard;
+    w.desktop.spreadsheet = m_spreadsheet.get();
+    w.random = &m_random;
+    return w;
 }
 
 } // namespace tagsifter

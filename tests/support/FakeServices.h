@@ -1,9 +1,10 @@
 #pragma once
 
+#include "core/AppTitle.h"
 #include "core/Failure.h"
-#include "core/Platform.h"
 #include "core/SearchView.h"
 #include "core/WindowPointer.h"
+#include "core/WindowServices.h"
 #include "platform/QtServices.h"
 
 #include <QList>
@@ -198,28 +199,36 @@ public:
 
 /// Every service a subsystem may ask for: fakes at the dialogs, shell, clipboard, random draw
 /// and spreadsheet; the real file system, processes, event loop, and settings in a private file.
-class FakePlatform
+class FakeServices
 {
 public:
-    FakePlatform()
+    FakeServices()
         : settingsFile(configDir.path() + QStringLiteral("/settings.ini")), settings(settingsFile)
     {
     }
-    Platform platform()
+    /// What the search, exiftool and the terminal are handed.
+    SystemServices system()
     {
-        Platform p;
-        p.messages = &messages;
-        p.input = &input;
-        p.dialogs = &dialogs;
-        p.shell = &shell;
-        p.clipboard = &clipboard;
-        p.settings = &settings;
-        p.processes = &processes;
-        p.spreadsheet = &spreadsheet;
-        p.files = &files;
-        p.events = &events;
-        p.random = &random;
-        return p;
+        SystemServices s;
+        s.files = &files;
+        s.processes = &processes;
+        s.settings = &settings;
+        s.events = &events;
+        return s;
+    }
+    /// What the window's subsystems are handed.
+    WindowServices window()
+    {
+        WindowServices w;
+        w.system = system();
+        w.user.messages = &messages;
+        w.user.input = &input;
+        w.user.dialogs = &dialogs;
+        w.desktop.shell = &shell;
+        w.desktop.clipboard = &clipboard;
+        w.desktop.spreadsheet = &spreadsheet;
+        w.random = &random;
+        return w;
     }
 
     QTemporaryDir configDir;

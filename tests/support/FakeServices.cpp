@@ -1,4 +1,4 @@
-#include "FakePlatform.h"
+#include "FakeServices.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/WindowServices.h"
 #include "platform/QtServices.h"
 
 #include <QPointer>
@@ -57,17 +58,17 @@ public:
     bool setText(const QString& text) override;
 };
 
-/// Owns one of each real service, the display-free ones as the terminal has them, and hands
-/// them out as a Platform.
-class QtPlatform
+/// Owns one of each real service the window hands out: the display-free ones as the terminal
+/// has them, the user's dialogs, the desktop's programs and the start-up draw.
+class QtWindowServices
 {
 public:
-    QtPlatform();
-    ~QtPlatform();
-    Q_DISABLE_COPY_MOVE(QtPlatform)
+    QtWindowServices();
+    ~QtWindowServices();
+    Q_DISABLE_COPY_MOVE(QtWindowServices)
     /// Dialogs and message boxes are owned by `window` from now on.
     void setOwner(QWidget* window);
-    Platform platform();
+    WindowServices window();
 
 private:
     QtMessageBox m_messages;
@@ -76,8 +77,9 @@ private:
     QtShell m_shell;
     QtClipboard m_clipboard;
     /// The services that need no display, as the terminal has them.
-    CoreServices m_core;
+    QtSystemServices m_system;
     std::unique_ptr<SpreadsheetService> m_spreadsheet;
+    QtRandom m_random;
 };
 
 /// LibreOffice Calc when the module that drives it is found in one of `folders` and loads (it

@@ -21,15 +21,51 @@ void TagVocabulary::add(const QString& name, const QString& description)
 {
     if (name.isEmpty() || description.isEmpty())
         return;
-    QStringList& names = m_names[description];
     const QString compactName = compactTag(name);
-    if (names.contains(compactName))
-        return;
-    names.append(compactName);
-    m_written[description].append(name);
+    const auto first = m_firstPair.constFind(description);
+    int last = -1;
+    if (first != m_firstPair.cend()) {
+        for (int at = *first; at >= 0; at = m_nextPair[static_cast<size_t>(at)]) {
+            if (compactTag(m_pairs.at(at).first) == compactName)
+                return;
+            last = at;
+        }
+    }
+    const int index = static_cast<int>(m_pairs.size());
     m_pairs.append({name, description});
+    m_nextPair.push_back(-1);
+    if (last >= 0)
+        m_nextPair[static_cast<size_t>(last)] = index;
+    else
+        m_firstPair.insert(description, index);
     m_known.insert(compactName);
     m_known.insert(compactTag(description));
+}
+
+void TagVocabulary::reserve(qsizetype count)
+{
+    m_pairs.reserve(count);
+    m_nextPair.reserve(static_cast<size_t>(count));
+    m_firstPair.reserve(count);
+    m_known.reserve(2 * count);
+}
+
+QStringList TagVocabulary::namesOf(const QString& description) const
+{
+    QStringList names;
+    for (int at = m_firstPair.value(description, -1); at >= 0;
+         at = m_nextPair[static_cast<size_t>(at)])
+        names.append(compactTag(m_pairs.at(at).first));
+    return names;
+}
+
+QStringList TagVocabulary::writtenNamesOf(const QString& description) const
+{
+    QStringList names;
+    for (int at = m_firstPair.value(description, -1); at >= 0;
+         at = m_nextPair[static_cast<size_t>(at)])
+        names.append(m_pairs.at(at).first);
+    return names;
 }
 
 TagVocabulary TagVocabulary::fromTagList(const QByteArray& xml)
@@ -86,6 +122,7 @@ std::optional<TagVocabulary> TagVocabulary::fromSerialized(const QByteArray& byt
     if (!bytes.startsWith(kSerializedHead) || !bytes.endsWith('\n'))
         return std::nullopt;
     TagVocabulary vocabulary;
+    vocabulary.reserve(bytes.count('\n'));
     qsizetype start = kSerializedHead.size();
     while (start < bytes.size()) {
         const qsizetype end = bytes.indexOf('\n', start);

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tagsifter {
 
@@ -35,21 +36,23 @@ public:
     bool knows(const QString& word) const { return m_known.contains(compactWord(word)); }
     /// The tag names that print `description`, lower case without spaces; empty when none
     /// is known.
-    QStringList namesOf(const QString& description) const { return m_names.value(description); }
+    QStringList namesOf(const QString& description) const;
     /// The same names as exiftool writes them.
-    QStringList writtenNamesOf(const QString& description) const
-    {
-        return m_written.value(description);
-    }
+    QStringList writtenNamesOf(const QString& description) const;
     /// Every tag name and description, as exiftool writes them.
     const QList<std::pair<QString, QString>>& pairs() const { return m_pairs; }
 
 private:
     static QString compactWord(const QString& word);
 
+    /// Reserves room for about `count` tags.
+    void reserve(qsizetype count);
+
     QList<std::pair<QString, QString>> m_pairs;
-    QHash<QString, QStringList> m_names;
-    QHash<QString, QStringList> m_written;
+    /// For each description, its first pair; each pair, the next with the same description
+    /// (-1: none). Few descriptions have more than one name.
+    QHash<QString, int> m_firstPair;
+    std::vector<int> m_nextPair;
     QSet<QString> m_known;
 };
 

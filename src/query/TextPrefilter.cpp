@@ -22,12 +22,13 @@ constexpr std::array<unsigned char, 256> lowerTable()
 constexpr std::array<unsigned char, 256> kLower = lowerTable();
 
 /// Every code point outside ASCII whose simple case folding is an ASCII character, with that
-/// character. A handful; found once by asking Qt about every code point.
+/// character. A handful; found once by asking Qt about the basic plane.
 const std::vector<std::pair<char32_t, char>>& foldsIntoAscii()
 {
     static const std::vector<std::pair<char32_t, char>> folds = [] {
         std::vector<std::pair<char32_t, char>> found;
-        for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        // Beyond the basic plane no character folds into ASCII.
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
             if (c >= 0xD800 && c <= 0xDFFF)
                 continue;
             const char32_t folded = QChar::toCaseFolded(c);

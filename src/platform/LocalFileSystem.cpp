@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -200,15 +201,11 @@ bool LocalFileSystem::fileExists(const QString& path) const
     return !raw.isEmpty() && ::stat(raw.constData(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-FileStamp LocalFileSystem::stamp(const QString& path) const
+namespace {
+
+FileStamp stampOfInfo(const struct stat& info)
 {
-    struct stat info
-    {
-    };
     FileStamp stamp;
-    const QByteArray raw = native(path);
-    if (raw.isEmpty() || ::stat(raw.constData(), &info) != 0)
-        return stamp;
     stamp.kind = S_ISREG(info.st_mode) ? FileStamp::Kind::Regular : FileStamp::Kind::Special;
     stamp.size = info.st_size;
     stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
@@ -217,6 +214,54 @@ FileStamp LocalFileSystem::stamp(const QString& path) const
     stamp.device = info.st_dev;
     stamp.accessedNs = qint64(info.st_atim.tv_sec) * 1000000000 + info.st_atim.tv_nsec;
     return stamp;
+}
+
+} // namespace
+
+FileStamp LocalFileSystem::stamp(const QString& path) const
+{
+    struct stat info
+    {
+    };
+    const QByteArray raw = native(path);
+    if (raw.isEmpty() || ::stat(raw.constData(), &info) != 0)
+        return FileStamp();
+    return stampOfInfo(info);
+}
+
+std::vector<FileStamp> LocalFileSystem::stamps(const QStringList& paths) const
+{
+    std::vector<FileStamp> stamps(static_cast<size_t>(paths.size()));
+    // Each name is looked up in its folder, opened once for the paths of it that follow each
+    // other, not from the root again.
+    QByteArray openFolder;
+    int folder = -1;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QByteArray raw = native(paths.at(i));
+        const qsizetype slash = raw.lastIndexOf('/');
+        struct stat info
+        {
+        };
+        if (slash <= 0 || slash + 1 == raw.size()) {
+            if (!raw.isEmpty() && ::stat(raw.constData(), &info) == 0)
+                stamps[static_cast<size_t>(i)] = stampOfInfo(info);
+            continue;
+        }
+        const QByteArrayView parent = QByteArrayView(raw).first(slash);
+        if (folder < 0 || parent != openFolder) {
+            if (folder >= 0)
+                ::close(folder);
+            openFolder = parent.toByteArray();
+            folder = ::open(openFolder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        }
+        const int found = folder >= 0 ? ::fstatat(folder, raw.constData() + slash + 1, &info, 0)
+                                      : ::stat(raw.constData(), &info);
+        if (found == 0)
+            stamps[static_cast<size_t>(i)] = stampOfInfo(info);
+    }
+    if (folder >= 0)
+        ::close(folder);
+    return stamps;
 }
 
 bool LocalFileSystem::isRoot(const QString& path) const

@@ -24,6 +24,7 @@ public:
     QStringList listSubfolders(const QString& folder) const override;
     QStringList listFilesEnding(const QString& folder, const QByteArray& ending) const override;
     FileStamp stamp(const QString& path) const override;
+    std::vector<FileStamp> stamps(const QStringList& paths) const override;
     bool removeFile(const QString& path) override;
     bool forceRemoveFile(const QString& path) override;
     std::unique_ptr<FileReplacement> replaceFile(const QString& path,

@@ -54,24 +54,27 @@ bool containsFolded(const QByteArray& haystack, const QByteArray& needle)
     const unsigned char first = pattern[0];
     const unsigned char firstUpper =
         first >= 'a' && first <= 'z' ? static_cast<unsigned char>(first - ('a' - 'A')) : first;
-    const size_t last = n - m;
-    size_t i = 0;
-    while (i <= last) {
-        // The first character found with memchr, in either case; the rest compared folded.
-        const void* lower = std::memchr(text + i, first, last - i + 1);
-        const void* upper =
-            firstUpper == first ? nullptr : std::memchr(text + i, firstUpper, last - i + 1);
-        const unsigned char* at = static_cast<const unsigned char*>(lower);
-        if (!at || (upper && upper < lower))
-            at = static_cast<const unsigned char*>(upper);
-        if (!at)
-            return false;
+    const unsigned char* const end = text + (n - m) + 1;
+    // The next place of the first character in each case: each is looked for again only once
+    // the search has passed it.
+    const auto find = [&](const unsigned char* from, unsigned char c) {
+        return from < end ? static_cast<const unsigned char*>(
+                                std::memchr(from, c, static_cast<size_t>(end - from)))
+                          : nullptr;
+    };
+    const unsigned char* lower = find(text, first);
+    const unsigned char* upper = firstUpper == first ? nullptr : find(text, firstUpper);
+    while (lower || upper) {
+        const unsigned char* at = !upper || (lower && lower < upper) ? lower : upper;
         size_t k = 1;
         while (k < m && kLower[at[k]] == pattern[k])
             ++k;
         if (k == m)
             return true;
-        i = static_cast<size_t>(at - text) + 1;
+        if (at == lower)
+            lower = find(at + 1, first);
+        else
+            upper = find(at + 1, firstUpper);
     }
     return false;
 }

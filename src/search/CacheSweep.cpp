@@ -18,15 +18,17 @@ std::vector<std::optional<QByteArray>> CacheSweep::run(DumpKeeper& keeper, const
     const qint64 rows = store->rowEstimate();
     if (paths.size() < kMinimum || paths.size() * kShare < rows)
         return results;
+    // The stamps on every core, in runs of paths that keep a library's folders together.
     std::vector<FileStamp> stamps(static_cast<size_t>(paths.size()));
+    std::vector<std::pair<int, int>> runs;
+    for (int start = 0; start < paths.size(); start += kStampRun)
+        runs.emplace_back(start, std::min<int>(kStampRun, static_cast<int>(paths.size()) - start));
+    QtConcurrent::blockingMap(runs, [&](const std::pair<int, int>& run) {
+        const std::vector<FileStamp> found = keeper.stampsOf(paths.mid(run.first, run.second));
+        std::copy(found.begin(), found.end(), stamps.begin() + run.first);
+    });
     QHash<QByteArray, std::pair<int, FileStamp>> wanted;
     wanted.reserve(paths.size());
-    // The stamps on every core: a library's files are looked at one call each.
-    QtConcurrent::blockingMap(stamps, [&](FileStamp& stamp) {
-        const QString& path = paths.at(static_cast<int>(&stamp - stamps.data()));
-        if (!path.isEmpty())
-            stamp = keeper.stampOf(path);
-    });
     for (int i = 0; i < paths.size(); ++i) {
         const FileStamp& stamp = stamps[static_cast<size_t>(i)];
         if (!paths.at(i).isEmpty() && stamp.kind == FileStamp::Kind::Regular)

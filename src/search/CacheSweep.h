@@ -27,6 +27,8 @@ public:
     static constexpr int kShare = 20;
     /// Dumps searched together on the cores.
     static constexpr int kBatch = 512;
+    /// Paths stamped together, one folder open at a time.
+    static constexpr int kStampRun = 256;
 };
 
 } // namespace tagsifter

@@ -47,6 +47,13 @@ public:
     const ToolWatch& tool() const { return m_tool; }
     /// The stamp of the file `path` (a dump's key) reads.
     FileStamp stampOf(const QString& path) const { return m_system.files->stamp(fileOfKey(path)); }
+    /// The stamps of the files of `keys`, in their order.
+    std::vector<FileStamp> stampsOf(QStringList keys) const
+    {
+        for (QString& key : keys)
+            key = fileOfKey(key);
+        return m_system.files->stamps(keys);
+    }
 
 private:
     SystemServices m_system;

@@ -40,6 +40,39 @@ private slots:
         QVERIFY(files.listFilesEnding(d + "/missing", ".xmp").isEmpty());
     }
 
+    void manyStampsAreEachPathsOwn()
+    {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        QVERIFY(QDir(d).mkpath("a") && QDir(d).mkpath("b"));
+        const auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(d + '/' + name);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write("a/x.jpg", "1") && write("b/y.jpg", "22") && write("a/z.jpg", "333"));
+        QVERIFY(QFile::link(d + "/b/y.jpg", d + "/a/link.jpg"));
+        QCOMPARE(QProcess::execute("mkfifo", {d + "/b/fifo.jpg"}), 0);
+        // Folders that come back, a missing file and folder, a folder itself, no path at all.
+        const QStringList paths{d + "/a/x.jpg",    d + "/b/y.jpg",    d + "/a/z.jpg",
+                                d + "/a/link.jpg", d + "/b/fifo.jpg", d + "/a/gone.jpg",
+                                d + "/c/x.jpg",    d + "/a",          d + "/a/",
+                                QString(),         d + "/a/x.jpg"};
+        LocalFileSystem files;
+        const std::vector<FileStamp> stamps = files.stamps(paths);
+        QCOMPARE(stamps.size(), size_t(paths.size()));
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const FileStamp one = paths.at(i).isEmpty() ? FileStamp() : files.stamp(paths.at(i));
+            const FileStamp& many = stamps[size_t(i)];
+            QVERIFY2(many == one && many.kind == one.kind, qPrintable(paths.at(i)));
+        }
+        QCOMPARE(stamps[0].size, 1);
+        QCOMPARE(stamps[3].inode, stamps[1].inode);
+        QCOMPARE(stamps[4].kind, FileStamp::Kind::Special);
+        QCOMPARE(stamps[5].kind, FileStamp::Kind::Missing);
+        QCOMPARE(stamps[6].kind, FileStamp::Kind::Missing);
+        QCOMPARE(stamps[7].kind, FileStamp::Kind::Special);
+    }
+
     void initTestCase()
     {
         QCoreApplication::setOrganizationName("Brimvale");

@@ -304,6 +304,14 @@ void TestQuery::theVocabularyOfTheTagList()
                            "  <desc lang='en'>Orientation</desc>\n"
                            " </tag>\n"
                            "</table>\n"
+                           "<table name='Exif::Other' g0='EXIF'>\n"
+                           " <tag id='272' name='Model' type='string'>\n"
+                           "  <desc lang='en'>Camera Model Name</desc>\n"
+                           " </tag>\n"
+                           " <tag id='50709' name='LocalizedCameraModel' type='string'>\n"
+                           "  <desc lang='en'>Camera Model Name</desc>\n"
+                           " </tag>\n"
+                           "</table>\n"
                            "</taginfo>\n";
     const TagVocabulary names = TagVocabulary::fromTagList(xml);
     QCOMPARE(TagVocabulary::versionOfTagList(xml), QStringLiteral("12.57"));
@@ -312,6 +320,13 @@ void TestQuery::theVocabularyOfTheTagList()
     QVERIFY(!names.knows(QStringLiteral("Kamera")));
     QVERIFY(!names.knows(QStringLiteral("Not mine")));
     QCOMPARE(names.namesOf(QStringLiteral("Orientation")), QStringList{"orientation"});
+    // A description several names print answers to each, once, in exiftool's order.
+    QCOMPARE(names.namesOf(QStringLiteral("Camera Model Name")),
+             (QStringList{"model", "localizedcameramodel"}));
+    QCOMPARE(names.writtenNamesOf(QStringLiteral("Camera Model Name")),
+             (QStringList{"Model", "LocalizedCameraModel"}));
+    QCOMPARE(names.pairs().size(), 3);
+    QVERIFY(names.namesOf(QStringLiteral("camera model name")).isEmpty());
     // Kept and read back as it was; other bytes are not taken for it.
     const std::optional<TagVocabulary> kept = TagVocabulary::fromSerialized(names.serialized());
     QVERIFY(kept);

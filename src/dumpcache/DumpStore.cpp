@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QVariant>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <atomic>
@@ -238,6 +239,7 @@ bool DumpStore::open()
     // Two programs that open a new file at the same moment meet a lock that SQLite's busy
     // wait does not cover (the switch to WAL): the steps are tried again for a while.
     QDeadlineTimer deadline(kOpenWaitMs);
+    m_emptyKnown = false;
     do {
         int schema = -1;
         m_usable =
@@ -366,12 +368,21 @@ void DumpStore::disable()
     m_usable = false;
     m_find.reset();
     m_pending.clear();
+    m_pendingBytes = 0;
     m_used.clear();
 }
 
 std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& stamp)
 {
     if (!m_usable || m_tool.isEmpty())
+        return std::nullopt;
+    // A file that held no dump when first asked is not asked again for each image until this
+    // program has written to it (another program's dumps meanwhile are read by exiftool again).
+    if (!m_emptyKnown) {
+        m_emptyKnown = true;
+        m_empty = rowEstimate() == 0;
+    }
+    if (m_empty)
         return std::nullopt;
     if (!m_find) {
         // Prepared once: a search asks for every image, most of them more than once.
@@ -457,8 +468,10 @@ void DumpStore::insert(const QString& path, const FileStamp& stamp, const QByteA
     const QString& filedUnder = tool.isEmpty() ? m_tool : tool;
     if (!m_usable || filedUnder.isEmpty())
         return;
-    m_pending.push_back({encodeFileName(path), stamp, filedUnder, deflated(dump)});
-    if (static_cast<int>(m_pending.size()) >= kBatch || m_sinceFlush.hasExpired(kBatchMs))
+    m_pending.push_back({encodeFileName(path), stamp, filedUnder, dump});
+    m_pendingBytes += dump.size();
+    if (static_cast<int>(m_pending.size()) >= kBatch || m_pendingBytes >= kBatchBytes ||
+        m_sinceFlush.hasExpired(kBatchMs))
         flush();
 }
 
@@ -472,9 +485,13 @@ void DumpStore::flush()
     // the search.
     if (!db.transaction()) {
         m_pending.clear();
+        m_pendingBytes = 0;
         m_used.clear();
         return;
     }
+    // Compressed on every core at once, as the batch goes out: not one by one beside
+    // exiftool's sessions while they read.
+    QtConcurrent::blockingMap(m_pending, [](Pending& entry) { entry.dump = deflated(entry.dump); });
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral("INSERT OR REPLACE INTO dumps (path, size, mtime, ctime, inode, "
@@ -490,8 +507,8 @@ void DumpStore::flush()
         insert.addBindValue(static_cast<qlonglong>(entry.stamp.inode));
         insert.addBindValue(static_cast<qlonglong>(entry.stamp.device));
         insert.addBindValue(entry.tool);
-        insert.addBindValue(entry.compressed);
-        const qint64 bytes = entry.compressed.size() + entry.path.size();
+        insert.addBindValue(entry.dump);
+        const qint64 bytes = entry.dump.size() + entry.path.size();
         insert.addBindValue(static_cast<qlonglong>(bytes));
         insert.addBindValue(now);
         ok = ok && insert.exec();
@@ -505,12 +522,15 @@ void DumpStore::flush()
         ok = ok && touch.exec();
     }
     m_pending.clear();
+    m_pendingBytes = 0;
     m_used.clear();
     if (!ok || !db.commit()) {
         db.rollback();
         failed(insert);
         return;
     }
+    if (written > 0)
+        m_empty = false;
     if (m_storedAtMost)
         *m_storedAtMost += written;
     trim();

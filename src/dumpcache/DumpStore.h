@@ -62,9 +62,11 @@ public:
     static constexpr qint64 kWalLimitBytes = 4LL << 20;
     /// How long opening waits for another program that is opening the same file.
     static constexpr int kOpenWaitMs = 3000;
-    /// Dumps waiting to be written before a batch goes out.
-    static constexpr int kBatch = 200;
-    static constexpr int kBatchMs = 2000;
+    /// Dumps wait to be written until this many have come, of this many bytes, or for this
+    /// long: a search that exiftool keeps busy files them once its cores are free again.
+    static constexpr int kBatch = 2000;
+    static constexpr qint64 kBatchBytes = 8LL << 20;
+    static constexpr int kBatchMs = 10000;
 
     bool isUsable() const { return m_usable; }
     std::optional<QByteArray> find(const QString& path, const FileStamp& stamp);
@@ -120,9 +122,14 @@ private:
         QByteArray path;
         FileStamp stamp;
         QString tool;
-        QByteArray compressed;
+        /// The dump as exiftool printed it until the batch goes out, then compressed.
+        QByteArray dump;
     };
     std::vector<Pending> m_pending;
+    qint64 m_pendingBytes = 0;
+    /// Whether the file held no dump when find() first looked.
+    bool m_emptyKnown = false;
+    bool m_empty = false;
     std::vector<QByteArray> m_used;
     QElapsedTimer m_sinceFlush;
 };

@@ -130,6 +130,24 @@ private slots:
         QVERIFY(before != stampOf(image));
     }
 
+    void aNewFileFindsWhatThisProgramWroteToIt()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.path() + "/cache/dumps.sqlite";
+        const QString image = dir.path() + "/a.jpg";
+        writeFile(image, "image");
+        DumpStore store(db, "12.57 config -1 0 0");
+        // Looked for in an empty file, then written: found from then on, in this program and
+        // in the next.
+        QVERIFY(!store.find(image, stampOf(image)));
+        store.insert(image, stampOf(image), "Make : Kodak\n");
+        QVERIFY(!store.find(image, stampOf(image)));
+        store.flush();
+        QCOMPARE(store.find(image, stampOf(image)), std::optional<QByteArray>("Make : Kodak\n"));
+        QCOMPARE(DumpStore(db, "12.57 config -1 0 0").find(image, stampOf(image)),
+                 std::optional<QByteArray>("Make : Kodak\n"));
+    }
+
     void storeStaysWithinItsLimit()
     {
         QTemporaryDir dir;

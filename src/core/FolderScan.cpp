@@ -4,6 +4,10 @@
 #include "core/Failure.h"
 #include "core/PathRules.h"
 
+#include <algorithm>
+#include <thread>
+#include <vector>
+
 namespace tagsifter {
 
 namespace {
@@ -80,32 +84,74 @@ void FolderScan::CollectFolderTree(const QString& topFolder, const QString& patt
 {
     QStringList folders{topFolder + QLatin1Char('/')};
     GetSubDirectories2016(folders, true);
-    for (const QString& entry : std::as_const(folders)) {
-        const QString folder = entry.left(entry.size() - 1);
+    // The folders' files are listed on every core, a run of folders at a time, and taken in
+    // the folders' order: what a listing throws is thrown where the folder's turn comes.
+    struct Listing
+    {
         QStringList names;
-        if (!m_failures) {
-            names = ListFiles(folder, pattern);
-        } else {
-            // A folder that vanished or may not be read since it was found is told of; the
-            // others are still walked.
+        std::exception_ptr failure;
+    };
+    std::vector<Listing> listings;
+    for (qsizetype start = 0; start < folders.size(); start += kListingRun) {
+        const qsizetype count = std::min<qsizetype>(kListingRun, folders.size() - start);
+        listings.assign(static_cast<size_t>(count), Listing());
+        forEachOnCores(count, [&](qsizetype k) {
+            const QString& entry = folders.at(start + k);
+            Listing& listing = listings[static_cast<size_t>(k)];
             try {
-                names = ListFiles(folder, pattern);
-            } catch (const Failure& failure) {
-                m_failures(0, failure.description(), failure.code());
-                continue;
+                listing.names = ListFiles(entry.left(entry.size() - 1), pattern);
+            } catch (...) {
+                listing.failure = std::current_exception();
             }
-        }
-        for (const QString& name : names) {
-            if (name.startsWith(QLatin1Char('~')))
-                continue;
-            const QString path = folder + QLatin1Char('/') + name;
-            // ListFiles has just checked that the file exists. Only a name starting with "."
-            // is hidden, so only such a name can be the hidden + archive file left out.
-            if (name.startsWith(QLatin1Char('.')) && attributesOrZero(path) == kHiddenArchiveFile)
-                continue;
-            m_addFile(CollapseBackslashes(path));
+        });
+        for (qsizetype k = 0; k < count; ++k)
+            addFiles(folders.at(start + k), listings[static_cast<size_t>(k)].names,
+                     listings[static_cast<size_t>(k)].failure);
+    }
+}
+
+void FolderScan::addFiles(const QString& entry, const QStringList& names,
+                          const std::exception_ptr& failure)
+{
+    const QString folder = entry.left(entry.size() - 1);
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Failure& listingFailure) {
+            // A folder that vanished or may not be read since it was found is told of to a
+            // search; the others are still walked.
+            if (!m_failures)
+                throw;
+            m_failures(0, listingFailure.description(), listingFailure.code());
+            return;
         }
     }
+    for (const QString& name : names) {
+        if (name.startsWith(QLatin1Char('~')))
+            continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        // ListFiles has just checked that the file exists. Only a name starting with "."
+        // is hidden, so only such a name can be the hidden + archive file left out.
+        if (name.startsWith(QLatin1Char('.')) && attributesOrZero(path) == kHiddenArchiveFile)
+            continue;
+        m_addFile(CollapseBackslashes(path));
+    }
+}
+
+void FolderScan::forEachOnCores(qsizetype count, const std::function<void(qsizetype)>& work)
+{
+    const qsizetype threads =
+        std::min<qsizetype>(std::max(1u, std::thread::hardware_concurrency()), count / 8 + 1);
+    std::vector<std::thread> helpers;
+    const auto share = [&](qsizetype first) {
+        for (qsizetype k = first; k < count; k += threads)
+            work(k);
+    };
+    for (qsizetype t = 1; t < threads; ++t)
+        helpers.emplace_back(share, t);
+    share(0);
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive)

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <exception>
 #include <functional>
 
 namespace tagsifter {
@@ -31,11 +32,19 @@ public:
     void GetSubDirectories2016(QStringList& folders, bool recursive);
     /// Names of the files of `folder` that match `pattern`, hidden ones included.
     QStringList ListFiles(const QString& folder, const QString& pattern) const;
+    /// Folders whose files are listed together, on every core.
+    static constexpr qsizetype kListingRun = 256;
     bool IsFolder(const QString& path) const;
 
     static QString scanLocation();
 
 private:
+    /// Adds the files `names` of the folder `entry` (ending in a slash), or tells `failure`.
+    void addFiles(const QString& entry, const QStringList& names,
+                  const std::exception_ptr& failure);
+    /// Calls `work` for 0 to count - 1, on as many threads as there are cores (this one among
+    /// them) when there is enough to share.
+    static void forEachOnCores(qsizetype count, const std::function<void(qsizetype)>& work);
     int attributesOrZero(const QString& path) const;
     /// True for a hidden + system folder (or such a link) other than the root: it is left out
     /// with its subtree.

@@ -60,6 +60,21 @@ public:
     QStringList failingFolders;
 };
 
+/// The real file system, except that listing the files of a chosen folder fails, as a folder
+/// that has just vanished would.
+class VanishingFileSystem : public LocalFileSystem
+{
+public:
+    QStringList listFiles(const QString& folder, const QString& pattern) const override
+    {
+        if (QDir::cleanPath(folder) == QDir::cleanPath(vanished))
+            throw Failure(QStringLiteral("Path not found: %1").arg(folder),
+                          ErrorCode::PathNotFound);
+        return LocalFileSystem::listFiles(folder, pattern);
+    }
+    QString vanished;
+};
+
 QStringList rows(const Collected& list, const QString& prefix)
 {
     QStringList all;
@@ -229,6 +244,49 @@ private slots:
             QCOMPARE(shown.title, QStringLiteral("Application Error"));
         }
         QCOMPARE(rows(listed, dir.path()), walked);
+    }
+
+    void aLargeTreeIsListedInItsOrderWhateverListsIt()
+    {
+        // More folders than one run of listings, so several threads and runs list them.
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/top.jpg");
+        QStringList expected{"top.jpg"};
+        for (int i = 0; i < 300; ++i) {
+            const QString folder = QStringLiteral("f%1").arg(i, 3, 10, QLatin1Char('0'));
+            writeFile(dir.path() + '/' + folder + "/x.jpg");
+            writeFile(dir.path() + '/' + folder + "/y.txt");
+            expected.append(i == 150 ? QStringLiteral("told: Path not found") : folder + "/x.jpg");
+        }
+        FakeServices fake;
+        VanishingFileSystem files;
+        files.vanished = dir.path() + "/f150";
+        SystemServices system = fake.system();
+        system.files = &files;
+
+        // A search is told of the folder in its place among the files and walks the rest.
+        QStringList seen;
+        FolderScan(
+            system,
+            [&](int, const QString& description, int code) {
+                QCOMPARE(code, int(ErrorCode::PathNotFound));
+                seen.append("told: " + description.section(':', 0, 0));
+            },
+            [&](const QString& path) { seen.append(path.mid(dir.path().size() + 1)); })
+            .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        QCOMPARE(seen, expected);
+
+        // The window's scan ends at that folder with its failure, the files before it listed.
+        Collected listed;
+        bool thrown = false;
+        try {
+            FolderScan(system, fake.messages, listed.sink())
+                .CollectFolderTree(dir.path(), QStringLiteral("*.jpg"));
+        } catch (const Failure& failure) {
+            thrown = failure.code() == ErrorCode::PathNotFound;
+        }
+        QVERIFY(thrown);
+        QCOMPARE(rows(listed, dir.path()), expected.mid(0, 151));
     }
 
     void unreadableFolderForARealUser()

@@ -114,9 +114,12 @@ struct QueryMatcher::Image
     /// answers to, and where its decoded value is once a term asked for it.
     struct Row
     {
+        QByteArrayView line;
         QByteArrayView tag;
         QByteArrayView value;
         bool trimmed = false;
+        /// 1 when the line gives no row after all, 0 when it does, -1 not looked at yet.
+        signed char passed = -1;
         const TagFacts* facts = nullptr;
         int decoded = -1;
     };
@@ -132,16 +135,6 @@ struct QueryMatcher::Image
     Image(const QueryMatcher& matcher, const QByteArray& utf8) : matcher(matcher)
     {
         const QByteArrayView all(utf8);
-        // The lines that hold either text give no row (as parseDumpLine has it); each text is
-        // looked for once in the whole dump, not in every line.
-        std::vector<qsizetype> passedOver;
-        for (const QByteArrayView text :
-             {QByteArrayView("ExifTool Version Number"), QByteArrayView("Directory")}) {
-            for (qsizetype at = all.indexOf(text); at >= 0; at = all.indexOf(text, at + 1))
-                passedOver.push_back(at);
-        }
-        std::sort(passedOver.begin(), passedOver.end());
-        auto next = passedOver.cbegin();
         rows.reserve(static_cast<size_t>(all.size() / 40 + 1));
         qsizetype start = 0;
         const char* const bytes = all.data();
@@ -150,18 +143,14 @@ struct QueryMatcher::Image
                 std::memchr(bytes + start, '\n', static_cast<size_t>(all.size() - start));
             const qsizetype end = lineEnd ? static_cast<const char*>(lineEnd) - bytes : all.size();
             QByteArrayView line = all.sliced(start, end - start);
-            bool passed = false;
-            while (next != passedOver.cend() && *next < end) {
-                passed = passed || *next >= start;
-                ++next;
-            }
             start = end + 1;
             if (line.endsWith('\r'))
                 line.chop(1);
             const qsizetype colon = line.indexOf(':');
-            if (colon < 0 || passed)
+            if (colon < 0)
                 continue;
             Row& row = rows.emplace_back();
+            row.line = line;
             row.tag = line.first(colon);
             row.value = line.sliced(colon + 1);
         }
@@ -181,12 +170,24 @@ struct QueryMatcher::Image
         return row;
     }
 
+    /// True when line `i` gives no row: it holds either text (as parseDumpLine has it). Looked
+    /// at only for the lines a term reaches, not in the whole dump.
+    bool passedOver(int i)
+    {
+        Row& row = rows[static_cast<size_t>(i)];
+        if (row.passed < 0)
+            row.passed = static_cast<signed char>(
+                row.line.contains(QByteArrayView("ExifTool Version Number")) ||
+                row.line.contains(QByteArrayView("Directory")));
+        return row.passed > 0;
+    }
+
     /// The first byte of row `i`'s tag.
     unsigned char leadByte(int i) const
     {
         const QByteArrayView tag = rows[static_cast<size_t>(i)].tag;
         qsizetype at = 0;
-        while (at < tag.size() && std::strchr(" \t\n\v\f\r", tag.at(at)) && tag.at(at) != 0)
+        while (at < tag.size() && (tag.at(at) == ' ' || (tag.at(at) >= '\t' && tag.at(at) <= '\r')))
             ++at;
         return at < tag.size() ? static_cast<unsigned char>(tag.at(at)) : 0;
     }
@@ -236,6 +237,8 @@ struct QueryMatcher::Image
         if (taken.isEmpty()) {
             taken = kCreateDate;
             for (int i = 0; i < count(); ++i) {
+                if (passedOver(i))
+                    continue;
                 if (named(i, kDateTimeOriginal) || tagOf(i).compact == kDateTimeOriginalShown) {
                     taken = kDateTimeOriginal;
                     break;
@@ -249,8 +252,10 @@ struct QueryMatcher::Image
     {
         switch (scope.group) {
         case TagScope::Group::Date:
-            return valueOf(i).date && !kFileTimes.contains(tagOf(i).compact);
+            return !passedOver(i) && valueOf(i).date && !kFileTimes.contains(tagOf(i).compact);
         case TagScope::Group::Taken: {
+            if (passedOver(i))
+                return false;
             const QString& name = takenName();
             return named(i, name) ||
                    (name == kDateTimeOriginal && tagOf(i).compact == kDateTimeOriginalShown);
@@ -259,7 +264,8 @@ struct QueryMatcher::Image
             break;
         }
         // Most tags are ruled out on their first byte, before they are looked up.
-        if (!matcher.m_leadBytes[static_cast<size_t>(scope.index)].test(leadByte(i)))
+        if (!matcher.m_leadBytes[static_cast<size_t>(scope.index)].test(leadByte(i)) ||
+            passedOver(i))
             return false;
         const TagFacts& facts = tagOf(i);
         signed char& known = facts.covers[static_cast<size_t>(scope.index)];
@@ -414,7 +420,7 @@ QList<TagValue> QueryMatcher::matchingRows(const QByteArray& utf8, qsizetype spl
     if (hits.isEmpty()) {
         // Matched through negation alone: the image is named by its file name.
         for (int i = 0; i < image.count(); ++i) {
-            if (image.trimmedRow(i).tag == QByteArrayView("File Name"))
+            if (!image.passedOver(i) && image.trimmedRow(i).tag == QByteArrayView("File Name"))
                 return {image.row(i)};
         }
     }
@@ -479,6 +485,8 @@ bool QueryMatcher::term(const QueryNode& node, Image& image, std::vector<char>& 
             if (!bytes->mayContain(QByteArray::fromRawData(value.data(), value.size())))
                 continue;
         }
+        if (!node.scope && image.passedOver(i))
+            continue;
         if (rowMatches(node, image, i)) {
             listed[static_cast<size_t>(i)] = 1;
             any = true;

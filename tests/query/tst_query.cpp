@@ -69,6 +69,8 @@ private slots:
     void aPlainTextIsNoQuery();
     void aFreeTermGivesThePlainRows_data();
     void aFreeTermGivesThePlainRows();
+    void linesThatGiveNoRowAnswerNoTerm_data();
+    void linesThatGiveNoRowAnswerNoTerm();
     void theVocabularyOfTheTagList();
 };
 
@@ -285,6 +287,36 @@ void TestQuery::aFreeTermGivesThePlainRows()
         QCOMPARE(query.matchingRows(dump), rows);
         QCOMPARE(query.matchingRows(decodeDump(dump)), rows);
     }
+}
+
+void TestQuery::linesThatGiveNoRowAnswerNoTerm_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("scoped") << "comment:canon" << QStringList{};
+    QTest::newRow("missing") << "missing:comment make:canon" << QStringList{"Make|Canon"};
+    QTest::newRow("has") << "has:directory" << QStringList{};
+    QTest::newRow("free") << "canon" << QStringList{"Make|Canon"};
+    QTest::newRow("negated") << "-comment:see" << QStringList{"File Name|a.jpg"};
+    QTest::newRow("any tag") << "*:photos" << QStringList{};
+}
+
+void TestQuery::linesThatGiveNoRowAnswerNoTerm()
+{
+    // A line naming the folder or the version anywhere gives no row, so no term sees it.
+    QFETCH(QString, query);
+    QFETCH(QStringList, rows);
+    const QByteArray dump = "ExifTool Version Number         : 12.57\n"
+                            "File Name                       : a.jpg\n"
+                            "Directory                       : /photos/canon\n"
+                            "Comment                         : see Directory canon\n"
+                            "Make                            : Canon\n";
+    const auto read = SearchQuery::parse(query, vocabulary());
+    QVERIFY(std::holds_alternative<SearchQuery>(read));
+    QStringList found;
+    for (const TagValue& row : std::get<SearchQuery>(read).matchingRows(dump))
+        found.append(row.tag + '|' + row.value);
+    QCOMPARE(found, rows);
 }
 
 void TestQuery::theVocabularyOfTheTagList()

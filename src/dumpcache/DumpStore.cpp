@@ -79,22 +79,28 @@ QByteArray deflated(const QByteArray& data)
     return out;
 }
 
-std::optional<QByteArray> inflated(const QByteArray& data)
+bool inflatedInto(const QByteArray& data, QByteArray& out)
 {
     const unsigned long long size =
         ZSTD_getFrameContentSize(data.constData(), static_cast<size_t>(data.size()));
     if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN || size > (256u << 20))
-        return std::nullopt;
+        return false;
     thread_local const std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> context(ZSTD_createDCtx(),
                                                                                   ZSTD_freeDCtx);
     const ZSTD_DDict* dictionary = decompressionDictionary();
     if (!context || !dictionary)
-        return std::nullopt;
-    QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
+        return false;
+    out.resize(static_cast<qsizetype>(size));
     const size_t got =
         ZSTD_decompress_usingDDict(context.get(), out.data(), static_cast<size_t>(size),
                                    data.constData(), static_cast<size_t>(data.size()), dictionary);
-    if (ZSTD_isError(got) || got != size)
+    return !ZSTD_isError(got) && got == size;
+}
+
+std::optional<QByteArray> inflated(const QByteArray& data)
+{
+    QByteArray out;
+    if (!inflatedInto(data, out))
         return std::nullopt;
     return out;
 }
@@ -422,6 +428,11 @@ qint64 DumpStore::rowEstimate()
 std::optional<QByteArray> DumpStore::inflate(const QByteArray& compressed)
 {
     return inflated(compressed);
+}
+
+bool DumpStore::inflateInto(const QByteArray& compressed, QByteArray& dump)
+{
+    return inflatedInto(compressed, dump);
 }
 
 void DumpStore::scan(const QHash<QByteArray, std::pair<int, FileStamp>>& wanted,

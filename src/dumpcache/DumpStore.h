@@ -83,6 +83,9 @@ public:
     qint64 rowEstimate();
     /// A dump as scan hands it, made readable again; none when it is damaged. Any thread.
     static std::optional<QByteArray> inflate(const QByteArray& compressed);
+    /// The same into `dump`, whose room is used again when it has enough; false when the
+    /// bytes are no dump.
+    static bool inflateInto(const QByteArray& compressed, QByteArray& dump);
     /// Files the dump of `path` under the exiftool set with setTool, or under `tool` when given.
     void insert(const QString& path, const FileStamp& stamp, const QByteArray& dump,
                 const QString& tool = QString());

@@ -44,17 +44,20 @@ std::vector<std::optional<QByteArray>> CacheSweep::run(DumpKeeper& keeper, const
     // thread reads the next batch from the file; the rows are the ones a read of the image
     // would give.
     const auto search = [&](Found& found) {
-        std::optional<QByteArray> bytes = DumpStore::inflate(found.compressed);
+        // Each thread inflates into one buffer of its own, grown as dumps need.
+        thread_local QByteArray inflated;
+        const bool read = DumpStore::inflateInto(found.compressed, inflated);
         found.compressed.clear();
-        if (!bytes)
+        if (!read)
             return;
         // The file time lines are written anew only when the text could be found in a time:
         // otherwise neither the kept times nor the new ones give a row.
-        if (timesFirst)
-            bytes = withFileTimes(*bytes, stamps[static_cast<size_t>(found.index)]);
+        const QByteArray bytes =
+            timesFirst ? withFileTimes(inflated, stamps[static_cast<size_t>(found.index)])
+                       : QByteArray::fromRawData(inflated.constData(), inflated.size());
         QList<TagValue> hits;
-        if (query.mayMatch(*bytes))
-            hits = query.matchingRows(*bytes);
+        if (query.mayMatch(bytes))
+            hits = query.matchingRows(bytes);
         // Packed: a library's hits are held until they become rows.
         results[static_cast<size_t>(found.index)] = packEntries(hits);
     };

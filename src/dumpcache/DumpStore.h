@@ -63,10 +63,10 @@ public:
     /// How long opening waits for another program that is opening the same file.
     static constexpr int kOpenWaitMs = 3000;
     /// Dumps wait to be written until this many have come, of this many bytes, or for this
-    /// long: a search that exiftool keeps busy files them once its cores are free again.
-    static constexpr int kBatch = 2000;
+    /// long: a program killed while it reads keeps all but the last batch.
+    static constexpr int kBatch = 200;
     static constexpr qint64 kBatchBytes = 8LL << 20;
-    static constexpr int kBatchMs = 10000;
+    static constexpr int kBatchMs = 2000;
 
     bool isUsable() const { return m_usable; }
     std::optional<QByteArray> find(const QString& path, const FileStamp& stamp);

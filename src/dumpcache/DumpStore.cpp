@@ -425,11 +425,6 @@ qint64 DumpStore::rowEstimate()
                : 0;
 }
 
-std::optional<QByteArray> DumpStore::inflate(const QByteArray& compressed)
-{
-    return inflated(compressed);
-}
-
 bool DumpStore::inflateInto(const QByteArray& compressed, QByteArray& dump)
 {
     return inflatedInto(compressed, dump);

@@ -81,10 +81,8 @@ public:
               bool withDumps = true);
     /// About how many dumps the file holds (its largest row number), at once.
     qint64 rowEstimate();
-    /// A dump as scan hands it, made readable again; none when it is damaged. Any thread.
-    static std::optional<QByteArray> inflate(const QByteArray& compressed);
-    /// The same into `dump`, whose room is used again when it has enough; false when the
-    /// bytes are no dump.
+    /// A dump as scan hands it, made readable again into `dump`, whose room is used again
+    /// when it has enough; false when it is damaged. Any thread.
     static bool inflateInto(const QByteArray& compressed, QByteArray& dump);
     /// Files the dump of `path` under the exiftool set with setTool, or under `tool` when given.
     void insert(const QString& path, const FileStamp& stamp, const QByteArray& dump,

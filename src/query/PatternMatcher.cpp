@@ -1,5 +1,7 @@
 #include "query/PatternMatcher.h"
 
+#include "query/QueryValues.h"
+
 #include "query/TextPrefilter.h"
 
 #include <algorithm>
@@ -15,17 +17,6 @@ const QString kWordAfter = QStringLiteral(")(?!\\w)");
 } // namespace
 
 PatternMatcher::~PatternMatcher() = default;
-
-QString PatternMatcher::tagKey(const QString& tag)
-{
-    QString key;
-    key.reserve(tag.size());
-    for (const QChar c : tag) {
-        if (!c.isSpace())
-            key.append(c);
-    }
-    return key.toCaseFolded();
-}
 
 std::variant<std::shared_ptr<const PatternMatcher>, PatternError>
 PatternMatcher::make(const PatternOptions& options)
@@ -56,7 +47,7 @@ PatternMatcher::make(const PatternOptions& options)
         matcher->m_texts.push_back(std::move(text));
     }
     for (const QString& tag : options.tags)
-        matcher->m_tagKeys.append(tagKey(tag));
+        matcher->m_tagKeys.append(compactTag(tag));
     return std::shared_ptr<const PatternMatcher>(std::move(matcher));
 }
 
@@ -70,7 +61,7 @@ bool PatternMatcher::valueMatches(const QString& value) const
 
 bool PatternMatcher::matches(const QString& tag, const QString& value) const
 {
-    if (!m_tagKeys.isEmpty() && !m_tagKeys.contains(tagKey(tag)))
+    if (!m_tagKeys.isEmpty() && !m_tagKeys.contains(compactTag(tag)))
         return false;
     return valueMatches(value);
 }

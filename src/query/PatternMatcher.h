@@ -62,9 +62,6 @@ public:
     /// The hits of a dump's lines, in their order.
     QList<TagValue> matchingRows(const QString& dump) const;
 
-    /// A tag as --tag compares it: without spaces, case folded.
-    static QString tagKey(const QString& tag);
-
 private:
     PatternMatcher() = default;
     bool valueMatches(const QString& value) const;

@@ -3,6 +3,7 @@
 #include "core/DumpParser.h"
 #include "search/MetadataReader.h"
 #include "support/FeedChannel.h"
+#include "support/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,19 +12,6 @@
 
 using namespace tagsifter;
 using tagsifter::test::FeedChannel;
-
-namespace {
-
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "check failed at line %d\n", line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt(condition, __LINE__)
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

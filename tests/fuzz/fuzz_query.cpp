@@ -5,6 +5,7 @@
 #include "query/QueryParser.h"
 #include "query/SearchQuery.h"
 #include "query/TagVocabulary.h"
+#include "support/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,15 +15,6 @@
 using namespace tagsifter;
 
 namespace {
-
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "check failed at line %d\n", line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt(condition, __LINE__)
 
 std::shared_ptr<const TagVocabulary> vocabulary()
 {

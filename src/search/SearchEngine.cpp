@@ -240,11 +240,19 @@ SearchEngine::Dump SearchEngine::readKey(Run& run, const QString& key)
     return dump;
 }
 
-void SearchEngine::findSidecars(Run& run)
+QStringList SearchEngine::absolutePaths(const Run& run) const
+{
+    QStringList paths;
+    paths.reserve(run.count);
+    for (int i = 1; i <= run.count; ++i)
+        paths.append(absolute(run.source.pathAt(i)));
+    return paths;
+}
+
+void SearchEngine::findSidecars(Run& run, const QStringList& paths)
 {
     SidecarFinder finder(*m_system.files);
-    for (int i = 1; i <= run.count; ++i) {
-        const QString full = absolute(run.source.pathAt(i));
+    for (const QString& full : paths) {
         const QString sidecar = finder.of(full);
         if (!sidecar.isEmpty()) {
             run.sidecarOf.insert(full, sidecar);
@@ -363,15 +371,16 @@ SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& sou
         return run.outcome;
     }
     m_here = m_system.files->currentFolder();
+    const QStringList paths = absolutePaths(run);
     if (m_sidecars && run.count > 0)
-        findSidecars(run);
+        findSidecars(run, paths);
     // Sessions start at the first image that needs exiftool: a search that the cache answers
     // starts none. An exiftool or configuration changed since the last search is seen here,
     // and what the background has not read yet is asked for in the search's own order.
     if (!m_oneShot && run.count > 0) {
         m_reader.dropQueue();
         m_reader.checkTool(run.program);
-        sweep(run);
+        sweep(run, paths);
     }
     if (run.count > 0 && !sink.readyToRead()) {
         run.outcome.status = SearchOutcome::Status::Failed;
@@ -396,12 +405,8 @@ SearchOutcome SearchEngine::run(const SearchQuery& query, const ImageSource& sou
     return run.outcome;
 }
 
-void SearchEngine::sweep(Run& run)
+void SearchEngine::sweep(Run& run, const QStringList& paths)
 {
-    QStringList paths;
-    paths.reserve(run.count);
-    for (int i = 1; i <= run.count; ++i)
-        paths.append(absolute(run.source.pathAt(i)));
     std::vector<std::optional<QByteArray>> found = m_reader.sweep(run.program, paths, run.query);
     run.swept.reserve(static_cast<qsizetype>(found.size()));
     for (size_t k = 0; k < found.size(); ++k) {

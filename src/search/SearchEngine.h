@@ -228,8 +228,10 @@ private:
     Dump readImage(Run& run, int i);
     /// The dump `key` names (an image's path, or a sidecar's rows), read ahead of nothing.
     Dump readKey(Run& run, const QString& key);
-    /// The sidecars of the run's images, found as it starts.
-    void findSidecars(Run& run);
+    /// The run's images as it starts, each as an absolute path.
+    QStringList absolutePaths(const Run& run) const;
+    /// The sidecars of the run's images (`paths`, absolute), found as it starts.
+    void findSidecars(Run& run, const QStringList& paths);
     /// The rows of the sidecar of image `path` (absolute `full`) for the image's `hits`: its
     /// hits handed on after the image's own; what kept it from being read told. With a query,
     /// the image and its sidecar are matched together. Returns the hits of both.
@@ -240,8 +242,9 @@ private:
     bool searchImage(Run& run, int i);
     /// The hits of the dump just read for image `i`, after telling what exiftool said of it.
     void searchDump(Run& run, int i, const QString& path, const Dump& dump);
-    /// What the cache file holds for the run's images, searched in one pass over it.
-    void sweep(Run& run);
+    /// What the cache file holds for the run's images (`paths`, absolute), searched in one pass
+    /// over it.
+    void sweep(Run& run, const QStringList& paths);
     void removeTempFiles(Run& run);
     /// False, after telling why, when exiftool itself fails or does not answer.
     bool toolWorks(Run& run, const QString& path, const Dump& dump);

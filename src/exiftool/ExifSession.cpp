@@ -2,6 +2,7 @@
 
 #include "ExifTool.h"
 #include "core/DumpParser.h"
+#include "core/Sidecar.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -26,6 +27,7 @@ ExifSession::ExifSession(std::unique_ptr<SessionChannel> channel, QObject* paren
         }
         m_asked.clear();
         m_preloads = 0;
+        m_requests = 0;
         const QString path = unanswered.takeFirst();
         emit died(path, unanswered);
     });
@@ -68,32 +70,53 @@ void ExifSession::preload(const QStringList& modules)
     for (const QString& module : modules) {
         ++m_sequence;
         ++m_preloads;
-        m_asked.push_back(
-            {QString(), FileStamp(), "{ready" + QByteArray::number(m_sequence) + "}", true});
+        m_asked.push_back({QString(), FileStamp(), "{ready" + QByteArray::number(m_sequence) + "}",
+                           true, QByteArray(), true});
         commands +=
             "-use\n" + module.toUtf8() + "\n-execute" + QByteArray::number(m_sequence) + "\n";
     }
     m_buffer.clear();
     m_scanned = 0;
     m_markerAt = -1;
+    m_sectionAt = -1;
     m_channel->write(commands);
 }
 
-void ExifSession::request(const QString& path, const FileStamp& stamp)
+void ExifSession::request(const std::vector<Request>& images)
 {
+    if (images.empty())
+        return;
+    if (images.size() > 1 && std::any_of(images.begin(), images.end(), [](const Request& image) {
+            return isSidecarRowsKey(image.path);
+        })) {
+        for (const Request& image : images)
+            request(image.path, image.stamp);
+        return;
+    }
     if (!isBusy()) {
         // Silence is counted from here, not from the last answer of an idle session.
         if (m_asked.empty()) {
             m_buffer.clear();
             m_scanned = 0;
             m_markerAt = -1;
+            m_sectionAt = -1;
         }
         m_lastOutput.start();
     }
     ++m_sequence;
-    m_asked.push_back({path, stamp, "{ready" + QByteArray::number(m_sequence) + "}"});
-    m_channel->write(ExifTool::argumentLine(path) + "\n-execute" + QByteArray::number(m_sequence) +
-                     "\n");
+    ++m_requests;
+    const QByteArray marker = "{ready" + QByteArray::number(m_sequence) + "}";
+    const bool several = images.size() > 1;
+    QByteArray command;
+    for (const Request& image : images) {
+        const QByteArray line = ExifTool::argumentLine(image.path);
+        // exiftool heads each image of a command of several with its name as it was given.
+        m_asked.push_back({image.path, image.stamp, marker, false,
+                           several ? "======== " + line : QByteArray(), false});
+        command += line + '\n';
+    }
+    m_asked.back().last = true;
+    m_channel->write(command + "-execute" + QByteArray::number(m_sequence) + "\n");
 }
 
 std::optional<QByteArray> ExifSession::takeAnswer()
@@ -132,6 +155,63 @@ std::optional<QByteArray> ExifSession::takeAnswer()
     return dump;
 }
 
+bool ExifSession::headsALaterImage(QByteArrayView line) const
+{
+    for (auto it = std::next(m_asked.begin()); it != m_asked.end(); ++it) {
+        if (it->marker != m_asked.front().marker)
+            return false;
+        if (line == it->header)
+            return true;
+    }
+    return false;
+}
+
+QByteArray ExifSession::cutSection(qsizetype end, qsizetype consumed)
+{
+    QByteArray text = m_sectionAt < 0 ? QByteArray() : m_buffer.mid(m_sectionAt, end - m_sectionAt);
+    m_buffer.remove(0, consumed);
+    m_scanned = 0;
+    m_sectionAt = -1;
+    return text;
+}
+
+std::optional<QByteArray> ExifSession::takeSection()
+{
+    const Asked& front = m_asked.front();
+    for (;;) {
+        const qsizetype lineStart = m_scanned;
+        const qsizetype lineEnd = m_buffer.indexOf('\n', lineStart);
+        if (lineEnd < 0)
+            return std::nullopt;
+        m_scanned = lineEnd + 1;
+        m_scannedBytes += m_scanned - lineStart;
+        const QByteArrayView line(m_buffer.constData() + lineStart, lineEnd - lineStart);
+        if (line == front.marker) {
+            // exiftool's count of the files it read closes the command's text: lines that
+            // start with a space, which no tag's line does.
+            qsizetype end = lineStart;
+            while (m_sectionAt >= 0 && end - 2 >= m_sectionAt) {
+                const qsizetype from =
+                    std::max(m_sectionAt, m_buffer.lastIndexOf('\n', end - 2) + 1);
+                if (m_buffer.at(from) != ' ')
+                    break;
+                end = from;
+            }
+            // The images after this one that exiftool did not find answer at the same marker.
+            return cutSection(end, front.last ? m_scanned : lineStart);
+        }
+        if (!line.startsWith("======== "))
+            continue;
+        if (m_sectionAt < 0 && !headsALaterImage(line)) {
+            // This image's heading, known by its name, else by its place.
+            m_sectionAt = m_scanned;
+            continue;
+        }
+        // The next image's heading: this image's text ends here, or it had none.
+        return cutSection(lineStart, lineStart);
+    }
+}
+
 void ExifSession::readOutput()
 {
     m_buffer += m_channel->readOutput();
@@ -142,7 +222,8 @@ void ExifSession::readOutput()
     // session.
     const QPointer<ExifSession> alive(this);
     while (alive && !m_asked.empty()) {
-        std::optional<QByteArray> dump = takeAnswer();
+        std::optional<QByteArray> dump =
+            m_asked.front().header.isEmpty() ? takeAnswer() : takeSection();
         if (!dump)
             return;
         const Asked done = std::move(m_asked.front());
@@ -151,6 +232,8 @@ void ExifSession::readOutput()
             --m_preloads;
             continue;
         }
+        if (done.last)
+            --m_requests;
         emit finished(done.path, done.stamp, decodeDump(*dump));
     }
 }
@@ -166,6 +249,7 @@ void ExifSession::close()
     const bool busy = isBusy();
     m_asked.clear();
     m_preloads = 0;
+    m_requests = 0;
     if (!isAlive())
         return;
     // The window never waits for a session to end: the channel lives on by itself until its

@@ -2,6 +2,7 @@
 
 #include "core/DumpParser.h"
 #include "core/FileNameBytes.h"
+#include "core/Sidecar.h"
 #include "search/CacheSweep.h"
 
 #include <QElapsedTimer>
@@ -101,6 +102,7 @@ void MetadataReader::endReadAhead()
 void MetadataReader::closeSessions()
 {
     m_hungImages.clear();
+    m_alone.clear();
     endReadAhead();
     m_sessions.closeAll();
 }
@@ -115,6 +117,7 @@ void MetadataReader::takeAnswer(const QString& program, const QString& configSta
     // is read again.
     m_keeper.keep(path, stamp, dump, configStamp);
     m_failures.remove(path);
+    m_alone.remove(path);
     m_hungImages.clear();
     ++m_reads;
     dispatch(program);
@@ -123,9 +126,13 @@ void MetadataReader::takeAnswer(const QString& program, const QString& configSta
 void MetadataReader::retry(const QString& program, const QString& path,
                            const QStringList& unanswered)
 {
-    // The images asked after it go round again as they were, first.
-    for (auto it = unanswered.rbegin(); it != unanswered.rend(); ++it)
+    // The images asked after it go round again as they were, first, each alone: in a request
+    // of several, exiftool may have read the image blamed and died on the next.
+    m_alone.insert(path);
+    for (auto it = unanswered.rbegin(); it != unanswered.rend(); ++it) {
+        m_alone.insert(*it);
         enqueue(*it, true);
+    }
     // Restarted, and the image retried once; then it is read the one-shot way.
     if (++m_failures[path] < kSessionAttempts)
         enqueue(path, true);
@@ -138,11 +145,54 @@ void MetadataReader::dispatch(const QString& program)
         ExifSession* session = m_sessions.free(program, m_background);
         if (!session)
             return;
-        const QString path = m_queue.front();
-        m_queue.pop_front();
-        m_queued.remove(path);
-        session->request(path, stampOf(path));
+        // An idle session starts on the first image at once; one still reading takes a whole
+        // batch, or the image a search waits for.
+        std::vector<ExifSession::Request> batch;
+        if (!session->isBusy()) {
+            batch.push_back({m_queue.front(), stampOf(m_queue.front())});
+            m_queued.remove(m_queue.front());
+            m_queue.pop_front();
+        } else {
+            batch = takeBatch(m_queue.front() != m_reading);
+        }
+        if (batch.empty())
+            return;
+        session->request(batch);
     }
+}
+
+std::vector<ExifSession::Request> MetadataReader::takeBatch(bool fullOnly)
+{
+    const auto alone = [this](const QString& path) {
+        return isSidecarRowsKey(path) || m_alone.contains(path);
+    };
+    if (fullOnly && m_queue.size() < static_cast<size_t>(kBatchImages) &&
+        std::none_of(m_queue.begin(), m_queue.end(), alone))
+        return {};
+    std::vector<ExifSession::Request> batch;
+    size_t taken = 0;
+    bool whole = false;
+    for (const QString& path : m_queue) {
+        const FileStamp stamp = stampOf(path);
+        const bool single = alone(path) || stamp.size > kAloneBytes;
+        if (!batch.empty() && single) {
+            whole = true;
+            break;
+        }
+        batch.push_back({path, stamp});
+        ++taken;
+        if (single || static_cast<int>(batch.size()) == kBatchImages) {
+            whole = true;
+            break;
+        }
+    }
+    if (fullOnly && !whole)
+        return {};
+    for (size_t i = 0; i < taken; ++i) {
+        m_queued.remove(m_queue.front());
+        m_queue.pop_front();
+    }
+    return batch;
 }
 
 std::vector<std::optional<QByteArray>>

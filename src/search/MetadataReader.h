@@ -82,6 +82,14 @@ public:
     static constexpr int kSweepShare = CacheSweep::kShare;
     /// Requests written to a session before its first is answered.
     static constexpr int kDepth = SessionPool::kDepth;
+    /// Images one request names at most: exiftool spends less on a command of several images
+    /// than on a command each. An idle session starts on one image at once; one that is still
+    /// reading takes a whole batch, or what is there when a search waits for its first.
+    static constexpr int kBatchImages = 8;
+    /// A file larger than this goes alone. exiftool writes a batch's text in blocks, so an
+    /// image's text is seen only once the next one's has begun: an image slow to read (most
+    /// are large) would keep the one before it waiting, and the search would show that one.
+    static constexpr qint64 kAloneBytes = 16 << 20;
     /// A read that waits this long shows its image's name (as often as a run shows its
     /// progress).
     static constexpr int kShowWaitMs = 50;
@@ -129,7 +137,12 @@ private:
     /// A session died reading `path`: it and `unanswered` go round again.
     void retry(const QString& program, const QString& path, const QStringList& unanswered);
     bool isPending(const QString& path) const;
+    /// Asks the sessions for the images in line, as many to a request as suits.
     void dispatch(const QString& program);
+    /// The images of the next request, taken from the front of the line: up to kBatchImages,
+    /// or one that goes alone. Nothing when `fullOnly` and the line does not hold a whole batch
+    /// yet.
+    std::vector<ExifSession::Request> takeBatch(bool fullOnly);
 
     SystemServices m_system;
     ExifTool& m_oneShot;
@@ -158,6 +171,9 @@ private:
     bool m_gaveUp = false;
     /// The images sessions hung on since a session last answered.
     QSet<QString> m_hungImages;
+    /// Images of a request that died or hung: each is asked alone until it is answered, so
+    /// that the one at fault is known.
+    QSet<QString> m_alone;
     int m_reads = 0;
     int m_hangMs = 30000;
     int m_stopGraceMs = ExifTool::kStopGracePolls * ExifTool::kPollMs;

@@ -436,11 +436,16 @@ private slots:
     void aWaitThatCanBeSeenShowsItsImage()
     {
         // Sessions that keep pace: the images are not shown one by one. The one that keeps the
-        // run waiting is.
+        // run waiting is: a large image, which is asked for alone.
+        QTemporaryDir dir;
+        const QString slow = dir.path() + QStringLiteral("/slow.jpg");
+        QFile large(slow);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MetadataReader::kAloneBytes + 1));
+        large.close();
         ScriptedProcesses processes;
-        processes.session = [](const QString& path) {
+        processes.session = [&](const QString& path) {
             ScriptedAnswer answer{"Make : Kodak\n"};
-            answer.delayMs = path == "/slow.jpg" ? 300 : 0;
+            answer.delayMs = path == slow ? 300 : 0;
             return answer;
         };
         Window w(QString(), &processes);
@@ -449,7 +454,7 @@ private slots:
         w.view.onProgress = [&] { texts.append(w.view.text); };
         QStringList paths;
         for (int i = 1; i <= 40; ++i)
-            paths.append(i == 20 ? QStringLiteral("/slow.jpg") : QStringLiteral("/%1.jpg").arg(i));
+            paths.append(i == 20 ? slow : QStringLiteral("/%1.jpg").arg(i));
         w.search(paths, "kodak");
         QCOMPARE(w.results.count(), 40);
         QVERIFY(texts.contains(QStringLiteral("Processing: slow.jpg")));
@@ -1301,10 +1306,26 @@ private slots:
         QCOMPARE(asked.size(), askedThen);
     }
 
+    void sessionsThatDieOrHangAreReplaced_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::newRow("one at a time") << QStringList{"/photos/ok1.jpg", "/photos/die.jpg",
+                                                      "/photos/hang.jpg", "/photos/ok2.jpg"};
+        // Asked in batches: a session that dies or hangs in one blames no other image of it.
+        QStringList many;
+        for (int i = 1; i <= 40; ++i) {
+            many.append(i == 13   ? QStringLiteral("/photos/die.jpg")
+                        : i == 22 ? QStringLiteral("/photos/hang.jpg")
+                                  : QStringLiteral("/photos/ok%1.jpg").arg(i));
+        }
+        QTest::newRow("in batches") << many;
+    }
+
     void sessionsThatDieOrHangAreReplaced()
     {
         // A session dies on every "die" image and hangs on every "hang" image, while the
         // one-shot way reads them all.
+        QFETCH(QStringList, paths);
         ScriptedProcesses processes;
         processes.session = [](const QString& path) {
             return ScriptedAnswer{"Make : Kodak session\n", 0, path.contains("hang"),
@@ -1315,12 +1336,13 @@ private slots:
         };
         Window w(QString(), &processes);
         w.run.reader().setHangTimeout(50);
-        w.search({"/photos/ok1.jpg", "/photos/die.jpg", "/photos/hang.jpg", "/photos/ok2.jpg"},
-                 "kodak");
-        QCOMPARE(results(w.results), (QList<Row>{{"/photos/ok1.jpg", "Make", "Kodak session"},
-                                                 {"/photos/die.jpg", "Make", "Kodak one-shot"},
-                                                 {"/photos/hang.jpg", "Make", "Kodak one-shot"},
-                                                 {"/photos/ok2.jpg", "Make", "Kodak session"}}));
+        w.search(paths, "kodak");
+        QList<Row> expected;
+        for (const QString& path : paths) {
+            const bool bad = path.contains("die") || path.contains("hang");
+            expected.append({path, "Make", bad ? "Kodak one-shot" : "Kodak session"});
+        }
+        QCOMPARE(results(w.results), expected);
         QCOMPARE(w.fake.messages.texts(), QStringList({"Done."}));
         // Each bad image was tried twice in a session, each failure costing a session.
         QVERIFY(processes.sessionStarts >= 5);

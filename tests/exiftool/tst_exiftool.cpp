@@ -1,11 +1,14 @@
 #include "exiftool/ExifSession.h"
 #include "exiftool/ExifTool.h"
 #include "support/FakeServices.h"
+#include "support/FeedChannel.h"
 #include "support/ScriptedProcesses.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace tagsifter;
@@ -67,6 +70,115 @@ private slots:
             all);
         // (The list makes a difference to this image, or the comparison above proves nothing.)
         QVERIFY(dumpOf({}) != all);
+    }
+
+    void aBatchGivesEachImageTheTextItGetsAlone()
+    {
+        // One request for every test image, the other formats and a file that is not there:
+        // each image's dump is what a request of its own gives (the time it was read aside).
+        FakeServices fake;
+        QStringList paths;
+        const QDir formats(corpusFolder() + QStringLiteral("/../formats"));
+        for (const QDir& folder : {QDir(corpusFolder()), formats}) {
+            for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+                if (!name.endsWith(QStringLiteral(".md")))
+                    paths.append(folder.filePath(name));
+            }
+        }
+        paths.insert(3, corpusFolder() + QStringLiteral("/not there.jpg"));
+        paths.append(corpusFolder() + QStringLiteral("/not there either.jpg"));
+        const auto dumpsOf = [&](bool together) {
+            ExifSession session(
+                fake.processes.startSession(QStringLiteral("exiftool"),
+                                            {QStringLiteral("-stay_open"), QStringLiteral("True"),
+                                             QStringLiteral("-@"), QStringLiteral("-")},
+                                            QDir::tempPath()));
+            QStringList dumps;
+            QObject::connect(&session, &ExifSession::finished,
+                             [&](const QString& path, const FileStamp&, QString text) {
+                                 text.remove(QRegularExpression("File Access Date/Time[^\n]*\n"));
+                                 dumps.append(QFileInfo(path).fileName() + "\n" + text);
+                             });
+            std::vector<ExifSession::Request> batch;
+            for (const QString& path : paths)
+                batch.push_back({path, FileStamp()});
+            if (together) {
+                session.request(batch);
+            } else {
+                for (const ExifSession::Request& image : batch)
+                    session.request(image.path, image.stamp);
+            }
+            if (!QTest::qWaitFor([&] { return dumps.size() == paths.size(); }, 60000))
+                return QStringList();
+            return dumps;
+        };
+        const QStringList alone = dumpsOf(false);
+        QCOMPARE(alone.size(), paths.size());
+        QCOMPARE(alone.at(3), QStringLiteral("not there.jpg\n")); // not there: no text
+        QVERIFY(alone.at(0).size() > 1000);
+        const QStringList together = dumpsOf(true);
+        QCOMPARE(together.size(), paths.size());
+        for (int i = 0; i < paths.size(); ++i)
+            QCOMPARE(together.at(i), alone.at(i));
+    }
+
+    void aBatchsTextIsCutIntoItsImages_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QStringList>("dumps");
+        const QByteArray end = "    3 image files read\n{ready1}\n";
+        QTest::newRow("each headed") << QByteArray("======== /a.jpg\nMake : A\n======== /b.jpg\n"
+                                                   "Make : B\n======== /c.jpg\nMake : C\n" +
+                                                   end)
+                                     << QStringList{"Make : A\n", "Make : B\n", "Make : C\n"};
+        QTest::newRow("one not found") << QByteArray("======== /a.jpg\nMake : A\n"
+                                                     "======== /c.jpg\nMake : C\n    2 image files "
+                                                     "read\n    1 files could not be read\n"
+                                                     "{ready1}\n")
+                                       << QStringList{"Make : A\n", "", "Make : C\n"};
+        QTest::newRow("the last ones not found")
+            << QByteArray("======== /a.jpg\nMake : A\n    1 image files read\n    2 files could "
+                          "not be read\n{ready1}\n")
+            << QStringList{"Make : A\n", "", ""};
+        QTest::newRow("none found")
+            << QByteArray("    3 files could not be read\n{ready1}\n") << QStringList{"", "", ""};
+        QTest::newRow("a name printed otherwise is known by its place")
+            << QByteArray("======== /A.JPG\nMake : A\n======== /b.jpg\nMake : B\n"
+                          "======== /c.jpg\nMake : C\n" +
+                          end)
+            << QStringList{"Make : A\n", "Make : B\n", "Make : C\n"};
+        QTest::newRow("a value like a heading is a value")
+            << QByteArray("======== /a.jpg\nComment : ======== /b.jpg\n======== /b.jpg\n"
+                          "Make : B\n======== /c.jpg\nMake :\n" +
+                          end)
+            << QStringList{"Comment : ======== /b.jpg\n", "Make : B\n", "Make :\n"};
+    }
+
+    void aBatchsTextIsCutIntoItsImages()
+    {
+        // However exiftool's output is cut into pieces, each image gets its own text, and the
+        // images that exiftool did not find get none.
+        QFETCH(QByteArray, output);
+        QFETCH(QStringList, dumps);
+        for (const int pieceSize : {1, 2, 7, 9, 64, 4096}) {
+            auto owned = std::make_unique<FeedChannel>();
+            FeedChannel& channel = *owned;
+            ExifSession session(std::move(owned));
+            QStringList paths, texts;
+            QObject::connect(&session, &ExifSession::finished,
+                             [&](const QString& path, const FileStamp&, const QString& text) {
+                                 paths.append(path);
+                                 texts.append(text);
+                             });
+            session.request(
+                {{"/a.jpg", FileStamp()}, {"/b.jpg", FileStamp()}, {"/c.jpg", FileStamp()}});
+            QCOMPARE(channel.written, QByteArray("/a.jpg\n/b.jpg\n/c.jpg\n-execute1\n"));
+            for (qsizetype at = 0; at < output.size(); at += pieceSize)
+                channel.feed(output.mid(at, pieceSize));
+            QCOMPARE(paths, QStringList({"/a.jpg", "/b.jpg", "/c.jpg"}));
+            QCOMPARE(texts, dumps);
+            QVERIFY(!session.isBusy());
+        }
     }
 
     void sessionArgumentLines()

@@ -104,6 +104,52 @@ private slots:
         QCOMPARE(run(unversioned), Read("12.58", 1));
         QCOMPARE(run(unversioned), Read("12.58", 1));
     }
+
+    void aSessionThatDiesInABatchBlamesNoImageOfIt()
+    {
+        // exiftool writes a batch's text in blocks, so the image a dead session was reading
+        // cannot be told from the one before it: the images of that batch are asked alone
+        // until answered. Only the image at fault goes the one-shot way, after two deaths of
+        // its own.
+        QTemporaryDir dir;
+        const QString program = dir.path() + "/exiftool";
+        QStringList images;
+        for (int i = 0; i < 60; ++i)
+            images.append(dir.path() + QStringLiteral("/%1.jpg").arg(i));
+        const QStringList files = images + QStringList{program};
+        for (const QString& path : files) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("jpeg") == 4);
+        }
+        const QString faulty = images.at(21);
+        ScriptedProcesses processes;
+        processes.session = [&](const QString& path) {
+            ScriptedAnswer answer{"Make : Kodak session\n"};
+            answer.die = path == faulty;
+            return answer;
+        };
+        processes.oneShot = [](const QString&) {
+            return ScriptedAnswer{"Make : Kodak one-shot\n"};
+        };
+        FakeServices fake;
+        SystemServices system = fake.system();
+        system.processes = &processes;
+        ExifTool oneShot(system);
+        MetadataReader reader(system, oneShot, 2);
+        for (int i = 0; i < images.size(); ++i) {
+            for (int j = i; j < std::min<int>(images.size(), i + reader.readAhead()); ++j)
+                reader.prefetch(program, images.at(j));
+            const QString dump = reader.read(program, images.at(i), {});
+            QCOMPARE(dump.section(" Kodak ", 1).trimmed(), images.at(i) == faulty
+                                                               ? QStringLiteral("one-shot")
+                                                               : QStringLiteral("session"));
+        }
+        QCOMPARE(processes.oneShotStarts, 1);
+        // Two sessions, and one more for each death: the batch's, and the faulty image's own
+        // (twice read ahead, once more when the search reaches it). Its batch-mates cost none.
+        QVERIFY2(processes.sessionStarts <= 6,
+                 qPrintable(QString::number(processes.sessionStarts)));
+    }
 };
 
 int main(int argc, char** argv)

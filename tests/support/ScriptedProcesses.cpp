@@ -87,14 +87,22 @@ public:
     }
 
 private:
+    struct Command
+    {
+        QList<QByteArray> paths;
+        QByteArray sequence;
+    };
+
     void handle(const QByteArray& line)
     {
         if (line == "False") {
             if (!m_owner.sessionsIgnoreLeave)
                 endSoon();
         } else if (line.startsWith("-execute")) {
-            m_asked.push_back(
-                {std::exchange(m_module, false) ? QByteArray() : m_path, line.mid(8)});
+            QList<QByteArray> paths = std::exchange(m_paths, {});
+            if (std::exchange(m_module, false))
+                paths.clear();
+            m_asked.push_back({paths, line.mid(8)});
             if (!m_working)
                 answerNext();
         } else if (line == "-use") {
@@ -104,20 +112,21 @@ private:
             m_moduleName = true;
         } else if (std::exchange(m_moduleName, false)) {
             return;
-        } else if (line != "-stay_open") {
-            m_path = line.startsWith("./") ? line.mid(2) : line;
+        } else if (!line.startsWith('-')) {
+            m_paths.append(line);
         }
     }
-    // Like exiftool, one request at a time, in the order written.
+    // Like exiftool, one request at a time, in the order written; the images of a request of
+    // several one after the other, each headed by its name.
     void answerNext()
     {
         if (m_asked.empty() || !m_running)
             return;
         m_working = true;
-        const auto [rawPath, sequence] = m_asked.front();
+        const Command command = m_asked.front();
         m_asked.pop_front();
-        if (rawPath.isEmpty()) {
-            QTimer::singleShot(0, this, [this, marker = "{ready" + sequence + "}\n"] {
+        if (command.paths.isEmpty()) {
+            QTimer::singleShot(0, this, [this, marker = "{ready" + command.sequence + "}\n"] {
                 if (!m_running)
                     return;
                 m_output += marker;
@@ -127,7 +136,12 @@ private:
             });
             return;
         }
-        const QString path = QFile::decodeName(rawPath);
+        answerImage(command, 0);
+    }
+    void answerImage(const Command& command, int index)
+    {
+        const QByteArray& line = command.paths.at(index);
+        const QString path = QFile::decodeName(line.startsWith("./") ? line.mid(2) : line);
         if (m_owner.onRequest)
             m_owner.onRequest(path);
         const ScriptedAnswer answer = m_owner.session(path);
@@ -137,20 +151,37 @@ private:
         }
         if (answer.hang)
             return;
-        const QByteArray text = answer.output + "{ready" + sequence + "}\n";
+        const bool several = command.paths.size() > 1;
+        const bool last = index == command.paths.size() - 1;
+        QByteArray text = (several ? "======== " + line + "\n" : QByteArray()) + answer.output;
+        if (several) {
+            // exiftool writes a command's text in blocks of 8 KB and at its end: what is not
+            // written yet is lost when exiftool ends.
+            m_held += text;
+            if (last)
+                m_held += "    " + QByteArray::number(command.paths.size()) + " image files read\n";
+            text = last || m_held.size() >= 8192 ? std::exchange(m_held, {}) : QByteArray();
+        }
+        if (last)
+            text += "{ready" + command.sequence + "}\n";
         const int pieces = std::max(1, answer.pieces);
         const qsizetype size = (text.size() + pieces - 1) / pieces;
         for (int i = 0; i < pieces; ++i) {
             QTimer::singleShot(answer.delayMs * (i + 1), this,
-                               [this, piece = text.mid(i * size, size), last = i == pieces - 1] {
+                               [this, command, index, last, piece = text.mid(i * size, size),
+                                end = i == pieces - 1] {
                                    if (!m_running)
                                        return;
                                    m_output += piece;
                                    emit outputReady();
-                                   if (last) {
-                                       m_working = false;
-                                       answerNext();
+                                   if (!end)
+                                       return;
+                                   if (!last) {
+                                       answerImage(command, index + 1);
+                                       return;
                                    }
+                                   m_working = false;
+                                   answerNext();
                                });
         }
     }
@@ -159,11 +190,13 @@ private:
         if (!m_running)
             return;
         m_running = false;
+        m_held.clear();
         QTimer::singleShot(0, this, [this] { emit ended(); });
     }
     ScriptedProcesses& m_owner;
-    QByteArray m_input, m_output, m_path;
-    std::deque<std::pair<QByteArray, QByteArray>> m_asked;
+    QByteArray m_input, m_output, m_held;
+    QList<QByteArray> m_paths;
+    std::deque<Command> m_asked;
     bool m_running = true;
     bool m_working = false;
     bool m_module = false;

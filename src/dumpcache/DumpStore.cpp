@@ -246,6 +246,7 @@ bool DumpStore::open()
     // wait does not cover (the switch to WAL): the steps are tried again for a while.
     QDeadlineTimer deadline(kOpenWaitMs);
     m_emptyKnown = false;
+    m_written.clear();
     do {
         int schema = -1;
         m_usable =
@@ -382,13 +383,14 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
 {
     if (!m_usable || m_tool.isEmpty())
         return std::nullopt;
-    // A file that held no dump when first asked is not asked again for each image until this
-    // program has written to it (another program's dumps meanwhile are read by exiftool again).
+    // A file that held no dump when first asked is asked only for the dumps this program has
+    // written to it since (another program's dumps meanwhile are read by exiftool again).
     if (!m_emptyKnown) {
         m_emptyKnown = true;
-        m_empty = rowEstimate() == 0;
+        m_startedEmpty = rowEstimate() == 0;
     }
-    if (m_empty)
+    const QByteArray key = encodeFileName(path);
+    if (m_startedEmpty && !m_written.contains(qHash(key)))
         return std::nullopt;
     if (!m_find) {
         // Prepared once: a search asks for every image, most of them more than once.
@@ -397,7 +399,6 @@ std::optional<QByteArray> DumpStore::find(const QString& path, const FileStamp& 
                                        "FROM dumps WHERE path = ?"));
     }
     QSqlQuery& query = *m_find;
-    const QByteArray key = encodeFileName(path);
     query.addBindValue(key);
     if (!query.exec()) {
         failed(query);
@@ -506,6 +507,8 @@ void DumpStore::flush()
     bool ok = true;
     qint64 written = 0;
     for (const Pending& entry : m_pending) {
+        if (m_startedEmpty)
+            m_written.insert(qHash(entry.path));
         insert.addBindValue(entry.path);
         insert.addBindValue(entry.stamp.size);
         insert.addBindValue(entry.stamp.modifiedNs);
@@ -535,8 +538,7 @@ void DumpStore::flush()
         failed(insert);
         return;
     }
-    if (written > 0)
-        m_empty = false;
+
     if (m_storedAtMost)
         *m_storedAtMost += written;
     trim();

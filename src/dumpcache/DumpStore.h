@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -128,9 +129,11 @@ private:
     };
     std::vector<Pending> m_pending;
     qint64 m_pendingBytes = 0;
-    /// Whether the file held no dump when find() first looked.
+    /// Whether the file held no dump when find() first looked: then only the dumps this
+    /// program wrote since are looked for, known by their paths' hashes.
     bool m_emptyKnown = false;
-    bool m_empty = false;
+    bool m_startedEmpty = false;
+    QSet<size_t> m_written;
     std::vector<QByteArray> m_used;
     QElapsedTimer m_sinceFlush;
 };

@@ -74,9 +74,10 @@ public:
     /// Forgets the images asked ahead and ends the sessions still reading them: nothing more
     /// is read for a run that is over.
     void endReadAhead();
-    /// How many images to ask for ahead of the one searched: enough that the other sessions
-    /// go on while one reads a slow image, few enough that their dumps stay in memory.
-    int readAhead() const { return 8 * kDepth * m_sessions.limit(); }
+    /// How many images to ask for ahead of the one searched: enough that each session holds
+    /// kDepth whole batches and the others go on while one reads a slow image, few enough that
+    /// their dumps stay in memory.
+    int readAhead() const { return kBatchImages * kDepth * m_sessions.limit(); }
     /// A sweep needs this many images, and at least one image in this many rows of the file.
     static constexpr int kSweepMinimum = CacheSweep::kMinimum;
     static constexpr int kSweepShare = CacheSweep::kShare;

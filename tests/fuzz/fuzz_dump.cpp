@@ -56,5 +56,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const qsizetype pieces = output.size() / pieceSize + 1;
     check(session.scannedBytes() <= output.size() + pieces * 9);
     feed->running = false;
+
+    // A request of two images: each answered once, in order, and the same however the output
+    // was cut.
+    const auto batchAnswers = [&](int size) {
+        auto owned = std::make_unique<FeedChannel>();
+        FeedChannel* batchFeed = owned.get();
+        ExifSession batch(std::move(owned));
+        QStringList answers;
+        QObject::connect(&batch, &ExifSession::finished,
+                         [&](const QString& path, const FileStamp&, const QString& dump) {
+                             check(path == (answers.isEmpty() ? "/a.jpg" : "/b.jpg"));
+                             answers.append(dump);
+                         });
+        batch.request(
+            {{QStringLiteral("/a.jpg"), FileStamp()}, {QStringLiteral("/b.jpg"), FileStamp()}});
+        for (qsizetype at = 0; at < output.size(); at += size)
+            batchFeed->feed(output.mid(at, size));
+        batchFeed->running = false;
+        return answers;
+    };
+    const QStringList whole = batchAnswers(static_cast<int>(output.size()) + 1);
+    check(whole.size() <= 2);
+    check(batchAnswers(pieceSize) == whole);
     return 0;
 }

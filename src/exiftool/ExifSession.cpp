@@ -77,6 +77,7 @@ void ExifSession::preload(const QStringList& modules)
     }
     m_buffer.clear();
     m_scanned = 0;
+    m_lineStart = 0;
     m_markerAt = -1;
     m_sectionAt = -1;
     m_channel->write(commands);
@@ -98,6 +99,7 @@ void ExifSession::request(const std::vector<Request>& images)
         if (m_asked.empty()) {
             m_buffer.clear();
             m_scanned = 0;
+            m_lineStart = 0;
             m_markerAt = -1;
             m_sectionAt = -1;
         }
@@ -171,6 +173,7 @@ QByteArray ExifSession::cutSection(qsizetype end, qsizetype consumed)
     QByteArray text = m_sectionAt < 0 ? QByteArray() : m_buffer.mid(m_sectionAt, end - m_sectionAt);
     m_buffer.remove(0, consumed);
     m_scanned = 0;
+    m_lineStart = 0;
     m_sectionAt = -1;
     return text;
 }
@@ -179,12 +182,16 @@ std::optional<QByteArray> ExifSession::takeSection()
 {
     const Asked& front = m_asked.front();
     for (;;) {
-        const qsizetype lineStart = m_scanned;
-        const qsizetype lineEnd = m_buffer.indexOf('\n', lineStart);
-        if (lineEnd < 0)
+        // A long line that comes in many pieces is searched for its end once, not from its
+        // start again with each piece.
+        const qsizetype lineStart = m_lineStart;
+        const qsizetype lineEnd = m_buffer.indexOf('\n', m_scanned);
+        m_scannedBytes += (lineEnd < 0 ? m_buffer.size() : lineEnd + 1) - m_scanned;
+        if (lineEnd < 0) {
+            m_scanned = m_buffer.size();
             return std::nullopt;
-        m_scanned = lineEnd + 1;
-        m_scannedBytes += m_scanned - lineStart;
+        }
+        m_scanned = m_lineStart = lineEnd + 1;
         const QByteArrayView line(m_buffer.constData() + lineStart, lineEnd - lineStart);
         if (line == front.marker) {
             // exiftool's count of the files it read closes the command's text: lines that

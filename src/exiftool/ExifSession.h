@@ -120,6 +120,8 @@ private:
     /// In a request of several images, where the first image's text starts once its heading
     /// line has come.
     qsizetype m_sectionAt = -1;
+    /// In a request of several images, where the line being read starts.
+    qsizetype m_lineStart = 0;
     qint64 m_scannedBytes = 0;
     int m_sequence = 0;
     QElapsedTimer m_lastOutput;

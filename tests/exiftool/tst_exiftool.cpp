@@ -18,22 +18,35 @@ class TestExifTool : public QObject
 {
     Q_OBJECT
 private slots:
+    void bigSessionOutputIsScannedOnce_data()
+    {
+        QTest::addColumn<bool>("inABatch");
+        QTest::newRow("alone") << false;
+        QTest::newRow("in a batch") << true;
+    }
+
     void bigSessionOutputIsScannedOnce()
     {
         // 80 MB in 64 KB pieces: each byte is looked at about once, not once per piece.
+        QFETCH(bool, inABatch);
         ScriptedProcesses processes;
         const QByteArray big = "Comment : " + QByteArray(80 << 20, 'x') + "\nMake : Kodak\n";
-        processes.session = [&](const QString&) {
-            ScriptedAnswer answer{big};
-            answer.pieces = static_cast<int>(big.size() / 65536) + 1;
+        processes.session = [&](const QString& path) {
+            ScriptedAnswer answer{path == "/big.jpg" ? big : "Make : Kodak\n"};
+            answer.pieces = static_cast<int>(answer.output.size() / 65536) + 1;
             return answer;
         };
         ExifSession session(processes.startSession(QString(), {}, QString()));
         QString dump;
-        QObject::connect(
-            &session, &ExifSession::finished,
-            [&](const QString&, const FileStamp&, const QString& text) { dump = text; });
-        session.request("/big.jpg", FileStamp());
+        QObject::connect(&session, &ExifSession::finished,
+                         [&](const QString& path, const FileStamp&, const QString& text) {
+                             if (path == "/big.jpg")
+                                 dump = text;
+                         });
+        if (inABatch)
+            session.request({{"/big.jpg", FileStamp()}, {"/small.jpg", FileStamp()}});
+        else
+            session.request("/big.jpg", FileStamp());
         QTRY_VERIFY_WITH_TIMEOUT(!dump.isEmpty(), 60000);
         QCOMPARE(dump.size(), big.size());
         QVERIFY2(session.scannedBytes() < 2 * big.size(),

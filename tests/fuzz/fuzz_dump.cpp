@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QStringList answers;
         QObject::connect(&batch, &ExifSession::finished,
                          [&](const QString& path, const FileStamp&, const QString& dump) {
-                             check(path == (answers.isEmpty() ? "/a.jpg" : "/b.jpg"));
+                             check(path == QLatin1String(answers.isEmpty() ? "/a.jpg" : "/b.jpg"));
                              answers.append(dump);
                          });
         batch.request(

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -194,8 +195,9 @@ int benchResults(int rows)
 }
 
 // The real window with the real services over the images of `folder`, on the display given:
-// prints where its buttons are, then waits to be driven from outside.
-int benchWindow(const QString& folder)
+// prints where its buttons are, then waits to be driven from outside. With `later`, the list
+// gets its rows only when a line comes on standard input.
+int benchWindow(const QString& folder, bool later)
 {
     const QStringList files = imagesBelow(folder);
     QtWindowServices services;
@@ -203,8 +205,22 @@ int benchWindow(const QString& folder)
     services.setOwner(&form);
     form.Form_Load();
     form.show();
-    for (const QString& file : files)
-        form.fileList().addItem(file);
+    const auto addRows = [&] {
+        for (const QString& file : files)
+            form.fileList().addItem(file);
+    };
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    if (later) {
+        QObject::connect(&input, &QSocketNotifier::activated, [&] {
+            char line[64];
+            [[maybe_unused]] const ssize_t got = ::read(STDIN_FILENO, line, sizeof line);
+            input.setEnabled(false);
+            addRows();
+        });
+    } else {
+        input.setEnabled(false);
+        addRows();
+    }
     form.searchBox().setText(QStringLiteral("Canon"));
     const auto centre = [&](const char* name) {
         const QWidget* button = form.control(QString::fromLatin1(name));
@@ -490,7 +506,8 @@ int main(int argc, char** argv)
         return libraryStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                            QString::fromLocal8Bit(argv[4]));
     if (mode == "window" && argc > 2)
-        return benchWindow(QString::fromLocal8Bit(argv[2]));
+        return benchWindow(QString::fromLocal8Bit(argv[2]),
+                           argc > 3 && QByteArray(argv[3]) == "later");
     std::fprintf(stderr, "usage: tagsifter_bench listview | scan | search FOLDER | results\n");
     return 2;
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """What a user waits for, measured on the real window under Xvfb: an XTest click on
-"Start Finding" until the "Done." box maps, for a first and a repeated search and a first
-search three seconds after the list got its rows (the images read meanwhile), beside one
-exiftool batch over the same files; and a click on "Help" during a long run until its notice
-maps.
+"Start Finding" until the "Done." box maps, for a first and a repeated search, a first
+search three seconds after the list got its rows (the images read meanwhile) and one clicked as
+soon as the list has its rows (beside two exiftool processes with the Composite modules loaded,
+half the images each), beside one exiftool batch over the same files; and a click on "Help"
+during a long run until its notice maps.
 
 Usage: xvfb-run -a -s "-screen 0 1280x1024x24" benchmarks/window_bench.py BUILD_DIR [COPIES [ROUNDS]]
 The images are the test corpus copied COPIES times (default 21: 441 files) into a temp folder;
@@ -39,13 +40,15 @@ def make_library(folder, copies):
 
 
 class Window:
-    def __init__(self, build, folder):
+    def __init__(self, build, folder, later=False):
+        """With `later`, the list gets its rows when add_rows() is called."""
         self.display = display.Display()
         self.root = self.display.screen().root
         self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
         self.process = subprocess.Popen(
-            [os.path.join(build, "benchmarks", "tagsifter_bench"), "window", folder],
-            stdout=subprocess.PIPE, text=True,
+            [os.path.join(build, "benchmarks", "tagsifter_bench"), "window", folder]
+            + (["later"] if later else []),
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
             env=dict(os.environ, QT_QPA_PLATFORM="xcb"))
         words = self.process.stdout.readline().split()
         assert words and words[0] == "ready", words
@@ -53,6 +56,10 @@ class Window:
         self.start = (int(words[2]), int(words[3]))
         self.help = (int(words[4]), int(words[5]))
         self.drain()
+
+    def add_rows(self):
+        self.process.stdin.write("add\n")
+        self.process.stdin.flush()
 
     def drain(self):
         while self.display.pending_events():
@@ -149,13 +156,37 @@ def two_sessions(files):
     return elapsed
 
 
+MODULES = ("AIFF APE Apple Canon Exif FLAC FLIR FlashPix GPS ID3 IPTC ISO Kodak MPEG MPF Nikon "
+           "Olympus Panasonic PanasonicRaw Parrot PostScript QuickTime RIFF Ricoh Samsung Sony "
+           "SonyIDC Vorbis XMP").split()
+
+
+def loaded_halves(files, folder):
+    """Seconds two exiftool processes take, started together, each given half of `files`
+    with every module that adds Composite tags loaded first: the least any search through two
+    exiftool processes takes here (find_bench.sh's floor)."""
+    half = (len(files) + 1) // 2
+    lists = []
+    for i, part in enumerate((files[:half], files[half:])):
+        lists.append(os.path.join(folder, "half%d" % i))
+        with open(lists[-1], "w") as out:
+            out.write("".join(f + "\n" for f in part))
+    uses = [word for module in MODULES for word in ("-use", module)]
+    began = time.perf_counter()
+    runs = [subprocess.Popen(["exiftool"] + uses + ["-@", name], stdout=subprocess.DEVNULL)
+            for name in lists]
+    for run in runs:
+        run.wait()
+    return time.perf_counter() - began
+
+
 def exiftool_batch(files):
     began = time.perf_counter()
     subprocess.run(["exiftool"] + files, stdout=subprocess.DEVNULL, check=False)
     return time.perf_counter() - began
 
 
-def one_round(build, folder, files, home):
+def one_round(build, folder, files, home, index):
     """One exiftool batch, the two bare sessions, and a new window's first and repeated
     search, each with a dump cache of its own that starts empty, then the batch again: the
     machine's speed drifts within a round too, so the searches are set beside the mean of
@@ -180,8 +211,23 @@ def one_round(build, folder, files, home):
     typed = window.click_until_box(window.start)
     window.close_box()
     window.end()
+    # A click as soon as the list has its rows, a new, empty cache: the window's own reading,
+    # beside find_bench.sh's floor, the two run in turns first.
+    os.environ["XDG_CACHE_HOME"] = tempfile.mkdtemp(dir=home)
+    at_once = loaded = None
+    for turn in ((0, 1) if index % 2 == 0 else (1, 0)):
+        if turn == 0:
+            window = Window(build, folder, later=True)
+            began = time.perf_counter()
+            window.add_rows()
+            window.click_until_box(window.start)
+            at_once = time.perf_counter() - began
+            window.close_box()
+            window.end()
+        else:
+            loaded = loaded_halves(files, home)
     batch = (before + exiftool_batch(files)) / 2
-    return batch, floor, first, repeated, cpu, typed
+    return batch, floor, first, repeated, cpu, typed, at_once, loaded
 
 
 def main():
@@ -195,7 +241,7 @@ def main():
         files = make_library(folder, copies)
         # This machine's speed varies from second to second: each figure is the median of
         # several rounds, and each ratio is taken within a round.
-        results = [one_round(build, folder, files, home.name) for _ in range(rounds)]
+        results = [one_round(build, folder, files, home.name, i) for i in range(rounds)]
         median = statistics.median
         batch = median(r[0] for r in results)
         print("window: %d images, %d rounds; one exiftool batch %.2f s (median of each "
@@ -214,6 +260,14 @@ def main():
               "\"Done.\": %.3f s = %.2fx of exiftool (rounds: %s)"
               % (median(r[5] for r in results), median(r[5] / r[0] for r in results),
                  " ".join("%.2f" % (r[5] / r[0]) for r in results)))
+        print("window: first search clicked as soon as the list has its rows, rows to "
+              "\"Done.\": %.2f s = %.2fx of exiftool; two exiftool processes with half the "
+              "images each and the Composite modules loaded %.2fx; the search above them: "
+              "median %.3fx (rounds: %s)"
+              % (median(r[6] for r in results), median(r[6] / r[0] for r in results),
+                 median(r[7] / r[0] for r in results),
+                 median((r[6] - r[7]) / r[0] for r in results),
+                 " ".join("%.2f" % ((r[6] - r[7]) / r[0]) for r in results)))
 
     # Responsiveness: "Help" clicked during a first run over about 2,000 images.
     with tempfile.TemporaryDirectory() as folder:

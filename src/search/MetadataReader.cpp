@@ -147,30 +147,25 @@ void MetadataReader::dispatch(const QString& program)
             return;
         // An idle session starts on the first image at once; one still reading takes a whole
         // batch, or the image a search waits for.
-        std::vector<ExifSession::Request> batch;
-        if (!session->isBusy()) {
-            batch.push_back({m_queue.front(), stampOf(m_queue.front())});
-            m_queued.remove(m_queue.front());
-            m_queue.pop_front();
-        } else {
-            batch = takeBatch(m_queue.front() != m_reading);
-        }
+        const std::vector<ExifSession::Request> batch =
+            session->isBusy() ? takeBatch(kBatchImages, m_queue.front() != m_reading)
+                              : takeBatch(1, false);
         if (batch.empty())
             return;
         session->request(batch);
     }
 }
 
-std::vector<ExifSession::Request> MetadataReader::takeBatch(bool fullOnly)
+std::vector<ExifSession::Request> MetadataReader::takeBatch(int most, bool fullOnly)
 {
     const auto alone = [this](const QString& path) {
         return isSidecarRowsKey(path) || m_alone.contains(path);
     };
-    if (fullOnly && m_queue.size() < static_cast<size_t>(kBatchImages) &&
+    // A line too short for a batch, with no image that goes alone, is not looked at further.
+    if (fullOnly && m_queue.size() < static_cast<size_t>(most) &&
         std::none_of(m_queue.begin(), m_queue.end(), alone))
         return {};
     std::vector<ExifSession::Request> batch;
-    size_t taken = 0;
     bool whole = false;
     for (const QString& path : m_queue) {
         const FileStamp stamp = stampOf(path);
@@ -180,15 +175,14 @@ std::vector<ExifSession::Request> MetadataReader::takeBatch(bool fullOnly)
             break;
         }
         batch.push_back({path, stamp});
-        ++taken;
-        if (single || static_cast<int>(batch.size()) == kBatchImages) {
+        if (single || static_cast<int>(batch.size()) == most) {
             whole = true;
             break;
         }
     }
     if (fullOnly && !whole)
         return {};
-    for (size_t i = 0; i < taken; ++i) {
+    for (size_t i = 0; i < batch.size(); ++i) {
         m_queued.remove(m_queue.front());
         m_queue.pop_front();
     }

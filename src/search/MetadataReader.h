@@ -140,10 +140,9 @@ private:
     bool isPending(const QString& path) const;
     /// Asks the sessions for the images in line, as many to a request as suits.
     void dispatch(const QString& program);
-    /// The images of the next request, taken from the front of the line: up to kBatchImages,
-    /// or one that goes alone. Nothing when `fullOnly` and the line does not hold a whole batch
-    /// yet.
-    std::vector<ExifSession::Request> takeBatch(bool fullOnly);
+    /// The images of the next request, taken from the front of the line: up to `most`, or one
+    /// that goes alone. Nothing when `fullOnly` and the line does not hold a whole batch yet.
+    std::vector<ExifSession::Request> takeBatch(int most, bool fullOnly);
 
     SystemServices m_system;
     ExifTool& m_oneShot;
